@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds and runs every test twice: a normal build, then a clang build with AddressSanitizer and
+# UndefinedBehaviorSanitizer that also runs the fuzz targets. The last line is the count of
+# passed and failed test binaries and fuzz runs over both passes.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh || { echo "0 passed, 1 failed"; exit 1; }
+
+passed=0
+failed=0
+
+count() {  # count <ctest build dir>
+  local log="$1/ctest.log" p f
+  p=$(grep -cE '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed' "$log" || true)
+  f=$(grep -cE '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*(\*\*\*|Failed|Timeout|Exception|Not Run)' "$log" || true)
+  passed=$((passed + p)); failed=$((failed + f))
+}
+
+run_pass() {  # run_pass <build dir> <cmake args...>
+  local dir="$1"; shift
+  if ! cmake -S . -B "$dir" -G Ninja "$@" >/dev/null || ! cmake --build "$dir" -j2; then
+    echo "Build failed in $dir"; failed=$((failed + 1)); return 1
+  fi
+  (cd "$dir" && ctest --output-on-failure -j2 2>&1 | tee ctest.log)
+  count "$dir"
+}
+
+run_pass build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+if run_pass build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+     -DORVELA_SANITIZE=ON -DORVELA_FUZZ=ON; then
+  while read -r target seconds; do
+    [ -n "$target" ] || continue
+    corpus="build-asan/fuzz/corpus-$target"
+    mkdir -p "$corpus"
+    echo "Fuzzing $target for $seconds s"
+    if "build-asan/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 "$corpus" \
+         > "build-asan/fuzz/$target.log" 2>&1; then
+      passed=$((passed + 1)); tail -n 3 "build-asan/fuzz/$target.log"
+    else
+      failed=$((failed + 1)); tail -n 40 "build-asan/fuzz/$target.log"
+    fi
+  done < fuzz/targets.txt
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

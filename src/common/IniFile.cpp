@@ -1,0 +1,183 @@
+#include "common/IniFile.h"
+
+#include "common/Cp1251.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+#include <limits>
+
+namespace {
+
+bool IsComment(QStringView line)
+{
+    return line.startsWith(u';') || line.startsWith(u'#');
+}
+
+// The name of a "[name]" header line, or a null string for any other line.
+QString SectionName(const QString& line)
+{
+    const QString trimmed = line.trimmed();
+    const qsizetype close = trimmed.indexOf(u']');
+    if (!trimmed.startsWith(u'[') || close < 0)
+        return {};
+    return trimmed.mid(1, close - 1).trimmed();
+}
+
+// Keeps a value on its own line whatever the caller passes.
+QString OneLine(QString text)
+{
+    return text.replace(u'\r', u' ').replace(u'\n', u' ');
+}
+
+}  // namespace
+
+TIniFile::TIniFile(const QString& fileName) : FileName_(fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\n|\r"));
+    Lines_ = FromCp1251(file.readAll()).split(lineEnd);
+    if (!Lines_.isEmpty() && Lines_.last().isEmpty())
+        Lines_.removeLast();  // the end of the last line, not an empty line
+}
+
+qsizetype TIniFile::FindSection(const QString& section) const
+{
+    for (qsizetype i = 0; i < Lines_.size(); ++i) {
+        const QString name = SectionName(Lines_[i]);
+        if (!name.isNull() && name.compare(section, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+qsizetype TIniFile::FindKey(const QString& section, const QString& key) const
+{
+    // A section written twice is read as one: its first key of the name counts.
+    bool inSection = false;
+    for (qsizetype i = 0; i < Lines_.size(); ++i) {
+        const QString& line = Lines_[i];
+        const QString name = SectionName(line);
+        if (!name.isNull()) {
+            inSection = name.compare(section, Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        const qsizetype equals = line.indexOf(u'=');
+        if (!inSection || equals < 0 || IsComment(QStringView(line).trimmed()))
+            continue;
+        if (QStringView(line).left(equals).trimmed().compare(key, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+bool TIniFile::FindValue(const QString& section, const QString& key, QString& value) const
+{
+    const qsizetype keyLine = FindKey(section, key);
+    if (keyLine < 0)
+        return false;
+    const QString& line = Lines_[keyLine];
+    value = line.mid(line.indexOf(u'=') + 1).trimmed();
+    return true;
+}
+
+bool TIniFile::ValueExists(const QString& section, const QString& key) const
+{
+    QString value;
+    return FindValue(section, key, value);
+}
+
+QString TIniFile::ReadString(const QString& section, const QString& key, const QString& def) const
+{
+    QString value;
+    return FindValue(section, key, value) ? value : def;
+}
+
+int TIniFile::ReadInteger(const QString& section, const QString& key, int def) const
+{
+    QString text;
+    if (!FindValue(section, key, text))
+        return def;
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok, 10);
+    if (!ok || value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return def;
+    return static_cast<int>(value);
+}
+
+bool TIniFile::ReadBool(const QString& section, const QString& key, bool def) const
+{
+    return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+double TIniFile::ReadFloat(const QString& section, const QString& key, double def) const
+{
+    QString text;
+    if (!FindValue(section, key, text))
+        return def;
+    bool ok = false;
+    double value = QLocale::system().toDouble(text, &ok);
+    if (!ok)
+        value = QLocale::c().toDouble(text, &ok);
+    return ok ? value : def;
+}
+
+void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)
+{
+    const QString line = key + u'=' + OneLine(value);
+    const qsizetype keyLine = FindKey(section, key);
+    if (keyLine >= 0) {
+        Lines_[keyLine] = line;
+        return;
+    }
+    const qsizetype sectionLine = FindSection(section);
+    if (sectionLine < 0) {
+        if (!Lines_.isEmpty() && !Lines_.last().trimmed().isEmpty())
+            Lines_ << QString();
+        Lines_ << u'[' + section + u']' << line;
+        return;
+    }
+    // After the section's last non-blank line, so that blank lines keep separating sections.
+    qsizetype insertAt = sectionLine + 1;
+    for (qsizetype i = sectionLine + 1; i < Lines_.size() && SectionName(Lines_[i]).isNull(); ++i)
+        if (!Lines_[i].trimmed().isEmpty())
+            insertAt = i + 1;
+    Lines_.insert(insertAt, line);
+}
+
+void TIniFile::WriteInteger(const QString& section, const QString& key, qint64 value)
+{
+    WriteString(section, key, QString::number(value));
+}
+
+void TIniFile::WriteBool(const QString& section, const QString& key, bool value)
+{
+    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void TIniFile::WriteFloat(const QString& section, const QString& key, double value)
+{
+    QLocale locale = QLocale::system();
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    WriteString(section, key, locale.toString(value, 'g', QLocale::FloatingPointShortest));
+}
+
+bool TIniFile::Save() const
+{
+    if (!QDir().mkpath(QFileInfo(FileName_).absolutePath()))
+        return false;
+    QByteArray bytes;
+    for (const QString& line : Lines_)
+        bytes += ToCp1251(line) + "\r\n";
+    QSaveFile file(FileName_);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(bytes);
+    return file.commit();
+}

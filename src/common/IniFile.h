@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// A settings file of "[section]" headers and "key=value" lines, in cp1251. Reading never fails: a
+// missing or unreadable file reads as empty and a missing or malformed key gives the default.
+// Writing changes the key in place (or adds it at the end of its section) and keeps every other
+// line, comments and unknown keys included, in its order. Sections and keys match without regard
+// to case; a section written twice reads as one, and of keys written twice the first counts.
+class TIniFile
+{
+public:
+    explicit TIniFile(const QString& fileName);
+
+    const QString& FileName() const { return FileName_; }
+
+    bool ValueExists(const QString& section, const QString& key) const;
+    QString ReadString(const QString& section, const QString& key, const QString& def) const;
+    // Decimal, optionally signed; anything else, or a number beyond 32 bits, gives def.
+    int ReadInteger(const QString& section, const QString& key, int def) const;
+    // Any integer other than 0 is true.
+    bool ReadBool(const QString& section, const QString& key, bool def) const;
+    // The locale's decimal separator, or a point.
+    double ReadFloat(const QString& section, const QString& key, double def) const;
+
+    void WriteString(const QString& section, const QString& key, const QString& value);
+    void WriteInteger(const QString& section, const QString& key, qint64 value);
+    void WriteBool(const QString& section, const QString& key, bool value);
+    // Shortest decimal form in the locale's number format, without group separators.
+    void WriteFloat(const QString& section, const QString& key, double value);
+
+    // Writes the whole file through a temporary copy, so a failed write leaves the old file whole.
+    // Creates the missing folders. False when the file could not be written.
+    bool Save() const;
+
+private:
+    qsizetype FindSection(const QString& section) const;
+    qsizetype FindKey(const QString& section, const QString& key) const;
+    bool FindValue(const QString& section, const QString& key, QString& value) const;
+
+    QString FileName_;
+    QStringList Lines_;
+};

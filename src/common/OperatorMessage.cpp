@@ -1,0 +1,38 @@
+#include "common/OperatorMessage.h"
+
+#include <QMutex>
+
+#include <cstdio>
+
+namespace {
+
+QMutex guard;
+TShowMessage bound;
+
+void PrintMessage(const QString& caption, const QString& text, TMessageIcon)
+{
+    std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
+}
+
+}  // namespace
+
+TShowMessage SetShowMessage(TShowMessage show)
+{
+    const QMutexLocker lock(&guard);
+    std::swap(bound, show);
+    return show;
+}
+
+void ShowMessage(const QString& caption, const QString& text, TMessageIcon icon)
+{
+    TShowMessage show;
+    {
+        const QMutexLocker lock(&guard);
+        show = bound;
+    }
+    // Called outside the lock: a message box runs a nested event loop.
+    if (show)
+        show(caption, text, icon);
+    else
+        PrintMessage(caption, text, icon);
+}

@@ -1,0 +1,119 @@
+#include "device/Frames.h"
+
+namespace {
+
+void AppendWord(QByteArray& frame, std::uint16_t word)
+{
+    frame += static_cast<char>(word >> 8);
+    frame += static_cast<char>(word & 0xFF);
+}
+
+QByteArray Completed(QByteArray frame)
+{
+    return frame + AppendCrc(Crc16(frame));
+}
+
+bool IsException(std::uint8_t function)
+{
+    return function == 0x83 || function == 0x84 || function == 0x90 || function == 0xAB;
+}
+
+}  // namespace
+
+std::uint16_t Crc16(QByteArrayView bytes)
+{
+    // The count is held in 8 bits; no frame of the system reaches 256 bytes.
+    const qsizetype count = bytes.size() % 256;
+    std::uint16_t crc = 0xFFFF;
+    for (qsizetype i = 0; i < count; ++i) {
+        crc ^= static_cast<std::uint8_t>(bytes[i]);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    return crc;
+}
+
+QByteArray AppendCrc(std::uint16_t crc)
+{
+    QByteArray bytes(2, Qt::Uninitialized);
+    bytes[0] = static_cast<char>(crc & 0xFF);
+    bytes[1] = static_cast<char>(crc >> 8);
+    return bytes;
+}
+
+bool CheckCrc(QByteArrayView frame)
+{
+    if (frame.size() <= 2)
+        return false;
+    return AppendCrc(Crc16(frame.chopped(2))) == frame.last(2);
+}
+
+std::uint16_t MakeWord(std::uint8_t high, std::uint8_t low)
+{
+    return static_cast<std::uint16_t>(high << 8 | low);
+}
+
+std::int16_t MakeSignedWord(std::uint8_t high, std::uint8_t low)
+{
+    return static_cast<std::int16_t>(MakeWord(high, low));
+}
+
+QByteArray BuildReadFrame(std::uint8_t address, std::uint8_t function, std::uint16_t first, std::uint16_t count)
+{
+    QByteArray frame;
+    frame += static_cast<char>(address);
+    frame += static_cast<char>(function);
+    AppendWord(frame, first);
+    AppendWord(frame, count);
+    return Completed(frame);
+}
+
+QByteArray BuildWriteFrame(std::uint8_t address, std::uint16_t first, const QList<std::uint16_t>& values)
+{
+    QByteArray frame;
+    frame += static_cast<char>(address);
+    frame += static_cast<char>(0x10);
+    AppendWord(frame, first);
+    AppendWord(frame, static_cast<std::uint16_t>(values.size()));
+    frame += static_cast<char>(values.size() * 2);
+    for (const std::uint16_t value : values)
+        AppendWord(frame, value);
+    return Completed(frame);
+}
+
+QByteArray BuildIdentificationFrame(std::uint8_t address, std::uint8_t readCode, std::uint8_t objectId)
+{
+    QByteArray frame;
+    frame += static_cast<char>(address);
+    frame += static_cast<char>(0x2B);
+    frame += static_cast<char>(0x0E);
+    frame += static_cast<char>(readCode);
+    frame += static_cast<char>(objectId);
+    return Completed(frame);
+}
+
+TAnswerValidation ValidateAnswer(QByteArrayView answer, std::uint8_t answerLength)
+{
+    using V = TAnswerValidation;
+    const qsizetype n = answer.size();
+    if (n == 0)
+        return {V::Failed, e_NoAnswer};
+    if (n < 5)
+        return {V::Failed, e_Read};
+    if (!CheckCrc(answer))
+        return {V::Failed, e_CheckSum};
+    const auto function = static_cast<std::uint8_t>(answer[1]);
+    const bool data = function == 0x03 || function == 0x04 || function == 0x10;
+    if (!data && function != 0x2B && !IsException(function))
+        return {V::Failed, e_IllegalCommand};
+    // A longer answer is accepted; identification answers vary in length.
+    if (data && answerLength != 0 && n < answerLength)
+        return {V::Failed, e_Read};
+    if (IsException(function)) {
+        const auto code = static_cast<std::uint8_t>(answer[2]);
+        if (code >= 1 && code <= 4)
+            return {V::Failed, static_cast<TDeviceStates>(mbe_IllegalFunction + code - 1)};
+        return {V::FailedUnregistered, e_OK};
+    }
+    return {V::Accepted, e_OK};
+}
