@@ -1,0 +1,25 @@
+#include "AnswerFaults.h"
+
+#include "Crc16.h"
+
+AnswerFaults::AnswerFaults(const ByteFaults& faults, std::uint64_t seed)
+    // Its own stream, so that the faults chosen do not shift the probes' temperatures.
+    : Faults_(faults), Random_(seed ^ 0xFA17FA17FA17FA17ULL)
+{
+}
+
+void AnswerFaults::Apply(Bytes& answer)
+{
+    if (answer.size() < 3)
+        return;
+    if (Faults_.Short) {
+        answer.erase(answer.end() - 3);
+        RenewCrc(answer);
+    } else if (Faults_.Long) {
+        answer.insert(answer.end() - 2, 0x00);
+        RenewCrc(answer);
+    }
+    // Drawn for every answer, so the pattern depends only on the seed and the answer count.
+    if (Random_.Unit() < Faults_.BadCrcRate)
+        answer[answer.size() - 2] ^= 0xFF;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "Bytes.h"
+#include "Random.h"
+
+#include <cstdint>
+
+// Faults that change an answer's bytes. The timing faults belong to the line.
+struct ByteFaults
+{
+    double BadCrcRate = 0;  // fraction of answers whose CRC is corrupted
+    bool Short = false;     // one byte less before the CRC; the CRC stays valid
+    bool Long = false;      // one zero byte more before the CRC; the CRC stays valid
+};
+
+class AnswerFaults
+{
+public:
+    AnswerFaults(const ByteFaults& faults, std::uint64_t seed);
+
+    // answer: a complete frame with its CRC.
+    void Apply(Bytes& answer);
+
+private:
+    ByteFaults Faults_;
+    Random Random_;
+};

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "Bytes.h"
+#include "Probes.h"
+#include "StopSignal.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include <modbus.h>
+
+// The Vantor controller behind the line: its registers, its guarded writes and its
+// identification. Reads and plain writes are answered by libmodbus from the register mapping;
+// the guards, the probes and the identification are ours.
+class Controller
+{
+public:
+    struct Config
+    {
+        std::uint8_t Address = 1;
+        std::uint32_t Baud = 0;
+        char Parity = 'E';
+        std::uint64_t Seed = 1;
+        std::uint8_t ForcedException = 0;  // answer everything with this code; 0: off
+        int LoadingMs = 0;                 // how long the loading mode lasts; 0: until exit
+    };
+
+    // What became of one frame.
+    struct Reply
+    {
+        std::optional<Bytes> Answer;  // nothing when the controller keeps quiet
+        std::string Note;             // why, for the log
+    };
+
+    static constexpr std::uint16_t kInitialPlantNumber = 3107;
+    static constexpr std::uint8_t kFreqChannel = 7;
+
+    explicit Controller(const Config& config);  // throws std::runtime_error
+    ~Controller();
+    Controller(const Controller&) = delete;
+    Controller& operator=(const Controller&) = delete;
+
+    Reply Handle(const Bytes& frame);
+
+private:
+    void Release();
+    Reply HandleRead(const Bytes& frame, bool broadcast);
+    Reply HandleWrite(const Bytes& frame, bool broadcast);
+    Reply HandleIdentification(const Bytes& frame, bool broadcast);
+    // The reply libmodbus builds from the mapping, which it also updates for writes.
+    Reply LibmodbusReply(const Bytes& frame, std::string note);
+    static Reply Exception(const Bytes& frame, std::uint8_t code, std::string note);
+
+    bool InLoadingMode();
+    void RefreshInputs(std::uint16_t first, std::uint16_t count);
+    InputSettings SettingsOf(int input) const;
+    std::uint16_t& Holding(std::uint16_t reg) { return Mapping_->tab_registers[reg]; }
+
+    std::uint8_t Address_;
+    std::uint8_t ForcedException_;
+    int LoadingMs_;
+    bool ServiceOpen_ = false;
+    std::optional<stop_signal::Clock::time_point> LoadingUntil_;
+    Probes Probes_;
+    modbus_t* Modbus_ = nullptr;
+    modbus_mapping_t* Mapping_ = nullptr;
+    int Capture_[2] = {-1, -1};  // libmodbus writes its replies here; we read them back
+};

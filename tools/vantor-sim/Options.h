@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct SimOptions
+{
+    std::string Device;  // serve this device instead of a new pseudo-terminal
+    std::string Link;    // symbolic link to the pseudo-terminal, removed at exit
+    std::uint8_t Address = 1;
+    std::uint32_t Baud = 0;  // 0: answers go out as fast as possible
+    char Parity = 'E';
+    std::uint64_t Seed = 1;
+    bool Verbose = false;
+
+    // Faults.
+    bool Silent = false;
+    double BadCrcRate = 0;
+    std::uint8_t Exception = 0;  // 0: none
+    bool Short = false;
+    bool Long = false;
+    int GapMs = 0;
+    int LateMs = 0;
+    int LoadingMs = 0;  // 0: the loading mode lasts until exit
+};
+
+struct ParsedOptions
+{
+    enum TOutcome { Run, Help, Error };
+    TOutcome Outcome = Run;
+    SimOptions Options;
+    std::string Message;  // what was wrong, for Error
+};
+
+ParsedOptions ParseOptions(int argc, char** argv);
+const char* HelpText();

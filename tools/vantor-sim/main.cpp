@@ -1,0 +1,109 @@
+#include "AnswerFaults.h"
+#include "Controller.h"
+#include "Options.h"
+#include "SerialLine.h"
+#include "StopSignal.h"
+
+#include <cstdio>
+#include <exception>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+
+std::string Hex(const Bytes& bytes)
+{
+    std::string text;
+    char byte[4];
+    for (const std::uint8_t b : bytes) {
+        std::snprintf(byte, sizeof byte, text.empty() ? "%02X" : " %02X", b);
+        text += byte;
+    }
+    return text;
+}
+
+// The link is ours only while it points at our terminal.
+class Link
+{
+public:
+    Link(std::string path, const std::string& target) : Path_(std::move(path))
+    {
+        char existing[4096];
+        const ssize_t n = readlink(Path_.c_str(), existing, sizeof existing);
+        if (n >= 0)  // a stale link from an earlier run; never a plain file
+            unlink(Path_.c_str());
+        if (symlink(target.c_str(), Path_.c_str()) != 0)
+            throw std::runtime_error("cannot create the link " + Path_);
+    }
+    ~Link() { unlink(Path_.c_str()); }
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
+
+private:
+    std::string Path_;
+};
+
+int Serve(const SimOptions& o)
+{
+    stop_signal::Install();
+    const LineSettings settings{o.Baud, o.Parity};
+    SerialLine line = o.Device.empty() ? SerialLine::OpenPseudoTerminal(settings) : SerialLine::OpenDevice(o.Device, settings);
+    std::optional<Link> link;
+    if (!o.Link.empty())
+        link.emplace(o.Link, line.ClientPath());
+    Controller controller({o.Address, o.Baud, o.Parity, o.Seed, o.Exception, o.LoadingMs});
+    AnswerFaults faults({o.BadCrcRate, o.Short, o.Long}, o.Seed);
+    const SendTiming timing{o.LateMs, o.GapMs};
+
+    // Scripts read this line to find the port.
+    std::printf("%s\n", line.ClientPath().c_str());
+    std::fflush(stdout);
+
+    while (!stop_signal::Requested()) {
+        const std::optional<Bytes> frame = line.ReadFrame(std::nullopt);
+        if (!frame)
+            continue;
+        if (o.Verbose)
+            std::fprintf(stderr, "<- %s\n", Hex(*frame).c_str());
+        if (o.Silent) {
+            if (o.Verbose)
+                std::fprintf(stderr, "   silent\n");
+            continue;
+        }
+        Controller::Reply reply = controller.Handle(*frame);
+        if (reply.Answer)
+            faults.Apply(*reply.Answer);
+        if (o.Verbose) {
+            std::fprintf(stderr, "   %s\n", reply.Note.c_str());
+            if (reply.Answer)
+                std::fprintf(stderr, "-> %s\n", Hex(*reply.Answer).c_str());
+        }
+        if (reply.Answer)
+            line.Send(*reply.Answer, timing);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const ParsedOptions parsed = ParseOptions(argc, argv);
+    if (parsed.Outcome == ParsedOptions::Help) {
+        std::fputs(HelpText(), stdout);
+        return 0;
+    }
+    if (parsed.Outcome == ParsedOptions::Error) {
+        std::fprintf(stderr, "vantor-sim: %s\nTry vantor-sim --help\n", parsed.Message.c_str());
+        return 2;
+    }
+    try {
+        return Serve(parsed.Options);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vantor-sim: %s\n", e.what());
+        return 1;
+    }
+}
