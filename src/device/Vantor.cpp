@@ -1,0 +1,125 @@
+#include "device/Vantor.h"
+
+#include "common/IniFile.h"
+#include "device/CommandTable.h"
+#include "device/VantorUnit.h"
+
+namespace {
+
+const QString kPauseSection = QStringLiteral("ComPause");
+
+// A pause from the file, or current when the text is no pause we would wait for.
+int ReadPause(const TIniFile& ini, const QString& key, int current)
+{
+    const int value = ini.ReadInteger(kPauseSection, key, current);
+    return value >= 0 && value <= kMaxComPause ? value : current;
+}
+
+}  // namespace
+
+TVantor::TVantor()
+{
+    CommandTable().NameGroup(CurrentInput);
+    SetName(QStringLiteral("VANTOR"));
+    SetSection(QStringLiteral("VANTOR"));
+    Title = QStringLiteral("Vantor");
+    Hint = QStringLiteral("Vantor");
+
+    TDescriptionOfThreeStates& enabled = Enabled.Description();
+    enabled.SetName(QStringLiteral("Enabled"));
+    enabled.Title = QStringLiteral("Признак использования");
+    enabled.Hint = QStringLiteral("Признак использования прибора Vantor");
+    enabled.SetCaptions(QStringLiteral("Неизвестно"), QStringLiteral("Нет"), QStringLiteral("Да"));
+    enabled.SetColors1(clBlack, clBlack, clBlack);
+    enabled.SetColors2(clGray, clBtnFace, clGreen);
+    Enabled.SetValue(tsTrue);
+
+    TDescriptionOfThreeStates& module = ModuleError.Description();
+    module.SetName(QStringLiteral("ModuleError"));
+    module.Title = QStringLiteral("Состояние обмена");
+    module.Hint = QStringLiteral("Состояние обмена с прибором Vantor");
+    module.SetCaptions(QStringLiteral("Неизвестно"), QStringLiteral("Норма"), QStringLiteral("Ошибка"));
+    module.SetColors1(clGray, clBlack, clRed);
+    module.SetColors2(clGray, clLime, clRed);
+
+    TDescriptionOfInteger& error = Error.Description();
+    error.SetName(QStringLiteral("Error"));
+    error.Title = QStringLiteral("Код ошибки");
+    error.Hint = QStringLiteral("Код ошибки Vantor");
+
+    for (int n = 1; n <= vantor::kInputCount; ++n)
+        Inputs_[n - 1] = std::make_unique<TVantorInput>(n);
+}
+
+TVantor::~TVantor() = default;
+
+TVantorInput* TVantor::FindInput(int number)
+{
+    return number >= 1 && number <= vantor::kInputCount ? Inputs_[number - 1].get() : nullptr;
+}
+
+void TVantor::SetErrorMax(quint8 value)
+{
+    if (value == ErrorMax_)
+        return;
+    ErrorMax_ = value;
+    ResetExchangeState();
+}
+
+void TVantor::SetSystemAddress(quint8 value)
+{
+    if (value == SystemAddress_)
+        return;
+    SystemAddress_ = value;
+    ResetExchangeState();
+}
+
+void TVantor::RegisterFailure(TDeviceStates outcome)
+{
+    ++ErrorCount;
+    if (ErrorCount < ErrorMax_)
+        return;
+    DeviceState = outcome;
+    ModuleError.Description().SetCaption(tsTrue, DeviceStateMessage(outcome));
+    ModuleError.SetValue(tsTrue);
+}
+
+void TVantor::ConfirmAnswer()
+{
+    ErrorCount = 0;
+    DeviceState = e_OK;
+    ModuleError.SetValue(tsFalse);
+}
+
+void TVantor::ResetExchangeState()
+{
+    ErrorCount = 0;
+    DeviceState = e_OK;
+    ModuleError.SetValue(tsUnknown);
+}
+
+void TVantor::Load()
+{
+    if (FileName().isEmpty())
+        return;
+    const TIniFile ini(FileName());
+    Enabled.SetValue(BoolToThreeStates(ini.ReadBool(Section(), QStringLiteral("Enabled"), true)));
+    // An address that is no byte would wrap into another controller's address: keep ours.
+    const int address = ini.ReadInteger(Section(), QStringLiteral("SystemAddress"), SystemAddress_);
+    if (address >= 0 && address <= 255)
+        SetSystemAddress(static_cast<quint8>(address));
+    ComPauseRead = ReadPause(ini, QStringLiteral("ComPauseRead"), ComPauseRead);
+    ComPauseWrite = ReadPause(ini, QStringLiteral("ComPauseWrite"), ComPauseWrite);
+}
+
+bool TVantor::Save()
+{
+    if (FileName().isEmpty())
+        return true;
+    TIniFile ini(FileName());
+    ini.WriteBool(Section(), QStringLiteral("Enabled"), ThreeStatesToBool(Enabled.GetOutValue().ToInteger()));
+    ini.WriteInteger(Section(), QStringLiteral("SystemAddress"), SystemAddress_);
+    ini.WriteInteger(kPauseSection, QStringLiteral("ComPauseRead"), ComPauseRead);
+    ini.WriteInteger(kPauseSection, QStringLiteral("ComPauseWrite"), ComPauseWrite);
+    return ini.Save();
+}

@@ -1,0 +1,199 @@
+#include "common/ByteText.h"
+#include "device/CommandTable.h"
+#include "device/Frames.h"
+#include "device/SignatureFields.h"
+#include "device/Vantor.h"
+
+using namespace vantor;
+
+namespace {
+
+// Data bytes of an accepted answer; validation has checked the length against the command's.
+quint8 Byte(const QByteArray& answer, qsizetype at)
+{
+    return static_cast<quint8>(answer[at]);
+}
+
+quint16 Word(const QByteArray& answer, qsizetype at)
+{
+    return MakeWord(Byte(answer, at), Byte(answer, at + 1));
+}
+
+}  // namespace
+
+bool TVantor::ParseAnswer(int command, const QByteArray& request, const QByteArray& answer)
+{
+    const TAnswerValidation check = ValidateAnswer(answer, CommandTable().AnswerLength(command));
+    if (check.Verdict == TAnswerValidation::Failed)
+        RegisterFailure(check.State);
+    if (check.Verdict != TAnswerValidation::Accepted) {
+        Notify(command, request, answer, false);
+        return false;
+    }
+    Decode(command, answer);
+    ConfirmAnswer();
+    Notify(command, request, answer, true);
+    return true;
+}
+
+void TVantor::Notify(int command, const QByteArray& request, const QByteArray& answer, bool result)
+{
+    if (OnRequest)
+        OnRequest(this, Title, CommandTable().Name(command), request, answer, result);
+}
+
+void TVantor::Decode(int command, const QByteArray& answer)
+{
+    // Validation guarantees AnswerLength bytes for the data functions; a listed pair whose
+    // command has no fixed length (the identification) reads through bounded readers only.
+    switch (static_cast<quint8>(answer[1])) {
+    case 0x04:
+        if (command == cmdGeneralInfo)
+            DecodeGeneralInfo(answer);
+        else if (command == cmdReadInputs)
+            DecodeReadings(answer);
+        break;
+    case 0x03:
+        if (command == cmdReadSettings)
+            DecodeSettings(answer);
+        else if (command == cmdReadModbus)
+            DecodeModbus(answer);
+        break;
+    case 0x10:
+        DecodeWriteConfirmed(command);
+        break;
+    case 0x2B:
+        DecodeSignature(command, answer);
+        break;
+    default:
+        break;
+    }
+}
+
+void TVantor::DecodeGeneralInfo(const QByteArray& answer)
+{
+    Error.SetValue(Word(answer, 3));
+    FreqChannel = Byte(answer, 6);
+}
+
+void TVantor::DecodeReadings(const QByteArray& answer)
+{
+    const int first = CurrentInput;
+    for (int k = 0; k < kGroupSize; ++k) {
+        TVantorInput* found = FindInput(first + k);
+        if (!found)
+            continue;
+        TVantorInput& input = *found;
+        const int o = 32 * k;
+        input.SoftVersion = Byte(answer, o + 22);
+        input.PlantNumber = Word(answer, o + 23);
+        input.CRC = ToHexText(answer.mid(o + 25, 2));
+        input.OprosState.SetValue(Byte(answer, o + 4));
+        input.Battery = Byte(answer, o + 6);
+        const quint16 bounds = Word(answer, o + 7);
+        for (int i = 0; i < kSensorCount; ++i)
+            input.Bound[i].SetValue(bounds & (1 << i) ? tsTrue : tsFalse);
+        for (int i = 0; i < kSensorCount; ++i) {
+            const quint16 raw = Word(answer, o + 9 + 2 * i);
+            if (raw >= kSensorStatusFirst && raw <= kSensorStatusLast) {
+                // A status, not a temperature: the last temperature stays.
+                input.TemperState[i].SetValue(2 + (raw - kSensorStatusFirst));
+            } else {
+                input.TemperState[i].SetValue(1);
+                input.Temper[i].SetValue(static_cast<qint16>(raw) / 16.0);
+            }
+        }
+    }
+}
+
+void TVantor::DecodeSettings(const QByteArray& answer)
+{
+    const int first = CurrentInput;
+    for (int k = 0; k < kGroupSize; ++k) {
+        TVantorInput* found = FindInput(first + k);
+        if (!found)
+            continue;
+        TVantorInput& input = *found;
+        const int m = 20 * k;
+        input.ChannelEnabled.SetValue(Byte(answer, m + 4) != 0 ? tsTrue : tsFalse);
+        input.PlantNumber = Word(answer, m + 5);
+        input.Interval = Word(answer, m + 7);
+        input.TemperBound.SetValue(static_cast<qint16>(Word(answer, m + 9)) / 16.0);
+    }
+}
+
+void TVantor::DecodeModbus(const QByteArray& answer)
+{
+    ModbusBaud = Byte(answer, 4);
+    ModbusParity = Byte(answer, 6);
+}
+
+void TVantor::DecodeWriteConfirmed(int command)
+{
+    switch (command) {
+    case cmdOpenService:
+        ServiceRange = 2;
+        break;
+    case cmdCloseService:
+        ServiceRange = 1;
+        break;
+    case cmdWriteInput: {
+        TVantorInput* found = FindInput(CurrentInput);
+        if (!found)
+            break;
+        TVantorInput& input = *found;
+        input.ChannelEnabled.SetValue(WrEnabled != 0 ? tsTrue : tsFalse);
+        input.Interval = static_cast<quint16>(WrInterval);
+        input.TemperBound.SetValue(WrBound);
+        input.PlantNumber = WrPlantNumber;
+        break;
+    }
+    case cmdWriteModbus:
+        ModbusBaud = WrBaud;
+        ModbusParity = WrParity;
+        break;
+    case cmdWriteAddress:
+        SetSystemAddress(WrSystemAddress);
+        break;
+    case cmdWritePlantNumber:
+        PlantNumber = WrDevicePlantNumber;
+        break;
+    default:
+        break;
+    }
+}
+
+void TVantor::DecodeSignature(int command, const QByteArray& answer)
+{
+    // Objects in the order they come, placed by their own length bytes.
+    const int l0 = SignatureByte(answer, 9);
+    switch (command) {
+    case cmdSignature1: {
+        const int l1 = SignatureByte(answer, 11 + l0);
+        const qsizetype third = 14 + l0 + l1;
+        // Read all three numbers before storing any, so a bad answer changes nothing.
+        const int plant = SignatureNumber(answer, 12 + l0, l1, 0xFFFF);
+        const int hard = SignatureNumber(answer, third + 13, 3, 0xFF);
+        const int soft = SignatureNumber(answer, third + 30, 3, 0xFF);
+        Manufacturer = SignatureText(answer, 10, l0);
+        PlantNumber = static_cast<quint16>(plant);
+        VerHard = static_cast<quint8>(hard);
+        VerSoft = static_cast<quint8>(soft);
+        break;
+    }
+    case cmdSignature2: {
+        const int l1 = SignatureByte(answer, 11 + l0);
+        const int l2 = SignatureByte(answer, 13 + l0 + l1);
+        Site = SignatureText(answer, 10, l0);
+        Device = SignatureText(answer, 12 + l0, l1);
+        DeviceName = SignatureText(answer, 14 + l0 + l1, l2);
+        break;
+    }
+    case cmdSignature3:
+        DeviceType = static_cast<quint8>(SignatureNumber(answer, 25, 2, 0xFF));
+        CRC = SignatureText(answer, 37, 6);
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "values/TypedValues.h"
+
+#include <array>
+
+constexpr int kSensorCount = 6;
+
+// One input of the controller and the thermo-rod probe it serves. The values change only when
+// an answer is decoded.
+class TVantorInput : public TDescriptionOfValue
+{
+public:
+    // number: 1..192; names the input and its values and tags them for shared observers.
+    explicit TVantorInput(int number);
+
+    TIOStates OprosState;  // exchange state with the probe
+    quint8 Battery = 0;    // percent
+    std::array<TIOThreeStates, kSensorCount> Bound;      // set-point active, per sensor
+    std::array<TIODouble, kSensorCount> Temper;          // °C
+    std::array<TIOStates, kSensorCount> TemperState;     // 1: a temperature, 2..10: status codes
+    quint8 SoftVersion = 0;
+    quint16 PlantNumber = 0;
+    QString CRC;  // two hex pairs, "" until read
+    TIOThreeStates ChannelEnabled;
+    quint16 Interval = 0;  // probe poll interval, minutes
+    TDDouble TemperBound;  // set-point, °C
+};

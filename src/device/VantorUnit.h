@@ -1,0 +1,24 @@
+#pragma once
+
+#include <atomic>
+
+class TVantor;
+
+// Process-wide settings kept with the controller in INI/VANTOR.ini.
+extern std::atomic<int> ComPauseRead;   // ms between the requests of one poll cycle
+extern std::atomic<int> ComPauseWrite;  // ms after a write before reading back
+extern int Sensitivity;                 // the controller's ErrorMax
+
+// The largest pause the file may set: anything longer would stall polling.
+constexpr int kMaxComPause = 60000;
+
+// The one controller, between start-up and shut-down; null otherwise.
+TVantor* Vantor();
+
+// Reads Sensitivity, creates the controller on INI/VANTOR.ini and loads it. Never throws.
+void VantorStartup();
+void VantorShutdown();
+
+// Sensitivity from and to section VANTOR of INI/VANTOR.ini; a value that is no byte reads as 3.
+void LoadSensitivity();
+bool SaveSensitivity();
