@@ -270,7 +270,7 @@ void TDescriptionOfDouble::WriteKeys(TIniFile& ini) const
 
 void TDDouble::SetValue(double value)
 {
-    if (value == Value_)
+    if (value == Value_ || std::isnan(value))
         return;
     Value_ = std::max(std::min(value, Max()), Min());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "values/Persistent.h"
+#include "values/ThreeStates.h"
 
 #include <QList>
 #include <QString>
@@ -158,7 +159,7 @@ class TDDouble : public TDescriptionOfDouble
 {
 public:
     double Value() const { return Value_; }
-    // A new number is limited to at most Max, then to at least Min.
+    // A new number is limited to at most Max, then to at least Min; NaN is refused.
     void SetValue(double value);
     // Value with Precision significant digits, shortest form, the locale's decimal separator.
     QString ValueText() const;

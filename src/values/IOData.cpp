@@ -6,16 +6,6 @@
 #include <cmath>
 #include <iterator>
 
-TThreeStates BoolToThreeStates(bool value)
-{
-    return value ? tsTrue : tsFalse;
-}
-
-bool ThreeStatesToBool(int state)
-{
-    return state == tsTrue;
-}
-
 namespace {
 
 // A change only between two finite numbers: NaN or an infinity on either side is none.

@@ -3,19 +3,12 @@
 #include "values/DateTime.h"
 #include "values/NotifyEvent.h"
 #include "values/Persistent.h"
+#include "values/ThreeStates.h"
 #include "values/Variant.h"
 
 #include <QtGlobal>
 
 #include <vector>
-
-// Enable flags, set-point states and exchange states.
-enum TThreeStates : quint8 { tsUnknown = 0, tsFalse = 1, tsTrue = 2 };
-
-// Never tsUnknown.
-TThreeStates BoolToThreeStates(bool value);
-// True only for tsTrue.
-bool ThreeStatesToBool(int state);
 
 // The time stamp of a value's last update.
 class TTimeOut

@@ -35,7 +35,7 @@ public:
             ::new (static_cast<void*>(Storage_.Bytes)) D(std::forward<F>(f));
             Ops_ = &InlineOps<D>;
         } else {
-            Storage_.Heap = new THeap<D>{1, D(std::forward<F>(f))};
+            Storage_.Heap = new THeap<D>{{1}, D(std::forward<F>(f))};
             Ops_ = &HeapOps<D>;
         }
     }
