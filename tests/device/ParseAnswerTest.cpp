@@ -1,0 +1,238 @@
+#include "device/CommandTable.h"
+#include "device/SignatureFields.h"
+#include "device/Vantor.h"
+
+#include "Fixtures.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// What OnRequest was told.
+struct Reported
+{
+    int Count = 0;
+    QString Device, Command;
+    QByteArray Request, Answer;
+    bool Result = false;
+};
+
+class ParseAnswer : public ::testing::Test
+{
+protected:
+    ParseAnswer()
+    {
+        Vantor.SetSystemAddress(1);
+        Vantor.SetErrorMax(3);
+        Vantor.OnRequest = [this](TVantor*, const QString& device, const QString& command, const QByteArray& request,
+                                  const QByteArray& answer, bool result) {
+            Last = {Last.Count + 1, device, command, request, answer, result};
+        };
+    }
+
+    bool Parse(int command, const QByteArray& answer)
+    {
+        return Vantor.ParseAnswer(command, Vantor.BuildRequest(command), answer);
+    }
+
+    int ModuleState() const { return Vantor.ModuleError.GetOutValue().ToInteger(); }
+
+    TVantor Vantor;
+    Reported Last;
+};
+
+QByteArray ReadingsAnswer(const InputBlock (&blocks)[4])
+{
+    QByteArray body = Hex("010480");
+    for (const InputBlock& b : blocks)
+        body += b.Bytes();
+    return Answer(body);
+}
+
+}  // namespace
+
+TEST_F(ParseAnswer, GeneralInformation)
+{
+    ASSERT_TRUE(Parse(0, Answer("0104040102000B")));
+    EXPECT_EQ(Vantor.Error.GetOutValue().ToInteger(), 0x0102);
+    EXPECT_EQ(Vantor.FreqChannel, 11);
+    EXPECT_EQ(Last.Count, 1);
+    EXPECT_EQ(Last.Device, "Vantor");
+    EXPECT_EQ(Last.Command, "Считать общую информацию");
+    EXPECT_EQ(Last.Request, Hex("01040000000271CB"));
+    EXPECT_TRUE(Last.Result);
+    EXPECT_EQ(ModuleState(), tsFalse);
+    EXPECT_EQ(Vantor.ModuleError.StateCaption(), "Норма");
+}
+
+TEST_F(ParseAnswer, ReadingsOfFourInputs)
+{
+    Vantor.CurrentInput = 5;
+    InputBlock blocks[4];
+    blocks[1].State = 3;
+    blocks[1].Bounds = 0b100101;
+    blocks[2].Sensors[0] = 0xAAA6;  // just below the status codes: a temperature
+    blocks[3].PlantNumber = 65535;
+    const QByteArray answer = ReadingsAnswer(blocks);
+    ASSERT_EQ(answer.size(), 133);
+
+    TVantorInput& first = Vantor.Input(5);
+    first.Temper[2].SetValue(12.5);  // kept under a status code
+    ASSERT_TRUE(Parse(1, answer));
+
+    EXPECT_EQ(first.OprosState.StateCaption(), "Норма");
+    EXPECT_EQ(first.Battery, 87);
+    EXPECT_EQ(first.SoftVersion, 3);
+    EXPECT_EQ(first.PlantNumber, 4660);
+    EXPECT_EQ(first.CRC, "1A 2B");
+    EXPECT_DOUBLE_EQ(first.Temper[0].GetOutValue().ToDouble(), 25.0);
+    EXPECT_DOUBLE_EQ(first.Temper[1].GetOutValue().ToDouble(), -1.0);
+    EXPECT_DOUBLE_EQ(first.Temper[2].GetOutValue().ToDouble(), 12.5);
+    EXPECT_DOUBLE_EQ(first.Temper[5].GetOutValue().ToDouble(), 0.5);
+    const int states[6] = {1, 1, 2, 10, 1, 1};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(first.TemperState[i].GetOutValue().ToInteger(), states[i]) << i;
+    EXPECT_EQ(first.TemperState[2].StateCaption(), "AAA7");
+    EXPECT_FALSE(first.TemperState[2].StateIsAlarm());
+    EXPECT_EQ(first.TemperState[3].StateCaption(), "AAAF");
+    EXPECT_TRUE(first.TemperState[3].StateIsAlarm());
+
+    const TVantorInput& second = Vantor.Input(6);
+    EXPECT_EQ(second.OprosState.StateCaption(), "Нет связи");
+    EXPECT_TRUE(second.OprosState.StateIsAlarm());
+    const int bounds[6] = {tsTrue, tsFalse, tsTrue, tsFalse, tsFalse, tsTrue};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(second.Bound[i].GetOutValue().ToInteger(), bounds[i]) << i;
+    EXPECT_DOUBLE_EQ(Vantor.Input(7).Temper[0].GetOutValue().ToDouble(), static_cast<qint16>(0xAAA6) / 16.0);
+    EXPECT_EQ(Vantor.Input(8).PlantNumber, 65535);
+    EXPECT_EQ(Vantor.Input(9).Battery, 0);  // outside the group
+}
+
+TEST_F(ParseAnswer, SettingsOfFourInputs)
+{
+    Vantor.CurrentInput = 189;
+    const QByteArray answer = Answer(Hex("010350") + SettingsBlock(true, 100, 15, 320) + SettingsBlock(false, 101, 60, -8) +
+                                     SettingsBlock(true, 102, 5, 2000) + SettingsBlock(true, 103, 1, 24));
+    ASSERT_EQ(answer.size(), 85);
+    ASSERT_TRUE(Parse(2, answer));
+    EXPECT_EQ(Vantor.Input(189).ChannelEnabled.StateCaption(), "Используется");
+    EXPECT_EQ(Vantor.Input(190).ChannelEnabled.StateCaption(), "Не используется");
+    EXPECT_EQ(Vantor.Input(189).PlantNumber, 100);
+    EXPECT_EQ(Vantor.Input(190).Interval, 60);
+    EXPECT_DOUBLE_EQ(Vantor.Input(189).TemperBound.Value(), 20.0);
+    EXPECT_DOUBLE_EQ(Vantor.Input(190).TemperBound.Value(), 0.0);    // -0.5 clamped to the minimum
+    EXPECT_DOUBLE_EQ(Vantor.Input(191).TemperBound.Value(), 100.0);  // 125 clamped to the maximum
+    EXPECT_DOUBLE_EQ(Vantor.Input(192).TemperBound.Value(), 1.5);
+}
+
+TEST_F(ParseAnswer, AGroupPastTheLastInputDecodesOnlyRealInputs)
+{
+    Vantor.CurrentInput = 192;  // as after start, before the first cycle
+    InputBlock blocks[4];
+    blocks[0].Battery = 55;
+    ASSERT_TRUE(Parse(1, ReadingsAnswer(blocks)));
+    EXPECT_EQ(Vantor.Input(192).Battery, 55);
+    Vantor.CurrentInput = 0;
+    EXPECT_TRUE(Parse(1, ReadingsAnswer(blocks)));
+}
+
+TEST_F(ParseAnswer, WriteConfirmationsChangeTheModel)
+{
+    EXPECT_TRUE(Parse(3, Answer("010304000600 02")));
+    EXPECT_EQ(Vantor.ModbusBaud, 6);
+    EXPECT_EQ(Vantor.ModbusParity, 2);
+
+    const QByteArray confirmed = Answer("011007D00001");
+    ASSERT_TRUE(Parse(5, confirmed));
+    EXPECT_EQ(Vantor.ServiceRange, 2);
+    ASSERT_TRUE(Parse(6, confirmed));
+    EXPECT_EQ(Vantor.ServiceRange, 1);
+
+    Vantor.CurrentInput = 7;
+    Vantor.WrEnabled = 0;
+    Vantor.WrInterval = 30;
+    Vantor.WrBound = 35.5;
+    Vantor.WrPlantNumber = 777;
+    ASSERT_TRUE(Parse(7, confirmed));
+    const TVantorInput& input = Vantor.Input(7);
+    EXPECT_EQ(input.ChannelEnabled.GetOutValue().ToInteger(), tsFalse);
+    EXPECT_EQ(input.Interval, 30);
+    EXPECT_DOUBLE_EQ(input.TemperBound.Value(), 35.5);
+    EXPECT_EQ(input.PlantNumber, 777);
+
+    Vantor.WrBaud = 8;
+    Vantor.WrParity = 0;
+    ASSERT_TRUE(Parse(8, confirmed));
+    EXPECT_EQ(Vantor.ModbusBaud, 8);
+    Vantor.WrDevicePlantNumber = 42;
+    ASSERT_TRUE(Parse(10, confirmed));
+    EXPECT_EQ(Vantor.PlantNumber, 42);
+
+    // A new address resets the exchange state after the answer is confirmed.
+    Vantor.WrSystemAddress = 9;
+    ASSERT_TRUE(Parse(9, confirmed));
+    EXPECT_EQ(Vantor.SystemAddress(), 9);
+    EXPECT_EQ(ModuleState(), tsFalse);
+}
+
+TEST_F(ParseAnswer, FailuresAreShownFromErrorMaxAndClearedByOneGoodAnswer)
+{
+    EXPECT_FALSE(Parse(0, {}));
+    EXPECT_FALSE(Parse(0, Hex("01040200")));
+    EXPECT_EQ(ModuleState(), tsUnknown);
+    EXPECT_EQ(Vantor.ErrorCount, 2);
+    EXPECT_FALSE(Last.Result);
+    EXPECT_TRUE(Last.Answer == Hex("01040200"));
+    EXPECT_TRUE(Parse(0, Answer("01040400000001")));
+    EXPECT_EQ(Vantor.ErrorCount, 0);
+    EXPECT_EQ(Vantor.ModuleError.StateCaption(), "Норма");
+
+    EXPECT_FALSE(Parse(0, {}));
+    EXPECT_FALSE(Parse(0, Hex("0183020000")));
+    EXPECT_FALSE(Parse(0, Answer("018302")));
+    EXPECT_EQ(ModuleState(), tsTrue);
+    EXPECT_EQ(Vantor.DeviceState, mbe_IllegalDataAdress);
+    EXPECT_EQ(Vantor.ModuleError.StateCaption(), "В запросе указан недопустимый адрес");
+
+    // An exception code outside 1..4 fails without being counted.
+    const quint16 count = Vantor.ErrorCount;
+    EXPECT_FALSE(Parse(0, Answer("018305")));
+    EXPECT_EQ(Vantor.ErrorCount, count);
+    EXPECT_EQ(Vantor.DeviceState, mbe_IllegalDataAdress);
+    EXPECT_EQ(Last.Count, 7);
+    EXPECT_FALSE(Last.Result);
+}
+
+TEST_F(ParseAnswer, SensitivityOfZeroOrOneShowsEveryFailure)
+{
+    for (const quint8 max : {0, 1}) {
+        Vantor.SetErrorMax(max);
+        EXPECT_EQ(ModuleState(), tsUnknown);
+        EXPECT_FALSE(Parse(0, Answer("010600")));
+        EXPECT_EQ(ModuleState(), tsTrue);
+        EXPECT_EQ(Vantor.ModuleError.StateCaption(), "Несоответствие команды");
+        Vantor.SetErrorMax(3);
+    }
+}
+
+TEST_F(ParseAnswer, CommandOneAnswerLengths)
+{
+    Vantor.CurrentInput = 1;
+    InputBlock blocks[4];
+    const QByteArray good = ReadingsAnswer(blocks);
+    QByteArray shortBody = good.left(good.size() - 3);
+    EXPECT_FALSE(Parse(1, Answer(shortBody)));  // 132 bytes
+    EXPECT_EQ(Vantor.ErrorCount, 1);
+    QByteArray longBody = good.left(good.size() - 2) + '\0';
+    EXPECT_TRUE(Parse(1, Answer(longBody)));  // 134 bytes
+}
+
+TEST_F(ParseAnswer, UnlistedPairsDecodeNothingButCountAsGood)
+{
+    Vantor.SetErrorMax(1);
+    Parse(0, {});
+    ASSERT_EQ(ModuleState(), tsTrue);
+    EXPECT_TRUE(Parse(3, Answer("01040400070001")));  // input registers for a holding read
+    EXPECT_EQ(Vantor.ModbusBaud, 0);
+    EXPECT_EQ(ModuleState(), tsFalse);
+}
