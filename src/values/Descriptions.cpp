@@ -4,6 +4,8 @@
 #include "common/ProgramFolder.h"
 
 #include <QLocale>
+#include <QMutex>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
@@ -36,6 +38,27 @@ QString IndexedKey(const char* prefix, qsizetype n)
     return QLatin1String(prefix) + QString::number(n) + u']';
 }
 
+// One shared copy of each name ever given.
+QString Interned(const QString& name)
+{
+    static QMutex guard;
+    static QSet<QString> names;
+    const QMutexLocker lock(&guard);
+    const auto found = names.constFind(name);
+    if (found != names.cend())
+        return *found;
+    QString copy = name;
+    copy.squeeze();
+    names.insert(copy);
+    return copy;
+}
+
+const QString& NoText()
+{
+    static const QString empty;
+    return empty;
+}
+
 }  // namespace
 
 TDescriptionOfCustomValue::TDescriptionOfCustomValue()
@@ -45,6 +68,44 @@ TDescriptionOfCustomValue::TDescriptionOfCustomValue()
 
 TDescriptionOfCustomValue::TDescriptionOfCustomValue(const QString& defaultName) : Name_(defaultName)
 {
+}
+
+TDescriptionOfCustomValue::TDescriptionOfCustomValue(const TDescriptionOfCustomValue& other)
+    : TPersistent(other), Title(other.Title), Hint(other.Hint), Tag(other.Tag), Name_(other.Name_),
+      Location_(other.Location_ ? std::make_unique<TLocation>(*other.Location_) : nullptr)
+{
+}
+
+TDescriptionOfCustomValue& TDescriptionOfCustomValue::operator=(const TDescriptionOfCustomValue& other)
+{
+    if (this == &other)
+        return *this;
+    TPersistent::operator=(other);
+    Title = other.Title;
+    Hint = other.Hint;
+    Tag = other.Tag;
+    Name_ = other.Name_;
+    Location_ = other.Location_ ? std::make_unique<TLocation>(*other.Location_) : nullptr;
+    return *this;
+}
+
+TDescriptionOfCustomValue::~TDescriptionOfCustomValue() = default;
+
+TDescriptionOfCustomValue::TLocation& TDescriptionOfCustomValue::Location()
+{
+    if (!Location_)
+        Location_ = std::make_unique<TLocation>();
+    return *Location_;
+}
+
+const QString& TDescriptionOfCustomValue::FileName() const
+{
+    return Location_ ? Location_->FileName : NoText();
+}
+
+const QString& TDescriptionOfCustomValue::Section() const
+{
+    return Location_ ? Location_->Section : NoText();
 }
 
 void TDescriptionOfCustomValue::Assign(const TPersistent& source)
@@ -65,43 +126,43 @@ void TDescriptionOfCustomValue::SetParent(const TPersistent* parent)
 
 void TDescriptionOfCustomValue::Load()
 {
-    ReadKeys(TIniFile(FileName_));
+    ReadKeys(TIniFile(FileName()));
 }
 
 bool TDescriptionOfCustomValue::Save()
 {
-    if (!EnsureFile(FileName_))
+    if (!EnsureFile(FileName()))
         return false;
-    TIniFile ini(FileName_);
+    TIniFile ini(FileName());
     WriteKeys(ini);
     return ini.Save();
 }
 
 void TDescriptionOfCustomValue::SetName(const QString& name)
 {
-    Name_ = name;
+    Name_ = Interned(name);
 }
 
 void TDescriptionOfCustomValue::SetFileName(const QString& fileName)
 {
-    FileName_ = fileName;
+    Location().FileName = fileName;
 }
 
 void TDescriptionOfCustomValue::SetSection(const QString& section)
 {
-    Section_ = section;
+    Location().Section = section;
 }
 
 void TDescriptionOfCustomValue::ReadKeys(const TIniFile& ini)
 {
-    Title = ini.ReadString(Section_, QStringLiteral("Title"), Title);
-    Hint = ini.ReadString(Section_, QStringLiteral("Hint"), Hint);
+    Title = ini.ReadString(Section(), QStringLiteral("Title"), Title);
+    Hint = ini.ReadString(Section(), QStringLiteral("Hint"), Hint);
 }
 
 void TDescriptionOfCustomValue::WriteKeys(TIniFile& ini) const
 {
-    ini.WriteString(Section_, QStringLiteral("Title"), Title);
-    ini.WriteString(Section_, QStringLiteral("Hint"), Hint);
+    ini.WriteString(Section(), QStringLiteral("Title"), Title);
+    ini.WriteString(Section(), QStringLiteral("Hint"), Hint);
 }
 
 TDescriptionOfValue::TDescriptionOfValue()

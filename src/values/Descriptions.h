@@ -9,6 +9,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <memory>
 
 class TIniFile;
 
@@ -29,6 +30,9 @@ class TDescriptionOfCustomValue : public TPersistent
 {
 public:
     TDescriptionOfCustomValue();
+    TDescriptionOfCustomValue(const TDescriptionOfCustomValue& other);
+    TDescriptionOfCustomValue& operator=(const TDescriptionOfCustomValue& other);
+    ~TDescriptionOfCustomValue() override;
 
     // Short caption, shown beside the value.
     QString Title;
@@ -38,8 +42,8 @@ public:
     qint32 Tag = 0;
 
     const QString& Name() const { return Name_; }
-    const QString& FileName() const { return FileName_; }
-    const QString& Section() const { return Section_; }
+    const QString& FileName() const;
+    const QString& Section() const;
 
     // Copies Title and Hint from any description.
     void Assign(const TPersistent& source) override;
@@ -63,9 +67,17 @@ protected:
     virtual void WriteKeys(TIniFile& ini) const;
 
 private:
+    struct TLocation
+    {
+        QString FileName;
+        QString Section;
+    };
+    TLocation& Location();
+
+    // Names repeat across the thousands of values (every input has a "Temper1"): one shared copy.
     QString Name_;
-    QString FileName_;
-    QString Section_;
+    // Few descriptions are persisted: kept out of line, allocated when first set.
+    std::unique_ptr<TLocation> Location_;
 };
 
 // The base of the typed descriptions and of the device model's classes.

@@ -33,7 +33,7 @@ public:
             return;
         Value_.Walk_ = Walk_.Outer;
         if (!Value_.Walk_ && Value_.Holes_) {
-            std::erase(Value_.Observers_, nullptr);
+            std::erase(*Value_.Observers_, nullptr);
             Value_.Holes_ = false;
         }
     }
@@ -53,9 +53,10 @@ TIOData::~TIOData()
         walk->Alive = false;
     if (Source_)
         Source_->RemoveObserver(this);
-    for (TIOData* observer : Observers_)
-        if (observer)
-            observer->Source_ = nullptr;
+    if (Observers_)
+        for (TIOData* observer : *Observers_)
+            if (observer)
+                observer->Source_ = nullptr;
 }
 
 void TIOData::Assign(const TPersistent& source)
@@ -124,9 +125,12 @@ void TIOData::NotifyObservers(TWalk& walk)
 {
     // By index over the count at the start: observers linked meanwhile wait for the next update,
     // removed ones are nullptr until the walk ends.
-    const std::size_t count = Observers_.size();
-    for (std::size_t i = 0; i < count && i < Observers_.size(); ++i) {
-        TIOData* observer = Observers_[i];
+    if (!Observers_)
+        return;
+    const std::vector<TIOData*>& observers = *Observers_;
+    const std::size_t count = observers.size();
+    for (std::size_t i = 0; i < count && i < observers.size(); ++i) {
+        TIOData* observer = observers[i];
         if (!observer)
             continue;
         observer->SetValue(OutValue_, TimeOut.Time);
@@ -142,7 +146,9 @@ void TIOData::Link(TIOData* source, bool immediately)
     // A loop would pass every update round it for ever.
     if (!source || Observes(source))
         return;
-    source->Observers_.push_back(this);
+    if (!source->Observers_)
+        source->Observers_ = std::make_unique<std::vector<TIOData*>>();
+    source->Observers_->push_back(this);
     Source_ = source;
     if (immediately)
         SetValue(source->OutValue_, source->TimeOut.Time);
@@ -169,21 +175,25 @@ bool TIOData::Observes(const TIOData* value) const noexcept
 
 void TIOData::RemoveObserver(TIOData* observer) noexcept
 {
-    const auto found = std::find(Observers_.begin(), Observers_.end(), observer);
-    if (found == Observers_.end())
+    if (!Observers_)
+        return;
+    const auto found = std::find(Observers_->begin(), Observers_->end(), observer);
+    if (found == Observers_->end())
         return;
     if (Walk_) {
         *found = nullptr;
         Holes_ = true;
     } else {
-        Observers_.erase(found);
+        Observers_->erase(found);
     }
 }
 
 std::vector<TIOData*> TIOData::Observers() const
 {
     std::vector<TIOData*> result;
-    std::copy_if(Observers_.begin(), Observers_.end(), std::back_inserter(result),
+    if (!Observers_)
+        return result;
+    std::copy_if(Observers_->begin(), Observers_->end(), std::back_inserter(result),
                  [](const TIOData* observer) { return observer != nullptr; });
     return result;
 }

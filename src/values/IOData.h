@@ -8,6 +8,7 @@
 
 #include <QtGlobal>
 
+#include <memory>
 #include <vector>
 
 // The time stamp of a value's last update.
@@ -96,7 +97,8 @@ private:
     void RemoveObserver(TIOData* observer) noexcept;
     bool Observes(const TIOData* value) const noexcept;
 
-    std::vector<TIOData*> Observers_;
+    // Allocated with the first observer: most values never have one.
+    std::unique_ptr<std::vector<TIOData*>> Observers_;
     TVariant Value_;
     TVariant OutValue_;
     TIOData* Source_ = nullptr;

@@ -98,6 +98,31 @@ TEST(Descriptions, SetParentNamesTheSectionAfterTheParent)
     EXPECT_EQ(child.Section(), "VANTOR.Temper1");
 }
 
+TEST(Descriptions, CopiesAreIndependent)
+{
+    TDescriptionOfStates original;
+    original.SetName("OprosState");
+    original.SetSection("VantorInput1.OprosState");
+    original.SetFileName("/x/a.ini");
+    original.Tag = 9;
+    original.SetCaptions({"Норма"});
+
+    TDescriptionOfStates copy(original);
+    TDescriptionOfStates assigned;
+    assigned = original;
+    original.SetSection("other");
+    original.SetCaptions({"x", "y"});
+    for (const TDescriptionOfStates* d : {&copy, &assigned}) {
+        EXPECT_EQ(d->Name(), "OprosState");
+        EXPECT_EQ(d->Section(), "VantorInput1.OprosState");
+        EXPECT_EQ(d->FileName(), "/x/a.ini");
+        EXPECT_EQ(d->Tag, 9);
+        EXPECT_EQ(d->States.size(), 1);
+    }
+    assigned = TDescriptionOfStates();
+    EXPECT_EQ(assigned.Section(), "");
+}
+
 TEST(Descriptions, AssignCopiesWhatBothClassesShare)
 {
     TDescriptionOfThreeStates three;
