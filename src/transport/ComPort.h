@@ -1,0 +1,170 @@
+#pragma once
+
+#include "transport/ComSettings.h"
+#include "transport/ComTypes.h"
+#include "transport/SerialLine.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class TComThread;
+
+// The serial port component: a complete set of line settings, the open and close sequences,
+// blocking reads and writes bounded by the time-outs, and, while open, an event thread whose line
+// events are handled in the thread the port lives in. Settings, open and close belong to that
+// thread; WriteText, ReadText, PurgeBuffers and PendingInputCount may run on one other thread at a
+// time (the caller serialises exchanges). Driver failures raise EComPort.
+class TCustomComPort : public QObject
+{
+public:
+    using TNotifyEvent = std::function<void(TCustomComPort* sender)>;
+    using TRxCharEvent = std::function<void(TCustomComPort* sender, int count)>;
+    using TComSignalEvent = std::function<void(TCustomComPort* sender, bool onOff)>;
+    using TComErrorEvent = std::function<void(TCustomComPort* sender, TComErrors errors)>;
+
+    explicit TCustomComPort(QObject* owner = nullptr);
+    ~TCustomComPort() override;
+
+    // The component name; the transmitter's settings section is named after it.
+    QString Name() const { return objectName(); }
+    void SetName(const QString& name) { setObjectName(name); }
+
+    bool Connected() const { return Connected_; }
+    // True runs the open sequence, false the close sequence.
+    void SetConnected(bool connected);
+    const QString& Port() const { return Port_; }
+    // A different name (compared exactly) while open closes and reopens under it.
+    void SetPort(const QString& port);
+    TBaudRate BaudRate() const { return BaudRate_; }
+    void SetBaudRate(TBaudRate rate);
+    // Used only with brCustom.
+    int CustomBaudRate() const { return CustomBaudRate_; }
+    void SetCustomBaudRate(int rate);
+    TDataBits DataBits() const { return DataBits_; }
+    void SetDataBits(TDataBits bits);
+    TStopBits StopBits() const { return StopBits_; }
+    void SetStopBits(TStopBits bits);
+    bool DiscardNull() const { return DiscardNull_; }
+    void SetDiscardNull(bool discard);
+    std::uint8_t EventChar() const { return EventChar_; }
+    void SetEventChar(std::uint8_t eventChar);
+    // Takes effect at the next open.
+    TComEvents Events() const { return Events_; }
+    void SetEvents(TComEvents events) { Events_ = events; }
+    TSyncMethod SyncMethod() const { return SyncMethod_; }
+    // Refused with number 14 while open.
+    void SetSyncMethod(TSyncMethod method);
+
+    TComBuffer& Buffer() { return Buffer_; }
+    const TComBuffer& Buffer() const { return Buffer_; }
+    TComParity& Parity() { return Parity_; }
+    const TComParity& Parity() const { return Parity_; }
+    TComTimeouts& Timeouts() { return Timeouts_; }
+    const TComTimeouts& Timeouts() const { return Timeouts_; }
+    TComFlowControl& FlowControl() { return FlowControl_; }
+    const TComFlowControl& FlowControl() const { return FlowControl_; }
+
+    // Pairs may nest; the last ResumeApply applies everything at once.
+    void SuspendApply() { ++ApplySuspended_; }
+    void ResumeApply();
+    // Each does nothing unless the port is open and applying is not suspended.
+    virtual void ApplyAllSettings();
+    virtual void ApplyLineSettings();
+    virtual void ApplyTimeoutSettings();
+    virtual void ApplyBufferSizes();
+
+    // Bytes written; nothing is sent for empty data.
+    int WriteText(const QByteArray& data);
+    // Reads up to count bytes by the time-out rules; data holds exactly the bytes read.
+    int ReadText(QByteArray& data, int count);
+    // The halves of WriteText and ReadText: bytes moved at once, then bytes moved in all.
+    int StartWrite(const char* buffer, int count, TTransferRecord* record);
+    int StartRead(char* buffer, int count, TTransferRecord* record);
+    int AwaitTransfer(TTransferRecord* record);
+    void PurgeBuffers(bool input, bool output);
+    // Ends every pending read and write; their waiters raise number 2 or 3.
+    void AbortTransfers();
+    int PendingInputCount();
+    // Reads and clears the line errors; a device that went away shows as ceIO.
+    TComErrors TakeLineErrors();
+    // TModemLine bits; all off on a device without modem lines.
+    std::uint8_t ModemLineStates();
+    // Runs the port setup dialog when one is bound.
+    void ShowSetup();
+
+    TNotifyEvent OnBeforeOpen;
+    TNotifyEvent OnAfterOpen;
+    TNotifyEvent OnBeforeClose;
+    TNotifyEvent OnAfterClose;
+    TRxCharEvent OnRxChar;
+    TNotifyEvent OnTxEmpty;
+    TNotifyEvent OnBreak;
+    TNotifyEvent OnRing;
+    TNotifyEvent OnRxFlag;
+    TNotifyEvent OnRx80Full;
+    TComSignalEvent OnCTSChange;
+    TComSignalEvent OnDSRChange;
+    TComSignalEvent OnRLSDChange;
+    TComErrorEvent OnError;
+
+protected:
+    virtual void OpenDevice();
+    virtual void CloseDevice();
+
+    virtual void DoAfterClose();
+    virtual void DoAfterOpen();
+    virtual void DoBeforeClose();
+    virtual void DoBeforeOpen();
+    virtual void DoRxChar(int count);
+    virtual void DoTxEmpty();
+    virtual void DoBreak();
+    virtual void DoRing();
+    virtual void DoRxFlag();
+    virtual void DoCTSChange(bool onOff);
+    virtual void DoDSRChange(bool onOff);
+    virtual void DoError(TComErrors errors);
+    virtual void DoRLSDChange(bool onOff);
+    virtual void DoRx80Full();
+
+private:
+    friend class TComThread;
+
+    void Open();
+    void Close();
+    bool Applying() const { return Connected_ && ApplySuspended_ == 0; }
+    // One event set, in the fixed order; only while the port is open.
+    void HandleEvents(TComEvents events);
+
+    bool Connected_ = false;
+    QString Port_ = QStringLiteral("COM1");
+    TBaudRate BaudRate_ = br9600;
+    int CustomBaudRate_ = 9600;
+    TDataBits DataBits_ = dbEight;
+    TStopBits StopBits_ = sbOneStopBit;
+    bool DiscardNull_ = false;
+    std::uint8_t EventChar_ = 0;
+    TComEvents Events_ = kAllComEvents;
+    TSyncMethod SyncMethod_ = smThreadSync;
+    TComBuffer Buffer_{*this};
+    TComParity Parity_{*this};
+    TComTimeouts Timeouts_{*this};
+    TComFlowControl FlowControl_{*this};
+    int ApplySuspended_ = 0;
+    TSerialLine Line_;
+    std::unique_ptr<TComThread> Thread_;
+};
+
+// The same component with everything public; the transmitter derives from it.
+class TComPort : public TCustomComPort
+{
+public:
+    using TCustomComPort::TCustomComPort;
+};
+
+// The port setup dialog lives with the windows; it binds itself here. Returns the previous one.
+using TRunPortSetupDialog = std::function<void(TCustomComPort& port)>;
+TRunPortSetupDialog SetRunPortSetupDialog(TRunPortSetupDialog run);

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "transport/ComTypes.h"
+#include "transport/SerialLine.h"
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class TCustomComPort;
+
+// Watches the open port's line for events and hands them to the port's thread. It never reads
+// data, so it does not compete with an exchange. It sleeps in the kernel: data and output
+// readiness wake it edge-triggered, so bytes left in the queue do not wake it again; once the
+// device is gone it watches only its stop event. Line-status changes have no wake-up of their own
+// on Linux; on a device that keeps the driver's interrupt counters they are sampled a few times a
+// second.
+class TComThread
+{
+public:
+    // Raises EComPort number 1 when the thread's own events cannot be made.
+    TComThread(TCustomComPort& port, TSerialLine& line, TComEvents events, TSyncMethod sync);
+    ~TComThread();
+    TComThread(const TComThread&) = delete;
+    TComThread& operator=(const TComThread&) = delete;
+
+    // Ends the thread and waits for it. A hand-over waiting for the port's thread is given up, so
+    // this may be called from that thread without the two waiting on each other.
+    void Stop();
+
+private:
+    struct THandOver;
+
+    void Execute();
+    // The events one wake-up amounts to.
+    TComEvents Collect(std::uint32_t ready);
+    TComEvents CollectLineChanges();
+    // False once the thread is to stop.
+    bool Deliver(TComEvents events);
+
+    TCustomComPort& Port_;
+    TSerialLine& Line_;
+    TComEvents Events_;
+    TSyncMethod Sync_;
+    int StopEvent_ = -1;
+    int Poll_ = -1;
+    bool Watching_ = true;
+    bool HasCounters_ = false;
+    TLineCounters Counters_;
+    std::uint8_t ModemLines_ = 0;
+    std::uint64_t WrittenSeen_ = 0;
+    std::mutex Mutex_;
+    bool Stopping_ = false;
+    std::shared_ptr<THandOver> Pending_;
+    std::thread Thread_;
+};

@@ -1,0 +1,342 @@
+#include "transport/SerialLine.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+constexpr std::uint32_t kMaxTimeout = 0xFFFFFFFF;
+
+bool NoSuchFeature(int error)
+{
+    return error == ENOTTY || error == EINVAL;
+}
+
+// constant + multiplier x count ms from start, or none when both are 0.
+std::optional<TClock::time_point> TotalDeadline(TClock::time_point start, std::uint32_t constant,
+                                                std::uint32_t multiplier, qsizetype count)
+{
+    if (constant == 0 && multiplier == 0)
+        return std::nullopt;
+    // Capped at a year: beyond that the clock's nanoseconds would overflow.
+    constexpr std::int64_t kYear = 365LL * 24 * 3600 * 1000;
+    const std::int64_t perByte = multiplier;
+    const std::int64_t bytes = perByte == 0 ? 0 : std::min<std::int64_t>(count, kYear / perByte + 1);
+    const std::int64_t ms = std::min(static_cast<std::int64_t>(constant) + bytes * perByte, kYear);
+    return start + std::chrono::milliseconds(ms);
+}
+
+}  // namespace
+
+QString PortDevicePath(const QString& port)
+{
+    if (port.startsWith(u'/'))
+        return port;
+    if (port.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive)) {
+        bool ok = false;
+        const int number = port.mid(3).toInt(&ok, 10);
+        if (ok && number >= 1 && port.mid(3).front().isDigit())
+            return QStringLiteral("/dev/ttyS%1").arg(number - 1);
+    }
+    return QStringLiteral("/dev/") + port;
+}
+
+TTransferRecord::TTransferRecord() : Event_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+{
+    if (Event_ < 0)
+        EventError_ = errno;
+}
+
+TTransferRecord::~TTransferRecord()
+{
+    if (Line_)
+        Line_->Unregister(*this);
+    if (Event_ >= 0)
+        close(Event_);
+}
+
+TSerialLine::~TSerialLine()
+{
+    Close();
+}
+
+int TSerialLine::Open(const QString& port)
+{
+    Close();
+    const QByteArray path = QFile::encodeName(PortDevicePath(port));
+    const int fd = open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    // Not shared, as a serial port is: a lock between processes, and the terminal's own
+    // exclusive mode against anyone else.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        close(fd);
+        return EBUSY;
+    }
+    ioctl(fd, TIOCEXCL);
+    const std::lock_guard lock(Mutex_);
+    Fd_ = fd;
+    IoErrorPending_ = false;
+    Taken_ = {};
+    ReadCounters(Taken_);
+    return 0;
+}
+
+void TSerialLine::Close()
+{
+    std::unique_lock lock(Mutex_);
+    if (Fd_ < 0)
+        return;
+    Closing_ = true;
+    for (TTransferRecord* record : Transfers_) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto written = write(record->Event_, &one, sizeof one);
+    }
+    // Every transfer now wakes and lets go; only then may the number be reused.
+    Released_.wait(lock, [this] { return Transfers_.empty(); });
+    close(Fd_);
+    Fd_ = -1;
+    Closing_ = false;
+}
+
+bool TSerialLine::IsOpen() const
+{
+    const std::lock_guard lock(Mutex_);
+    return Fd_ >= 0;
+}
+
+int TSerialLine::SetControlBlock(const TDeviceControlBlock& dcb)
+{
+    const std::lock_guard lock(Mutex_);
+    return Fd_ < 0 ? EBADF : ApplyDeviceControlBlock(Fd_, dcb);
+}
+
+void TSerialLine::SetTimeouts(const TLineTimeouts& timeouts)
+{
+    const std::lock_guard lock(Mutex_);
+    Timeouts_ = timeouts;
+}
+
+int TSerialLine::SetQueueSizes(int input, int output)
+{
+    if (input < 0 || output < 0)
+        return EINVAL;
+    const std::lock_guard lock(Mutex_);
+    InputQueueSize_ = input;
+    return 0;
+}
+
+int TSerialLine::Start(TTransferRecord& record, TTransferRecord::TKind kind, char* buffer, qsizetype count)
+{
+    if (record.Event_ < 0)
+        return record.EventError_;
+    {
+        const std::lock_guard lock(Mutex_);
+        if (Fd_ < 0 || Closing_)
+            return EBADF;
+        if (record.Line_ != this)
+            Transfers_.push_back(&record);
+        record.Line_ = this;
+    }
+    record.Kind_ = kind;
+    record.Buffer_ = buffer;
+    record.Count_ = count;
+    record.Done_ = 0;
+    record.Started_ = TClock::now();
+    record.LastByte_ = record.Started_;
+    return Move(record);
+}
+
+void TSerialLine::Unregister(TTransferRecord& record)
+{
+    const std::lock_guard lock(Mutex_);
+    std::erase(Transfers_, &record);
+    record.Line_ = nullptr;
+    Released_.notify_all();
+}
+
+int TSerialLine::Gone()
+{
+    MarkGone();
+    return EIO;
+}
+
+// Moves bytes until the device has no more to give or take for now.
+int TSerialLine::Move(TTransferRecord& record)
+{
+    while (record.Done_ < record.Count_) {
+        char* at = record.Buffer_ + record.Done_;
+        const size_t left = static_cast<size_t>(record.Count_ - record.Done_);
+        const ssize_t moved = record.Kind_ == TTransferRecord::tkRead ? read(Fd_, at, left) : write(Fd_, at, left);
+        if (moved > 0) {
+            record.Done_ += moved;
+            if (record.Kind_ == TTransferRecord::tkRead)
+                record.LastByte_ = TClock::now();
+            else
+                Written_ += static_cast<std::uint64_t>(moved);
+            continue;
+        }
+        // A terminal in raw mode reads 0 bytes only once it has been hung up.
+        if (moved == 0)
+            return record.Kind_ == TTransferRecord::tkRead ? Gone() : 0;
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN)
+            return 0;
+        return errno == EIO ? Gone() : errno;
+    }
+    return 0;
+}
+
+// Blocks until the device is ready for the transfer, the deadline passes, or the transfer is
+// aborted. 0 also when the deadline passed; the caller looks at the clock.
+int TSerialLine::WaitReady(TTransferRecord& record, TClock::time_point deadline)
+{
+    const bool reading = record.Kind_ == TTransferRecord::tkRead;
+    pollfd fds[2] = {{Fd_, static_cast<short>(reading ? POLLIN : POLLOUT), 0}, {record.Event_, POLLIN, 0}};
+    const auto left = std::max(deadline - TClock::now(), TClock::duration::zero());
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds);
+    const timespec timeout = {static_cast<time_t>(seconds.count()), static_cast<long>(nanoseconds.count())};
+    const bool endless = deadline == TClock::time_point::max();
+    const int ready = ppoll(fds, 2, endless ? nullptr : &timeout, nullptr);
+    if (ready < 0)
+        return errno == EINTR ? 0 : errno;
+    if (fds[1].revents)
+        return ECANCELED;
+    if (fds[0].revents & POLLNVAL)
+        return EBADF;
+    // Hang-up with data still queued: the reads take the data first, then see the end.
+    if ((fds[0].revents & (POLLHUP | POLLERR)) && !(fds[0].revents & POLLIN))
+        return Gone();
+    return 0;
+}
+
+int TSerialLine::Await(TTransferRecord& record)
+{
+    TLineTimeouts timeouts;
+    {
+        const std::lock_guard lock(Mutex_);
+        if (record.Line_ != this || Fd_ < 0)
+            return EBADF;
+        timeouts = Timeouts_;
+    }
+    const bool reading = record.Kind_ == TTransferRecord::tkRead;
+    // The driver's two special read modes: return at once with what is there; or wait up to
+    // ReadTotalConstant for the first byte and return with it.
+    const bool atOnce = reading && timeouts.ReadInterval == kMaxTimeout && timeouts.ReadTotalMultiplier == 0
+                     && timeouts.ReadTotalConstant == 0;
+    const bool firstByte = reading && timeouts.ReadInterval == kMaxTimeout
+                        && timeouts.ReadTotalMultiplier == kMaxTimeout && timeouts.ReadTotalConstant != 0
+                        && timeouts.ReadTotalConstant != kMaxTimeout;
+    const std::optional<TClock::time_point> total =
+        firstByte ? std::optional(record.Started_ + std::chrono::milliseconds(timeouts.ReadTotalConstant))
+        : reading ? TotalDeadline(record.Started_, timeouts.ReadTotalConstant, timeouts.ReadTotalMultiplier, record.Count_)
+                  : TotalDeadline(record.Started_, timeouts.WriteTotalConstant, timeouts.WriteTotalMultiplier, record.Count_);
+    const bool interval = reading && !firstByte && timeouts.ReadInterval != 0;
+
+    for (;;) {
+        if (const int error = Move(record))
+            return error;
+        if (record.Done_ == record.Count_ || atOnce || (firstByte && record.Done_ > 0))
+            return 0;
+        TClock::time_point deadline = total.value_or(TClock::time_point::max());
+        if (interval && record.Done_ > 0)
+            deadline = std::min(deadline, record.LastByte_ + std::chrono::milliseconds(timeouts.ReadInterval));
+        if (TClock::now() >= deadline)
+            return 0;
+        if (const int error = WaitReady(record, deadline))
+            return error;
+    }
+}
+
+void TSerialLine::AbortTransfers()
+{
+    const std::lock_guard lock(Mutex_);
+    for (TTransferRecord* record : Transfers_) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto written = write(record->Event_, &one, sizeof one);
+    }
+}
+
+int TSerialLine::Purge(bool input, bool output)
+{
+    const std::lock_guard lock(Mutex_);
+    if (Fd_ < 0)
+        return EBADF;
+    if (!input && !output)
+        return 0;
+    return tcflush(Fd_, input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH) == 0 ? 0 : errno;
+}
+
+int TSerialLine::PendingInput(int& count)
+{
+    const std::lock_guard lock(Mutex_);
+    if (Fd_ < 0)
+        return EBADF;
+    return ioctl(Fd_, FIONREAD, &count) == 0 ? 0 : errno;
+}
+
+int TSerialLine::ReadCounters(TLineCounters& counters) const
+{
+    serial_icounter_struct icount{};
+    if (Fd_ < 0)
+        return EBADF;
+    if (ioctl(Fd_, TIOCGICOUNT, &icount) != 0)
+        return errno;
+    counters = {icount.cts, icount.dsr, icount.rng, icount.dcd, icount.frame, icount.parity,
+                icount.overrun, icount.brk, icount.buf_overrun};
+    return 0;
+}
+
+int TSerialLine::TakeErrors(TComErrors& errors, bool parityChecked)
+{
+    const std::lock_guard lock(Mutex_);
+    if (Fd_ < 0)
+        return EBADF;
+    errors = {};
+    if (IoErrorPending_.exchange(false))
+        errors.Include(ceIO);
+    TLineCounters now;
+    if (const int error = ReadCounters(now))
+        return NoSuchFeature(error) || errors.Contains(ceIO) ? 0 : error;
+    if (now.Frame != Taken_.Frame)
+        errors.Include(ceFrame);
+    if (parityChecked && now.Parity != Taken_.Parity)
+        errors.Include(ceRxParity);
+    if (now.Overrun != Taken_.Overrun)
+        errors.Include(ceOverrun);
+    if (now.Break != Taken_.Break)
+        errors.Include(ceBreak);
+    if (now.BufferOverrun != Taken_.BufferOverrun)
+        errors.Include(ceRxOver);
+    Taken_ = now;
+    return 0;
+}
+
+int TSerialLine::ModemLines(std::uint8_t& lines)
+{
+    const std::lock_guard lock(Mutex_);
+    if (Fd_ < 0)
+        return EBADF;
+    int status = 0;
+    lines = 0;
+    if (ioctl(Fd_, TIOCMGET, &status) != 0)
+        return NoSuchFeature(errno) ? 0 : errno;
+    lines = static_cast<std::uint8_t>((status & TIOCM_CTS ? mlCTS : 0) | (status & TIOCM_DSR ? mlDSR : 0)
+                                      | (status & TIOCM_RNG ? mlRing : 0) | (status & TIOCM_CAR ? mlRLSD : 0));
+    return 0;
+}

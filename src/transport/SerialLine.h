@@ -1,0 +1,133 @@
+#pragma once
+
+#include "transport/ComTypes.h"
+#include "transport/DeviceControlBlock.h"
+
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+// The device behind a port name: "/dev/x" is a path, "COMn" is /dev/ttyS<n-1>, any other name
+// is /dev/<name>.
+QString PortDevicePath(const QString& port);
+
+// The driver's time-outs, in the order it takes them; 0xFFFFFFFF is the largest value.
+struct TLineTimeouts
+{
+    std::uint32_t ReadInterval = 0xFFFFFFFF;
+    std::uint32_t ReadTotalMultiplier = 0;
+    std::uint32_t ReadTotalConstant = 0;
+    std::uint32_t WriteTotalMultiplier = 100;
+    std::uint32_t WriteTotalConstant = 1000;
+};
+
+// The interrupt counters of a serial driver; a pseudo-terminal has none.
+struct TLineCounters
+{
+    int Cts = 0, Dsr = 0, Ring = 0, Carrier = 0;
+    int Frame = 0, Parity = 0, Overrun = 0, Break = 0, BufferOverrun = 0;
+};
+
+class TSerialLine;
+
+// One read or write in flight. Each has an event of its own, so that aborting ends exactly the
+// transfers pending at that moment and the waits stay in the kernel.
+class TTransferRecord
+{
+public:
+    enum TKind : std::uint8_t { tkWrite, tkRead };
+
+    TTransferRecord();
+    ~TTransferRecord();
+    TTransferRecord(const TTransferRecord&) = delete;
+    TTransferRecord& operator=(const TTransferRecord&) = delete;
+
+    TKind Kind() const { return Kind_; }
+    qsizetype Done() const { return Done_; }
+
+private:
+    friend class TSerialLine;
+
+    TKind Kind_ = tkRead;
+    int Event_ = -1;
+    int EventError_ = 0;
+    TSerialLine* Line_ = nullptr;  // while registered with a line
+    char* Buffer_ = nullptr;
+    qsizetype Count_ = 0;
+    qsizetype Done_ = 0;
+    std::chrono::steady_clock::time_point Started_;
+    std::chrono::steady_clock::time_point LastByte_;
+};
+
+// The POSIX stand-in for the serial driver: a terminal device opened non-blocking, with the
+// driver's read and write time-out rules kept on top of poll(). Every operation returns 0 or the
+// errno of its failure. Transfers may run on another thread than the one that opens and closes;
+// closing aborts them and waits until they have let go of the descriptor.
+class TSerialLine
+{
+public:
+    TSerialLine() = default;
+    ~TSerialLine();
+    TSerialLine(const TSerialLine&) = delete;
+    TSerialLine& operator=(const TSerialLine&) = delete;
+
+    // Opens exclusively: a second open of the same device fails with EBUSY.
+    int Open(const QString& port);
+    void Close();
+    bool IsOpen() const;
+    // For the event thread, which runs only while the line is open.
+    int Handle() const { return Fd_; }
+
+    int SetControlBlock(const TDeviceControlBlock& dcb);
+    void SetTimeouts(const TLineTimeouts& timeouts);
+    // The queues of a terminal are the kernel's; the sizes only set the 80 % mark of the input.
+    int SetQueueSizes(int input, int output);
+    int InputQueueSize() const { return InputQueueSize_; }
+
+    // Registers the transfer and moves what can be moved at once.
+    int Start(TTransferRecord& record, TTransferRecord::TKind kind, char* buffer, qsizetype count);
+    // Waits until the transfer ends by the time-out rules. A read ends at its count, at
+    // ReadInterval ms without a byte once one has arrived, or at ReadTotalConstant +
+    // ReadTotalMultiplier x count ms; a write at its count or WriteTotalConstant +
+    // WriteTotalMultiplier x count ms. ECANCELED when aborted, EIO when the device went away.
+    int Await(TTransferRecord& record);
+    // Ends every transfer pending now.
+    void AbortTransfers();
+
+    int Purge(bool input, bool output);
+    int PendingInput(int& count);
+    int TakeErrors(TComErrors& errors, bool parityChecked);
+    // Lines off for a device without modem lines.
+    int ModemLines(std::uint8_t& lines);
+    // ENOTTY or EINVAL for a device without counters.
+    int ReadCounters(TLineCounters& counters) const;
+    // Bytes written so far, to tell a drained output from an idle one.
+    std::uint64_t Written() const { return Written_; }
+
+    // Hang-up, a removed adapter, a closed peer. Reported once as a line error.
+    void MarkGone() { IoErrorPending_ = true; }
+
+private:
+    friend class TTransferRecord;
+
+    int Move(TTransferRecord& record);
+    int WaitReady(TTransferRecord& record, std::chrono::steady_clock::time_point deadline);
+    int Gone();
+    void Unregister(TTransferRecord& record);
+
+    int Fd_ = -1;
+    mutable std::mutex Mutex_;
+    std::condition_variable Released_;
+    bool Closing_ = false;
+    std::vector<TTransferRecord*> Transfers_;
+    TLineTimeouts Timeouts_;
+    int InputQueueSize_ = 1024;
+    TLineCounters Taken_;
+    std::atomic<bool> IoErrorPending_ = false;
+    std::atomic<std::uint64_t> Written_ = 0;
+};

@@ -1,0 +1,141 @@
+#include "transport/Transmitter.h"
+
+#include "common/IniFile.h"
+#include "common/OperatorMessage.h"
+#include "common/ProgramFolder.h"
+#include "transport/EComPort.h"
+
+namespace {
+
+// Time-outs of a file that lacks them: the system's, not the current ones.
+constexpr int kReadInterval = 50;
+constexpr int kReadTotalConstant = 150;
+constexpr int kReadTotalMultiplier = 2;
+constexpr int kWriteTotalConstant = 100;
+constexpr int kWriteTotalMultiplier = 2;
+constexpr int kCustomBaudRate = 9600;
+
+}  // namespace
+
+TTransmitter::TTransmitter(QObject* owner)
+    : TComPort(owner), SettingsFile(ProgramFolder() + QStringLiteral("INI/ComPort.ini"))
+{
+    SetName(QStringLiteral("Transmitter"));
+    Parity().SetBits(prEven);
+    Timeouts().SetReadInterval(kReadInterval);
+    Timeouts().SetReadTotalConstant(kReadTotalConstant);
+    Timeouts().SetReadTotalMultiplier(kReadTotalMultiplier);
+    Timeouts().SetWriteTotalConstant(kWriteTotalConstant);
+    Timeouts().SetWriteTotalMultiplier(kWriteTotalMultiplier);
+}
+
+void TTransmitter::ReadSettings()
+{
+    try {
+        SuspendApply();
+        try {
+            ReadSection(TIniFile(SettingsFile));
+        } catch (...) {
+            ResumeApply();
+            throw;
+        }
+        ResumeApply();
+    } catch (...) {
+        throw EComPort(ecLoadSettings);
+    }
+}
+
+void TTransmitter::ReadSection(const TIniFile& ini)
+{
+    const QString section = Name();
+    SetPort(ini.ReadString(section, QStringLiteral("Port"), Port()));
+    SetBaudRate(ParseBaudRate(ini.ReadString(section, QStringLiteral("BaudRate"), BaudRateText(BaudRate()))));
+    if (BaudRate() == brCustom)
+        SetCustomBaudRate(ini.ReadInteger(section, QStringLiteral("CustomBaudRate"), kCustomBaudRate));
+    SetDataBits(ParseDataBits(ini.ReadString(section, QStringLiteral("DataBits"), DataBitsText(DataBits()))));
+    SetStopBits(ParseStopBits(ini.ReadString(section, QStringLiteral("StopBits"), StopBitsText(StopBits()))));
+    Parity().SetBits(ParseParity(ini.ReadString(section, QStringLiteral("Parity"), ParityText(Parity().Bits()))));
+    FlowControl().SetFlowControl(ParseFlowControl(
+        ini.ReadString(section, QStringLiteral("FlowControl"), FlowControlText(FlowControl().FlowControl()))));
+    Timeouts().SetReadInterval(ini.ReadInteger(section, QStringLiteral("ReadInterval"), kReadInterval));
+    Timeouts().SetReadTotalConstant(ini.ReadInteger(section, QStringLiteral("ReadTotalConstant"), kReadTotalConstant));
+    Timeouts().SetReadTotalMultiplier(
+        ini.ReadInteger(section, QStringLiteral("ReadTotalMultiplier"), kReadTotalMultiplier));
+    Timeouts().SetWriteTotalConstant(
+        ini.ReadInteger(section, QStringLiteral("WriteTotalConstant"), kWriteTotalConstant));
+    Timeouts().SetWriteTotalMultiplier(
+        ini.ReadInteger(section, QStringLiteral("WriteTotalMultiplier"), kWriteTotalMultiplier));
+}
+
+bool TTransmitter::WriteSettings()
+{
+    if (!EnsureFile(SettingsFile))
+        return false;
+    TIniFile ini(SettingsFile);
+    WriteSection(ini);
+    return ini.Save();
+}
+
+void TTransmitter::WriteSection(TIniFile& ini) const
+{
+    const QString section = Name();
+    ini.WriteString(section, QStringLiteral("Port"), Port());
+    ini.WriteString(section, QStringLiteral("BaudRate"), BaudRateText(BaudRate()));
+    if (BaudRate() == brCustom)
+        ini.WriteInteger(section, QStringLiteral("CustomBaudRate"), CustomBaudRate());
+    ini.WriteString(section, QStringLiteral("DataBits"), DataBitsText(DataBits()));
+    ini.WriteString(section, QStringLiteral("StopBits"), StopBitsText(StopBits()));
+    ini.WriteString(section, QStringLiteral("Parity"), ParityText(Parity().Bits()));
+    ini.WriteString(section, QStringLiteral("FlowControl"), FlowControlText(FlowControl().FlowControl()));
+    ini.WriteInteger(section, QStringLiteral("ReadInterval"), Timeouts().ReadInterval());
+    ini.WriteInteger(section, QStringLiteral("ReadTotalConstant"), Timeouts().ReadTotalConstant());
+    ini.WriteInteger(section, QStringLiteral("ReadTotalMultiplier"), Timeouts().ReadTotalMultiplier());
+    ini.WriteInteger(section, QStringLiteral("WriteTotalConstant"), Timeouts().WriteTotalConstant());
+    ini.WriteInteger(section, QStringLiteral("WriteTotalMultiplier"), Timeouts().WriteTotalMultiplier());
+}
+
+bool TTransmitter::ActivatePort()
+{
+    try {
+        SetConnected(true);
+        return true;
+    } catch (...) {
+        // The operator learns which port; the driver's reason is not for them.
+        ShowAlert(kCaptionWarning, QStringLiteral("Ошибка активации порта :") + Port());
+        return false;
+    }
+}
+
+bool TTransmitter::DeactivatePort()
+{
+    try {
+        SetConnected(false);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void TTransmitter::Transact(const QByteArray& request, QByteArray& response, int count)
+{
+    try {
+        // Late or surplus bytes of an earlier exchange go here.
+        PurgeBuffers(true, true);
+        WriteText(request);
+        ReadText(response, count);
+    } catch (...) {
+        response.clear();
+        return;
+    }
+    try {
+        if (OnTransact)
+            OnTransact(this, request, response);
+    } catch (...) {
+        // A subscriber's failure is not the exchange's.
+    }
+}
+
+void TTransmitter::ShowAlert(const QString& caption, const QString& text)
+{
+    ShowMessage(caption, text, TMessageIcon::Error);
+}
