@@ -281,8 +281,10 @@ void TDescriptionOfInteger::ReadKeys(const TIniFile& ini)
 void TDescriptionOfInteger::WriteKeys(TIniFile& ini) const
 {
     TDescriptionOfValue::WriteKeys(ini);
-    ini.WriteFloat(Section(), QStringLiteral("Max"), Max_);
-    ini.WriteFloat(Section(), QStringLiteral("Min"), Min_);
+    // Floating text of a whole number is its decimal digits; the shortest floating form would
+    // turn 1000000 into 1e+06, which no longer reads back as an integer.
+    ini.WriteInteger(Section(), QStringLiteral("Max"), Max_);
+    ini.WriteInteger(Section(), QStringLiteral("Min"), Min_);
     ini.WriteString(Section(), QStringLiteral("Dimension"), Dimension);
 }
 

@@ -256,6 +256,10 @@ TEST(DescriptionsIni, IntegerLimitsAreWrittenAsPlainNumbers)
     EXPECT_EQ(SectionLines(folder.Read("INI/values.ini"), "Root.V"),
               QByteArrayList({"Title=", "Hint=", "Max=100", "Min=0", "Dimension=\xEC\xE8\xED"}));
 
+    saved.SetRange(-5, 1000000);
+    ASSERT_TRUE(saved.Save());
+    EXPECT_TRUE(SectionLines(folder.Read("INI/values.ini"), "Root.V").contains("Max=1000000"));
+
     folder.Write("INI/values.ini", "[Root.V]\r\nMin=-20\r\nMax=70\r\n");
     auto loaded = InSection<TDescriptionOfInteger>(folder);
     loaded.Title = "kept";
