@@ -28,8 +28,9 @@ public:
 // announces through four notifications. Values are used on the main thread only.
 //
 // Links never own: destroying either end removes the link. A value, its source or any observer
-// may be destroyed, linked or unlinked from inside a notification; the update in progress then
-// stops for the destroyed value and goes on for the others.
+// may be destroyed, linked or unlinked from inside a notification: a destroyed value's update
+// stops there (a destroyed source serves no further observers), and the updates of the other
+// values in progress go on.
 class TIOData : public TPersistent
 {
 public:
