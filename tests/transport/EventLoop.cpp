@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -40,6 +41,18 @@ bool WaitUntil(const std::function<bool()>& done, int deadlineMs)
         if (clock.hasExpired(deadlineMs))
             return false;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+bool WaitWithoutEvents(const std::function<bool()>& done, int deadlineMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.hasExpired(deadlineMs))
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
 }
