@@ -36,3 +36,11 @@ void ShowMessage(const QString& caption, const QString& text, TMessageIcon icon)
     else
         PrintMessage(caption, text, icon);
 }
+
+std::atomic<bool> QuietErrors{true};
+
+void ShowDiagnostic(const QString& caption, const QString& text)
+{
+    if (!QuietErrors)
+        ShowMessage(caption, text, TMessageIcon::Warning);
+}

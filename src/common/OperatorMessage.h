@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <functional>
 
 // Core libraries never open a window: messages for the operator go through one function that the
@@ -18,3 +19,7 @@ void ShowMessage(const QString& caption, const QString& text, TMessageIcon icon)
 // The operator's two captions.
 inline const QString kCaptionError = QStringLiteral("Ошибка");
 inline const QString kCaptionWarning = QStringLiteral("Внимание");
+
+// Diagnostic boxes for swallowed errors appear only when the program was started with "/design".
+extern std::atomic<bool> QuietErrors;
+void ShowDiagnostic(const QString& caption, const QString& text);

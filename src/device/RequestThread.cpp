@@ -1,0 +1,169 @@
+#include "device/RequestThread.h"
+
+#include "common/OperatorMessage.h"
+#include "device/CommandTable.h"
+#include "device/Polling.h"
+#include "device/Vantor.h"
+#include "device/VantorUnit.h"
+
+#include <chrono>
+#include <memory>
+
+using namespace vantor;
+
+TRequestThread::TRequestThread() : Worker_([this] { Execute(); }) {}
+
+TRequestThread::~TRequestThread()
+{
+    Terminate();
+}
+
+void TRequestThread::Resume()
+{
+    {
+        const std::lock_guard lock(Mutex_);
+        if (Running_ || Terminated_)
+            return;
+        Resumed_ = true;
+    }
+    Wake_.notify_all();
+}
+
+void TRequestThread::Terminate()
+{
+    {
+        const std::lock_guard lock(Mutex_);
+        Terminated_ = true;
+    }
+    Wake_.notify_all();
+    if (Worker_.joinable())
+        Worker_.join();
+}
+
+bool TRequestThread::Busy() const
+{
+    const std::lock_guard lock(Mutex_);
+    return Running_ || Resumed_;
+}
+
+void TRequestThread::Execute()
+{
+    for (;;) {
+        {
+            std::unique_lock lock(Mutex_);
+            Wake_.wait(lock, [this] { return Resumed_ || Terminated_; });
+            if (Terminated_)
+                return;
+            Resumed_ = false;
+            Running_ = true;
+        }
+        RunCycle();
+        const std::lock_guard lock(Mutex_);
+        Running_ = false;
+    }
+}
+
+bool TRequestThread::RunCycle()
+{
+    bool result = false;
+    try {
+        result = RunPoll();
+        if (OnCycle) {
+            const TCycleEvent onCycle = OnCycle;
+            Synchronize([this, onCycle] {
+                if (TVantor* vantor = Vantor())
+                    onCycle(this, vantor->Title);
+            });
+        }
+    } catch (...) {
+        QMetaObject::invokeMethod(this, [] { ShowDiagnostic(QStringLiteral("Функция"), QStringLiteral("OprosDevices")); },
+                                  Qt::QueuedConnection);
+        result = false;
+    }
+    return result;
+}
+
+bool TRequestThread::RunPoll()
+{
+    TVantor* vantor = Vantor();
+    if (!vantor)
+        return false;
+    const int first = vantor->CurrentInput >= kInputCount - kGroupSize + 1 ? 1 : vantor->CurrentInput + kGroupSize;
+    vantor->CurrentInput = static_cast<quint8>(first);
+    CommandTable().NameGroup(first);
+
+    bool ok = false;
+    if (first == 1) {
+        PollAndParse(cmdGeneralInfo, ok);
+        if (!Pause(ComPauseRead))
+            return false;
+    }
+    PollAndParse(cmdReadInputs, ok);
+    if (!ok)
+        return false;
+    if (!PollSettings)
+        return true;
+    if (!Pause(ComPauseRead))
+        return false;
+    PollAndParse(cmdReadSettings, ok);
+    return ok;
+}
+
+void TRequestThread::PollAndParse(int command, bool& ok)
+{
+    QByteArray request, answer;
+    ok = PollExchange(command, request, answer);
+    Request = request;
+    Answer = answer;
+    Command = static_cast<quint8>(command);
+    if (!Synchronize([this] { ParseReceived(); }))
+        ok = false;
+}
+
+void TRequestThread::ParseReceived()
+{
+    TVantor* vantor = Vantor();
+    if (!vantor)
+        return;
+    try {
+        vantor->ParseAnswer(Command, Request, Answer);
+    } catch (const std::exception& e) {
+        ShowDiagnostic(QStringLiteral("TRequestThread.Visual"), QString::fromUtf8(e.what()));
+    }
+}
+
+bool TRequestThread::Synchronize(std::function<void()> call)
+{
+    // The UI thread may be shutting down and waiting for this worker: the wait ends on Terminate,
+    // and a call still queued then is dropped with this object or skipped.
+    auto done = std::make_shared<bool>(false);
+    QMetaObject::invokeMethod(
+        this,
+        [this, done, call = std::move(call)] {
+            {
+                const std::lock_guard lock(Mutex_);
+                if (Terminated_)
+                    return;
+            }
+            try {
+                call();
+            } catch (...) {
+                // The cycle goes on; nothing may escape into the event loop.
+            }
+            {
+                const std::lock_guard lock(Mutex_);
+                *done = true;
+            }
+            Wake_.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(Mutex_);
+    Wake_.wait(lock, [this, &done] { return *done || Terminated_; });
+    return *done;
+}
+
+bool TRequestThread::Pause(int ms)
+{
+    std::unique_lock lock(Mutex_);
+    return !Wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return Terminated_; });
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+// The polling worker. Each Resume runs exactly one cycle: one group of four inputs (and the
+// controller's general information once a round). Answers are parsed in the UI thread, the thread
+// that created this object, while the worker waits. Terminate ends the worker whatever it is
+// waiting for: the line, a pause or the UI thread.
+class TRequestThread : public QObject
+{
+public:
+    using TCycleEvent = std::function<void(TRequestThread* sender, const QString& title)>;
+
+    TRequestThread();
+    ~TRequestThread() override;
+
+    // Raised in the UI thread after every cycle, with the controller's Title.
+    TCycleEvent OnCycle;
+
+    // The last poll exchange: written by the worker before it hands the answer over, read while
+    // the worker waits.
+    QByteArray Request;
+    QByteArray Answer;
+    quint8 Command = 0;
+
+    // Starts one cycle when the worker is idle; no effect while a cycle runs.
+    void Resume();
+    // Ends the worker and waits for it: at most one exchange on the line.
+    void Terminate();
+    bool Busy() const;
+
+    // One cycle with its OnCycle; never throws.
+    bool RunCycle();
+    // The exchanges of one cycle.
+    bool RunPoll();
+    // Parses the last poll exchange; runs in the UI thread.
+    void ParseReceived();
+
+private:
+    void Execute();
+    // Runs call in the UI thread and waits for it; false when terminated meanwhile.
+    bool Synchronize(std::function<void()> call);
+    // False when terminated meanwhile.
+    bool Pause(int ms);
+    void PollAndParse(int command, bool& ok);
+
+    mutable std::mutex Mutex_;
+    std::condition_variable Wake_;
+    bool Resumed_ = false;
+    bool Running_ = false;
+    bool Terminated_ = false;
+    std::thread Worker_;
+};

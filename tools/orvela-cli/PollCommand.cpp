@@ -1,0 +1,78 @@
+#include "PollCommand.h"
+
+#include "device/DisplayTables.h"
+#include "device/PollTimer.h"
+#include "device/Polling.h"
+#include "device/ProgramUnits.h"
+#include "device/RequestThread.h"
+#include "device/Vantor.h"
+#include "device/VantorUnit.h"
+#include "transport/Transmitter.h"
+#include "transport/TransmitterUnit.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+namespace {
+
+constexpr int kCyclesPerRound = vantor::kInputCount / vantor::kGroupSize;
+
+// "Вход 5: Норма; T: 25.0 -1.0 AAA7 ...; уставка 20.0; используется: Да"
+QString InputLine(const TVantorInput& input)
+{
+    QStringList sensors;
+    for (int i = 0; i < kSensorCount; ++i) {
+        const TIOStates& state = input.TemperState[i];
+        if (state.GetOutValue().ToInteger() == 1)
+            sensors << QString::number(input.Temper[i].GetOutValue().ToDouble(), 'f', input.Temper[i].Description().Digits);
+        else
+            sensors << state.StateCaption();
+    }
+    const int enabled = input.ChannelEnabled.GetOutValue().ToInteger();
+    return input.Title + QStringLiteral(": ") + input.OprosState.StateCaption() + QStringLiteral("; T: ") +
+           sensors.join(u' ') + QStringLiteral("; уставка ") + input.TemperBound.ValueText() +
+           QStringLiteral("; используется: ") + YesNoThreeStateTexts().value(enabled);
+}
+
+}  // namespace
+
+int RunPoll(const TPollOptions& options)
+{
+    StartUnits();
+    LogRadix = 10;
+    TTransmitter* transmitter = Transmitter();
+    TCustomTimer* timer = PollTimer();
+    TRequestThread* thread = RequestThread();
+    if (!Vantor() || !transmitter || !timer || !thread) {
+        StopUnits();
+        QTextStream(stderr) << QStringLiteral("Не удалось запустить опрос\n");
+        return 1;
+    }
+    if (options.Port)
+        transmitter->SetPort(*options.Port);
+    if (!transmitter->ActivatePort()) {
+        QTextStream(stderr) << QStringLiteral("Порт %1 не открыт\n").arg(transmitter->Port());
+        StopUnits();
+        return 1;
+    }
+
+    int cycles = 0;
+    thread->OnCycle = [&cycles, &options, timer](TRequestThread*, const QString&) {
+        if (++cycles < options.Rounds * kCyclesPerRound)
+            return;
+        timer->Stop();
+        QCoreApplication::quit();
+    };
+    timer->OnTimer = PollTick;
+    ResumePolling();
+    QCoreApplication::exec();
+
+    QTextStream out(stdout);
+    out << Vantor()->Title << QStringLiteral(": ") << Vantor()->ModuleError.StateCaption() << u'\n';
+    for (int n = 1; n <= vantor::kInputCount; ++n)
+        out << InputLine(Vantor()->Input(n)) << u'\n';
+    out.flush();
+    thread->OnCycle = nullptr;
+    StopUnits();
+    return 0;
+}

@@ -1,0 +1,50 @@
+#include "PollCommand.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+namespace {
+
+const char* const kUsage =
+    "Использование: orvela-cli poll --rounds N [--port PATH]\n"
+    "  poll          опросить контроллер N полных кругов (48 циклов) и вывести все входы\n"
+    "  --rounds N    число кругов опроса, 1..1000\n"
+    "  --port PATH   порт на этот запуск; INI/ComPort.ini не меняется\n";
+
+int Usage(const QString& problem)
+{
+    QTextStream err(stderr);
+    if (!problem.isEmpty())
+        err << problem << u'\n';
+    err << QString::fromUtf8(kUsage);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.isEmpty() || args.first() != QStringLiteral("poll"))
+        return Usage(args.isEmpty() ? QString() : QStringLiteral("Неизвестная команда: ") + args.first());
+
+    TPollOptions options;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (i + 1 >= args.size())
+            return Usage(QStringLiteral("Нет значения для ") + arg);
+        const QString& value = args[++i];
+        if (arg == QStringLiteral("--rounds")) {
+            bool ok = false;
+            options.Rounds = value.toInt(&ok);
+            if (!ok || options.Rounds < 1 || options.Rounds > 1000)
+                return Usage(QStringLiteral("Неверное число кругов: ") + value);
+        } else if (arg == QStringLiteral("--port")) {
+            options.Port = value;
+        } else {
+            return Usage(QStringLiteral("Неизвестный ключ: ") + arg);
+        }
+    }
+    return RunPoll(options);
+}
