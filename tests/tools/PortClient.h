@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <chrono>
+#include <string>
+
+using namespace std::chrono_literals;
+
+// The client end of the simulator's line, opened raw like the program opens it.
+class PortClient
+{
+public:
+    explicit PortClient(const std::string& path);
+    PortClient(const PortClient&) = delete;
+    PortClient& operator=(const PortClient&) = delete;
+    ~PortClient();
+
+    bool IsOpen() const { return Fd_ >= 0; }
+
+    // Discards what is pending, sends the request and reads the answer: until `expected` bytes
+    // (or a whole exception answer) have come and the line then stays quiet for a moment, so
+    // that surplus bytes are seen too, or until the deadline. With expected 0 the answer ends
+    // at the first quiet moment.
+    QByteArray Exchange(const QByteArray& request, int expected, std::chrono::milliseconds deadline = 5s);
+    void Send(const QByteArray& bytes);
+
+    // Of the last exchange: time from the request to the first and to the last byte, and the
+    // longest pause between two bytes.
+    std::chrono::milliseconds FirstByteAfter() const { return FirstByteAfter_; }
+    std::chrono::milliseconds LastByteAfter() const { return LastByteAfter_; }
+    std::chrono::milliseconds LongestPause() const { return LongestPause_; }
+
+private:
+    int Fd_ = -1;
+    std::chrono::milliseconds FirstByteAfter_{};
+    std::chrono::milliseconds LastByteAfter_{};
+    std::chrono::milliseconds LongestPause_{};
+};

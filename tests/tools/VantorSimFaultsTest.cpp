@@ -1,0 +1,117 @@
+#include "SimulatorTest.h"
+
+#include "device/VantorCodes.h"
+
+namespace {
+
+using VantorSimFaults = SimulatorTest;
+
+const QByteArray kControllerBlock = BuildReadFrame(1, 0x04, 0, 2);  // 9-byte answer
+const QByteArray kInputGroup = BuildReadFrame(1, 0x04, vantor::InputBlockFirst(5), 64);  // 133 bytes
+
+TEST_F(VantorSimFaults, SilentNeverAnswers)
+{
+    StartWith({"--silent"});
+    EXPECT_TRUE(Port->Exchange(kControllerBlock, 9, 1500ms).isEmpty());
+    EXPECT_TRUE(Sim.Running());
+}
+
+TEST_F(VantorSimFaults, ExceptionAnswersEverythingWithTheCode)
+{
+    StartWith({"--exception", "2"});
+    EXPECT_EQ(Port->Exchange(kControllerBlock, 5), ExceptionAnswer(1, 0x04, 2));
+    EXPECT_EQ(Port->Exchange(BuildIdentificationFrame(1, 1, 0), 5), ExceptionAnswer(1, 0x2B, 2));
+}
+
+TEST_F(VantorSimFaults, BadCrcAtRateOneSpoilsEveryAnswer)
+{
+    StartWith({"--bad-crc", "1"});
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray answer = Port->Exchange(kControllerBlock, 9);
+        EXPECT_EQ(answer.size(), 9);
+        EXPECT_FALSE(CheckCrc(answer));
+    }
+}
+
+TEST_F(VantorSimFaults, BadCrcAtAFractionSpoilsSomeAnswers)
+{
+    StartWith({"--bad-crc", "0.5", "--seed", "7"});
+    int bad = 0;
+    for (int i = 0; i < 20; ++i)
+        bad += CheckCrc(Port->Exchange(kControllerBlock, 9)) ? 0 : 1;
+    EXPECT_GT(bad, 0);
+    EXPECT_LT(bad, 20);
+}
+
+TEST_F(VantorSimFaults, ShortAndLongKeepAValidCrc)
+{
+    StartWith({"--short"});
+    QByteArray answer = Port->Exchange(kInputGroup, 132);
+    EXPECT_EQ(answer.size(), 132);
+    EXPECT_TRUE(CheckCrc(answer));
+
+    SimulatorProcess longSim;
+    ASSERT_TRUE(longSim.Start({"--long"}));
+    PortClient port(longSim.Path());
+    answer = port.Exchange(kInputGroup, 134);
+    EXPECT_EQ(answer.size(), 134);
+    EXPECT_TRUE(CheckCrc(answer));
+}
+
+TEST_F(VantorSimFaults, GapSplitsTheAnswer)
+{
+    StartWith({"--gap-ms", "300"});
+    const QByteArray answer = Port->Exchange(kInputGroup, 133);
+    EXPECT_EQ(answer.size(), 133);
+    EXPECT_TRUE(CheckCrc(answer));
+    EXPECT_GE(Port->LongestPause(), 250ms);
+}
+
+TEST_F(VantorSimFaults, LateAnswersComeAfterTheDelay)
+{
+    StartWith({"--late-ms", "400"});
+    EXPECT_EQ(Port->Exchange(kControllerBlock, 9).size(), 9);
+    EXPECT_GE(Port->FirstByteAfter(), 390ms);
+}
+
+TEST_F(VantorSimFaults, PacingTakesTheWireTimeOfTheAnswer)
+{
+    StartWith({"--baud", "9600"});
+    EXPECT_EQ(Port->Exchange(kInputGroup, 133).size(), 133);
+    // 133 characters of 11 bits at 9600 baud: 152 ms. Only the lower bound is safe to test.
+    EXPECT_GE(Port->LastByteAfter(), 140ms);
+}
+
+TEST_F(VantorSimFaults, GarbageOnTheLineIsSurvived)
+{
+    StartWith();
+    QByteArray noise;
+    for (int i = 0; i < 1000; ++i)
+        noise += static_cast<char>(i * 37 % 256);
+    Port->Send(noise);                                                // far longer than any frame
+    Port->Send(QByteArray::fromHex("0104"));                          // a torn frame
+    Port->Send(BuildReadFrame(1, 0x04, 0, 2).chopped(1) + '\xFF');    // a wrong CRC
+    Port->Send(QByteArray(300, '\xFF'));
+    Port->Send(QByteArray::fromHex("01100000007B02"));                // announces 123 registers, sends none
+    Port->Send(QByteArray(1, '\x01'));
+
+    // Bytes that arrive together form one frame, so ask until the noise has passed.
+    QByteArray answer;
+    const auto deadline = std::chrono::steady_clock::now() + 15s;
+    while (answer.size() != 9 && std::chrono::steady_clock::now() < deadline)
+        answer = Port->Exchange(kControllerBlock, 9, 1s);
+    EXPECT_EQ(answer.size(), 9);
+    EXPECT_TRUE(CheckCrc(answer));
+}
+
+TEST_F(VantorSimFaults, CrcFramesThatLieAboutTheirLengthGetAnException)
+{
+    StartWith();
+    QByteArray bare = QByteArray::fromHex("01100000007B02");  // 123 registers announced, none sent
+    EXPECT_EQ(Port->Exchange(bare + AppendCrc(Crc16(bare)), 5), ExceptionAnswer(1, 0x10, 3));
+    QByteArray empty = QByteArray::fromHex("01");
+    EXPECT_TRUE(Port->Exchange(empty + AppendCrc(Crc16(empty)), 5, 1s).isEmpty()) << "too short for a frame";
+    EXPECT_EQ(Port->Exchange(kControllerBlock, 9).size(), 9);
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+#include "SimulatorTest.h"
+
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray kControllerBlock = BuildReadFrame(1, 0x04, 0, 2);
+
+// User and system time the process has used so far.
+double CpuSeconds(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    std::istringstream fields(line.substr(line.rfind(')') + 2));  // past "pid (name) "
+    std::string field;
+    long ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i)  // utime and stime are fields 14 and 15
+        if (i >= 14)
+            ticks += std::stol(field);
+    return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+TEST(VantorSimLifecycle, StopSignalsEndItCleanlyAndRemoveTheLink)
+{
+    QTemporaryDir dir;
+    const std::string link = dir.filePath("vantor").toStdString();
+    SimulatorProcess sim;
+    ASSERT_TRUE(sim.Start({"--link", link}));
+    char target[256] = {};
+    ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(std::string(target), sim.Path());
+    {
+        PortClient port(link);
+        EXPECT_EQ(port.Exchange(kControllerBlock, 9).size(), 9) << "through the link";
+    }
+    EXPECT_EQ(sim.Stop(SIGTERM), 0);
+    struct stat st {};
+    EXPECT_NE(lstat(link.c_str(), &st), 0) << "link removed";
+
+    SimulatorProcess other;
+    ASSERT_TRUE(other.Start());
+    EXPECT_EQ(other.Stop(SIGINT), 0);
+}
+
+TEST(VantorSimLifecycle, StopsWhileAnAnswerIsHeldBack)
+{
+    SimulatorProcess sim;
+    ASSERT_TRUE(sim.Start({"--late-ms", "60000"}));
+    PortClient port(sim.Path());
+    port.Send(kControllerBlock);
+    // Without waiting for the answer: the stop must cut the minute short.
+    EXPECT_EQ(sim.Stop(SIGTERM, 5s), 0);
+}
+
+TEST(VantorSimLifecycle, ThePortCanBeOpenedClosedAndReopened)
+{
+    SimulatorProcess sim;
+    ASSERT_TRUE(sim.Start());
+    for (int round = 0; round < 3; ++round) {
+        PortClient port(sim.Path());
+        ASSERT_TRUE(port.IsOpen()) << round;
+        EXPECT_EQ(port.Exchange(kControllerBlock, 9).size(), 9) << round;
+    }
+    // Nobody has the port open now (and an answer went to nobody): it must neither die nor spin.
+    {
+        PortClient port(sim.Path());
+        port.Send(kControllerBlock);
+    }
+    const double before = CpuSeconds(sim.Pid());
+    std::this_thread::sleep_for(1s);  // a window to measure, not a wait for an effect
+    EXPECT_LT(CpuSeconds(sim.Pid()) - before, 0.2);
+    PortClient port(sim.Path());
+    EXPECT_EQ(port.Exchange(kControllerBlock, 9).size(), 9);
+    EXPECT_TRUE(sim.Running());
+}
+
+TEST(VantorSimLifecycle, HelpAndBadOptions)
+{
+    const FinishedRun help = RunToEnd({"--help"});
+    EXPECT_EQ(help.ExitCode, 0);
+    for (const char* option : {"--silent", "--bad-crc", "--exception", "--short", "--long", "--gap-ms",
+                               "--late-ms", "--baud", "--parity", "--seed", "--device", "--link", "--address"})
+        EXPECT_NE(help.Output.find(option), std::string::npos) << option;
+
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--address", "0"}, {"--address", "248"}, {"--address", "1x"}, {"--bad-crc", "1.5"},
+             {"--parity", "X"}, {"--exception", "0"}, {"--gap-ms"}, {"--frobnicate"}, {"stray"},
+             {"--short", "--long"}, {"--device", "/dev/null", "--link", "/tmp/x"}}) {
+        const FinishedRun run = RunToEnd(bad);
+        EXPECT_EQ(run.ExitCode, 2) << bad.front();
+        EXPECT_TRUE(run.Output.empty()) << "nothing that a script could take for a port path";
+    }
+    EXPECT_EQ(RunToEnd({"--device", "/nonexistent/tty"}).ExitCode, 1);
+}
+
+}  // namespace
