@@ -1,0 +1,280 @@
+#include "device/CommandTable.h"
+#include "device/PollTimer.h"
+#include "device/Polling.h"
+#include "device/ProgramUnits.h"
+#include "device/RequestThread.h"
+#include "device/Vantor.h"
+#include "device/VantorUnit.h"
+#include "transport/Transmitter.h"
+#include "transport/TransmitterUnit.h"
+#include "common/ByteText.h"
+#include "common/Cp1251.h"
+
+#include "Fixtures.h"
+#include "SimulatorProcess.h"
+#include "TestFolder.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <thread>
+
+namespace {
+
+// The UI thread of these tests: the worker hands its answers over to it.
+void EnsureApplication()
+{
+    static int argc = 1;
+    static char name[] = "device_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+}
+
+struct Seen
+{
+    QString Command;
+    QByteArray Request;
+    QByteArray Answer;
+    bool Result;
+};
+
+class Polling : public ::testing::Test
+{
+protected:
+    void Start(const std::vector<std::string>& simulator = {})
+    {
+        EnsureApplication();
+        ASSERT_TRUE(Simulator.Start(simulator));
+        Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=10\r\n");
+        Folder.Write("INI/ComPort.ini", QByteArray("[Transmitter]\r\nPort=") + Simulator.Path().c_str() + "\r\n");
+        StartUnits();
+        ASSERT_TRUE(Transmitter()->ActivatePort());
+        LogRadix = 10;
+        Vantor()->OnRequest = [this](TVantor*, const QString&, const QString& command, const QByteArray& request,
+                                     const QByteArray& answer, bool result) {
+            Exchanges.push_back({command, request, answer, result});
+        };
+        RequestThread()->OnCycle = [this](TRequestThread*, const QString&) { ++Cycles; };
+    }
+
+    ~Polling() override
+    {
+        StopUnits();
+        ComPauseRead = 50;
+        PollSettings = true;
+        LogRadix = 0;
+    }
+
+    // Cycles back to back, each started once the one before has ended.
+    void RunCycles(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            const int before = Cycles;
+            RequestThread()->Resume();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles > before && !RequestThread()->Busy(); }, 10000));
+        }
+    }
+
+    QByteArray EventLog() const
+    {
+        return Folder.Read("LOG/log_" + QDate::currentDate().toString("yyyy_MM_dd") + ".txt");
+    }
+
+    TestFolder Folder;
+    SimulatorProcess Simulator;
+    std::vector<Seen> Exchanges;
+    int Cycles = 0;
+};
+
+quint16 FirstRegister(const QByteArray& request)
+{
+    return MakeWord(request[2], request[3]);
+}
+
+}  // namespace
+
+TEST_F(Polling, ARoundWalksEveryGroupThenStartsAgainAtOne)
+{
+    Start();
+    RunCycles(vantor::kInputCount / vantor::kGroupSize + 1);
+
+    std::vector<std::pair<int, quint16>> expected;  // function and first register
+    for (int cycle = 0; cycle <= 48; ++cycle) {
+        const int first = 1 + 4 * (cycle % 48);
+        if (first == 1)
+            expected.push_back({0x04, 0});
+        expected.push_back({0x04, vantor::InputBlockFirst(first)});
+        expected.push_back({0x03, vantor::SettingsBlockFirst(first)});
+    }
+    ASSERT_EQ(Exchanges.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(Exchanges[i].Request[1], expected[i].first) << i;
+        EXPECT_EQ(FirstRegister(Exchanges[i].Request), expected[i].second) << i;
+        EXPECT_TRUE(Exchanges[i].Result) << i;
+    }
+    EXPECT_EQ(Exchanges[1].Command, "Считать показания четырех входов 1 - 4");
+    EXPECT_EQ(Exchanges[Exchanges.size() - 4].Command, "Считать настройки четырех входов 189 - 192");
+    EXPECT_EQ(Vantor()->ModuleError.StateCaption(), "Норма");
+    for (int n = 1; n <= vantor::kInputCount; ++n)
+        EXPECT_NE(Vantor()->Input(n).ChannelEnabled.GetOutValue().ToInteger(), tsUnknown) << n;
+}
+
+TEST_F(Polling, WithoutSettingsOnlyReadingsAreSent)
+{
+    Start();
+    PollSettings = false;
+    RunCycles(2);
+    ASSERT_EQ(Exchanges.size(), 3u);
+    EXPECT_EQ(FirstRegister(Exchanges[0].Request), 0);
+    EXPECT_EQ(FirstRegister(Exchanges[1].Request), vantor::InputBlockFirst(1));
+    EXPECT_EQ(FirstRegister(Exchanges[2].Request), vantor::InputBlockFirst(5));
+}
+
+TEST_F(Polling, EveryExchangeIsLoggedInTheChosenRadix)
+{
+    Start();
+    PollSettings = false;
+    RunCycles(1);
+    LogRadix = 16;
+    RunCycles(1);
+    LogRadix = 0;
+    RunCycles(1);
+
+    const auto exchangeLines = [](const Seen& e, bool hex) {
+        const QString request = hex ? ToHexText(e.Request) : ToDecText(e.Request, true);
+        const QString answer = hex ? ToHexText(e.Answer) : ToDecText(e.Answer, true);
+        return ToCp1251(QString("  %1\r\n[%2] -> [%3]\r\n").arg(e.Command, request, answer));
+    };
+    ASSERT_EQ(Exchanges.size(), 4u);
+    const QByteArray expected = exchangeLines(Exchanges[0], false) + exchangeLines(Exchanges[1], false) +
+                                exchangeLines(Exchanges[2], true);
+    // Time stamps vary; everything else is compared byte for byte.
+    QString log = QString::fromLatin1(EventLog());
+    const QRegularExpression stamp("(?m)^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d,\\d{3}");
+    EXPECT_EQ(log.count(stamp), 3);
+    log.remove(stamp);
+    EXPECT_EQ(log.toLatin1(), expected);
+}
+
+TEST_F(Polling, ASilentControllerIsShownFailedAfterErrorMaxAndItsSettingsAreNotAsked)
+{
+    Start({"--silent"});
+    RunCycles(1);  // general information and readings fail
+    EXPECT_EQ(Vantor()->ModuleError.GetOutValue().ToInteger(), tsUnknown);
+    RunCycles(1);
+    EXPECT_EQ(Vantor()->ModuleError.StateCaption(), "Нет ответа от устройства");
+    EXPECT_EQ(Vantor()->DeviceState, e_NoAnswer);
+    ASSERT_EQ(Exchanges.size(), 3u);
+    for (const Seen& e : Exchanges) {
+        EXPECT_NE(e.Request[1], 0x03);
+        EXPECT_TRUE(e.Answer.isEmpty());
+    }
+}
+
+TEST_F(Polling, OperatorCommandsNeverBreakIntoAPollExchange)
+{
+    Start();
+    PollTimer()->SetInterval(1);
+    PollTimer()->OnTimer = PollTick;
+    ResumePolling();
+    int commands = 0;
+    while (Cycles < 6) {
+        for (const int command : {cmdReadModbus, cmdSignature1, cmdSignature2, cmdSignature3})
+            EXPECT_TRUE(ExecuteCommand(command)) << command;
+        ++commands;
+        QCoreApplication::processEvents();
+    }
+    PollTimer()->Stop();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !RequestThread()->Busy(); }, 10000));
+    QCoreApplication::processEvents();
+    EXPECT_GT(commands, 1);
+    for (const Seen& e : Exchanges)
+        EXPECT_TRUE(e.Result) << e.Command.toStdString();
+    EXPECT_EQ(Vantor()->ErrorCount, 0);
+}
+
+TEST_F(Polling, ShutdownWhileTheWorkerWaitsOnTheLineEndsPromptly)
+{
+    Start({"--silent"});
+    RequestThread()->Resume();
+    // The worker holds the lock for the whole exchange.
+    ASSERT_TRUE(QTest::qWaitFor([] {
+        const bool free = ExchangeLock.tryLock();
+        if (free)
+            ExchangeLock.unlock();
+        return !free;
+    }, 10000));
+    QElapsedTimer clock;
+    clock.start();
+    StopUnits();
+    std::cout << "[ measured ] shutdown during an exchange: " << clock.elapsed() << " ms\n";
+    EXPECT_LT(clock.elapsed(), 2000);
+}
+
+TEST_F(Polling, ShutdownWhileTheWorkerWaitsOnTheUiThreadEndsPromptly)
+{
+    Start();
+    RequestThread()->Resume();
+    // The exchange is logged before the worker hands the answer over; the UI thread is not
+    // serving events, so the worker is left waiting for it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!EventLog().contains("] -> [001") && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(EventLog().contains("] -> [001"));
+    QElapsedTimer clock;
+    clock.start();
+    StopUnits();
+    std::cout << "[ measured ] shutdown while the worker waits for the UI: " << clock.elapsed() << " ms\n";
+    EXPECT_LT(clock.elapsed(), 2000);
+    QCoreApplication::processEvents();  // the hand-over still queued must come to nothing
+    EXPECT_TRUE(Exchanges.empty());
+}
+
+TEST(PollTimer, SettingsFileAndNotifications)
+{
+    EnsureApplication();
+    TestFolder folder;
+    TCustomTimer timer;
+    timer.Name = "ctReqDevices";
+    int changes = 0;
+    timer.OnChange = [&changes](TCustomTimer*) { ++changes; };
+
+    timer.LoadFromIni();  // no INI folder: nothing is created
+    EXPECT_FALSE(QFileInfo::exists(folder.Path("INI")));
+    EXPECT_FALSE(timer.Enabled());
+    EXPECT_EQ(timer.Interval(), 500);
+
+    timer.SetInterval(-1);
+    timer.SetInterval(500);
+    EXPECT_EQ(changes, 0);
+    timer.SetInterval(2000);
+    timer.Start();
+    timer.SetSuspended(true);
+    EXPECT_FALSE(timer.Enabled());
+    timer.SetSuspended(false);
+    EXPECT_EQ(changes, 2);
+    ASSERT_TRUE(timer.SaveToIni());
+    EXPECT_EQ(folder.Read("INI/Timer.ini"), "[ctReqDevices]\r\nEnabled=1\r\nInterval=2000\r\n");
+    timer.Stop();
+    EXPECT_EQ(changes, 3);
+
+    TCustomTimer back;
+    back.Name = "ctReqDevices";
+    back.LoadFromIni();
+    EXPECT_TRUE(back.Enabled());
+    EXPECT_EQ(back.Interval(), 2000);
+
+    folder.Write("INI/Timer.ini", "[ctReqDevices]\r\nEnabled=yes\r\nInterval=-5\r\n");
+    back.LoadFromIni();
+    EXPECT_FALSE(back.Enabled());
+    EXPECT_EQ(back.Interval(), 500);
+    QFile::remove(folder.Path("INI/Timer.ini"));
+    back.LoadFromIni();  // the INI folder exists now: an empty file is created
+    EXPECT_TRUE(QFileInfo::exists(folder.Path("INI/Timer.ini")));
+}
