@@ -54,7 +54,6 @@ TComThread::TComThread(TCustomComPort& port, TSerialLine& line, TComEvents event
     watch.data.u32 = kLineKey;
     Watching_ = epoll_ctl(Poll_, EPOLL_CTL_ADD, Line_.Handle(), &watch) == 0;
     HasCounters_ = Line_.ReadCounters(Counters_) == 0;
-    Line_.ModemLines(ModemLines_);
     WrittenSeen_ = Line_.Written();
     Thread_ = std::thread(&TComThread::Execute, this);
 }

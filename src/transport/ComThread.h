@@ -48,7 +48,6 @@ private:
     bool Watching_ = true;
     bool HasCounters_ = false;
     TLineCounters Counters_;
-    std::uint8_t ModemLines_ = 0;
     std::uint64_t WrittenSeen_ = 0;
     std::mutex Mutex_;
     bool Stopping_ = false;
