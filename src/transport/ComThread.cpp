@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
 
 namespace {
 
@@ -55,7 +56,13 @@ TComThread::TComThread(TCustomComPort& port, TSerialLine& line, TComEvents event
     Watching_ = epoll_ctl(Poll_, EPOLL_CTL_ADD, Line_.Handle(), &watch) == 0;
     HasCounters_ = Line_.ReadCounters(Counters_) == 0;
     WrittenSeen_ = Line_.Written();
-    Thread_ = std::thread(&TComThread::Execute, this);
+    try {
+        Thread_ = std::thread(&TComThread::Execute, this);
+    } catch (const std::system_error& error) {
+        CloseDescriptor(StopEvent_);
+        CloseDescriptor(Poll_);
+        throw EComPort(ecOpen, error.code().value());
+    }
 }
 
 TComThread::~TComThread()

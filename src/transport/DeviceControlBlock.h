@@ -51,5 +51,5 @@ TDeviceControlBlock MakeDeviceControlBlock(const TCustomComPort& port);
 // Sets the terminal of fd to the block in one step. Returns 0, or the errno of the refusal:
 // EINVAL for what the Linux terminal layer cannot do (1.5 stop bits, DSR flow, RTS toggling,
 // one-way hardware flow, dropping zero bytes, a replacement character other than zero, a baud
-// rate of 0). A refused block leaves the terminal as it was.
+// rate of 0 or one the driver replaces by another). A refused block leaves the terminal as it was.
 int ApplyDeviceControlBlock(int fd, const TDeviceControlBlock& dcb);

@@ -17,7 +17,8 @@ bool Refused(const D& dcb)
     const std::uint32_t dtr = dcb.Flags & D::fDtrControlMask;
     const std::uint32_t rts = dcb.Flags & D::fRtsControlMask;
     const bool ctsOut = dcb.Flags & D::fOutxCtsFlow;
-    return dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > 4
+    // A rate beyond a signed 32-bit number came from a negative custom rate.
+    return dcb.BaudRate == 0 || dcb.BaudRate > 0x7FFFFFFF || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > 4
         || dcb.StopBits == 1 || dcb.StopBits > 2  // one and a half stop bits: no termios flag
         || (dcb.Flags & (D::fOutxDsrFlow | D::fDsrSensitivity | D::fNull))
         || dtr == D::fDtrHandshake || rts == D::fRtsToggle

@@ -87,6 +87,7 @@ TEST_F(LineTermios, WhatLinuxCannotDoIsRefusedAndChangesNothing)
     using D = TDeviceControlBlock;
     EXPECT_TRUE(refused([](D& d) { d.StopBits = 1; }));
     EXPECT_TRUE(refused([](D& d) { d.BaudRate = 0; }));
+    EXPECT_TRUE(refused([](D& d) { d.BaudRate = static_cast<std::uint32_t>(-9600); }));
     EXPECT_TRUE(refused([](D& d) { d.ByteSize = 4; }));
     EXPECT_TRUE(refused([](D& d) { d.Parity = 5; }));
     EXPECT_TRUE(refused([](D& d) { d.Flags |= D::fOutxDsrFlow; }));
