@@ -101,21 +101,12 @@ void TSerialLine::Close()
     if (Fd_ < 0)
         return;
     Closing_ = true;
-    for (TTransferRecord* record : Transfers_) {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto written = write(record->Event_, &one, sizeof one);
-    }
+    SignalTransfers();
     // Every transfer now wakes and lets go; only then may the number be reused.
     Released_.wait(lock, [this] { return Transfers_.empty(); });
     close(Fd_);
     Fd_ = -1;
     Closing_ = false;
-}
-
-bool TSerialLine::IsOpen() const
-{
-    const std::lock_guard lock(Mutex_);
-    return Fd_ >= 0;
 }
 
 int TSerialLine::SetControlBlock(const TDeviceControlBlock& dcb)
@@ -266,6 +257,11 @@ int TSerialLine::Await(TTransferRecord& record)
 void TSerialLine::AbortTransfers()
 {
     const std::lock_guard lock(Mutex_);
+    SignalTransfers();
+}
+
+void TSerialLine::SignalTransfers()
+{
     for (TTransferRecord* record : Transfers_) {
         const std::uint64_t one = 1;
         [[maybe_unused]] const auto written = write(record->Event_, &one, sizeof one);

@@ -79,7 +79,6 @@ public:
     // Opens exclusively: a second open of the same device fails with EBUSY.
     int Open(const QString& port);
     void Close();
-    bool IsOpen() const;
     // For the event thread, which runs only while the line is open.
     int Handle() const { return Fd_; }
 
@@ -118,6 +117,8 @@ private:
     int Move(TTransferRecord& record);
     int WaitReady(TTransferRecord& record, std::chrono::steady_clock::time_point deadline);
     int Gone();
+    // Under Mutex_.
+    void SignalTransfers();
     void Unregister(TTransferRecord& record);
 
     int Fd_ = -1;
