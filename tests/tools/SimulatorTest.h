@@ -7,12 +7,21 @@
 
 #include <QList>
 
+#include <csignal>
 #include <memory>
 
 // A test against a freshly started simulator, with the port open.
 class SimulatorTest : public testing::Test
 {
 protected:
+    // A clean exit also shows that no sanitizer found anything in the simulator.
+    void TearDown() override
+    {
+        Port.reset();
+        if (Sim.Pid() > 0)
+            EXPECT_EQ(Sim.Stop(SIGTERM), 0);
+    }
+
     void StartWith(const std::vector<std::string>& options = {})
     {
         ASSERT_TRUE(Sim.Start(options));

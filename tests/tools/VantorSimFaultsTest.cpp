@@ -102,6 +102,7 @@ TEST_F(VantorSimFaults, GarbageOnTheLineIsSurvived)
         answer = Port->Exchange(kControllerBlock, 9, 1s);
     EXPECT_EQ(answer.size(), 9);
     EXPECT_TRUE(CheckCrc(answer));
+    EXPECT_TRUE(Sim.Running());
 }
 
 TEST_F(VantorSimFaults, CrcFramesThatLieAboutTheirLengthGetAnException)

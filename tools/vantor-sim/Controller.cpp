@@ -58,6 +58,9 @@ Controller::Controller(const Config& config)
     }
     modbus_set_socket(Modbus_, Capture_[1]);
     modbus_set_slave(Modbus_, Address_);
+    // libmodbus waits out its response time-out before some exception replies (to let a line
+    // settle); that would stall the controller for half a second. 0 is refused, so 1 us.
+    modbus_set_response_timeout(Modbus_, 0, 1);
 
     Mapping_->tab_input_registers[vantor::kErrorRegister] = 0;
     Mapping_->tab_input_registers[vantor::kFreqChannelRegister] = kFreqChannel;
