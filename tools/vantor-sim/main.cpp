@@ -29,21 +29,31 @@ std::string Hex(const Bytes& bytes)
 class Link
 {
 public:
-    Link(std::string path, const std::string& target) : Path_(std::move(path))
+    Link(std::string path, std::string target) : Path_(std::move(path)), Target_(std::move(target))
     {
-        char existing[4096];
-        const ssize_t n = readlink(Path_.c_str(), existing, sizeof existing);
-        if (n >= 0)  // a stale link from an earlier run; never a plain file
+        if (!Target().empty())  // a stale link from an earlier run; never a plain file
             unlink(Path_.c_str());
-        if (symlink(target.c_str(), Path_.c_str()) != 0)
+        if (symlink(Target_.c_str(), Path_.c_str()) != 0)
             throw std::runtime_error("cannot create the link " + Path_);
     }
-    ~Link() { unlink(Path_.c_str()); }
+    ~Link()
+    {
+        if (Target() == Target_)
+            unlink(Path_.c_str());
+    }
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
 
 private:
+    std::string Target() const
+    {
+        char target[4096];
+        const ssize_t n = readlink(Path_.c_str(), target, sizeof target);
+        return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+    }
+
     std::string Path_;
+    std::string Target_;
 };
 
 int Serve(const SimOptions& o)
