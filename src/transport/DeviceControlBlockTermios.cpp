@@ -75,6 +75,9 @@ int ApplyDeviceControlBlock(int fd, const TDeviceControlBlock& dcb)
     const std::uint32_t rts = dcb.Flags & D::fRtsControlMask;
     termios2 raw = old;
     // Parity checked without replacement passes the byte as received; the driver counts the error.
+    // The kernel keeps its own XON/XOFF limits and always goes on sending after an XOFF it sent,
+    // so XonLim, XoffLim and TxContinueOnXoff have nothing to set; the event character is not
+    // seen without reading the data.
     raw.c_iflag = (replace ? INPCK : 0) | (dcb.Flags & D::fOutX ? IXON : 0) | (dcb.Flags & D::fInX ? IXOFF : 0);
     raw.c_oflag = 0;
     raw.c_lflag = 0;
