@@ -18,8 +18,9 @@ protected:
     void TearDown() override
     {
         Port.reset();
-        if (Sim.Pid() > 0)
+        if (Sim.Pid() > 0) {
             EXPECT_EQ(Sim.Stop(SIGTERM), 0);
+        }
     }
 
     void StartWith(const std::vector<std::string>& options = {})
