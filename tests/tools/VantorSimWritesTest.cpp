@@ -100,7 +100,7 @@ TEST_F(VantorSimWrites, SystemAddressChangesOnlyWithTheRightWordAndPlantNumber)
 TEST(VantorSimLoadingMode, RightCodeSilencesTheControllerUntilItRestarts)
 {
     SimulatorProcess sim;
-    ASSERT_TRUE(sim.Start({"--loading-ms", "1500"}));
+    ASSERT_TRUE(sim.Start({"--loading-ms", "3000"}));
     PortClient port(sim.Path());
     const std::uint16_t word = vantor::AuthorisationWord();
     const QByteArray wrong = BuildWriteFrame(1, vantor::kLoadingBlock, {word, 3107, 0xB00C});
