@@ -104,23 +104,22 @@ Controller::Reply Controller::Handle(const Bytes& frame)
         return {std::nullopt, "for address " + std::to_string(frame[0])};
     if (InLoadingMode())
         return {std::nullopt, "loading mode"};
+    if (broadcast && frame[1] != 0x10)
+        return {std::nullopt, "broadcast: only writes are carried out"};
     if (ForcedException_ != 0)
-        return broadcast ? Reply{std::nullopt, "broadcast"} : Exception(frame, ForcedException_, "forced");
+        return Exception(frame, ForcedException_, "forced");
 
     switch (frame[1]) {
     case 0x03:
-    case 0x04: return HandleRead(frame, broadcast);
-    case 0x10: return HandleWrite(frame, broadcast);
-    case 0x2B: return HandleIdentification(frame, broadcast);
-    default:
-        return broadcast ? Reply{std::nullopt, "broadcast"} : Exception(frame, kIllegalFunction, "unknown function");
+    case 0x04: return HandleRead(frame);
+    case 0x10: return HandleWrite(frame);
+    case 0x2B: return HandleIdentification(frame);
+    default: return Exception(frame, kIllegalFunction, "unknown function");
     }
 }
 
-Controller::Reply Controller::HandleRead(const Bytes& frame, bool broadcast)
+Controller::Reply Controller::HandleRead(const Bytes& frame)
 {
-    if (broadcast)
-        return {std::nullopt, "broadcast read"};
     if (frame.size() != 8)
         return Exception(frame, kIllegalValue, "malformed read");
     if (frame[1] == 0x04)
@@ -128,22 +127,17 @@ Controller::Reply Controller::HandleRead(const Bytes& frame, bool broadcast)
     return LibmodbusReply(frame, "read");
 }
 
-Controller::Reply Controller::HandleWrite(const Bytes& frame, bool broadcast)
+Controller::Reply Controller::HandleWrite(const Bytes& frame)
 {
     // Address, 0x10, first (2), count (2), byte count, values, CRC (2).
     const std::size_t count = frame.size() >= 9 ? WordAt(frame, 4) : 0;
-    if (count < 1 || count > MODBUS_MAX_WRITE_REGISTERS || frame[6] != 2 * count || frame.size() != 9 + 2 * count) {
-        return broadcast ? Reply{std::nullopt, "malformed broadcast write"}
-                         : Exception(frame, kIllegalValue, "malformed write");
-    }
+    if (count < 1 || count > MODBUS_MAX_WRITE_REGISTERS || frame[6] != 2 * count || frame.size() != 9 + 2 * count)
+        return Exception(frame, kIllegalValue, "malformed write");
     const int first = WordAt(frame, 2);
     const int last = first + static_cast<int>(count) - 1;
     std::vector<std::uint16_t> values;
     for (std::size_t i = 0; i < count; ++i)
         values.push_back(WordAt(frame, 7 + 2 * i));
-    auto refuse = [&](std::uint8_t code, std::string note) {
-        return broadcast ? Reply{std::nullopt, note + ", broadcast"} : Exception(frame, code, std::move(note));
-    };
     auto authorised = [&] {
         return values[0] == vantor::AuthorisationWord() && values[1] == Holding(vantor::kDevicePlantNumberRegister);
     };
@@ -151,9 +145,9 @@ Controller::Reply Controller::HandleWrite(const Bytes& frame, bool broadcast)
     if ((first == vantor::kSystemBlock || first == vantor::kLoadingBlock) && count == 3) {
         const bool loading = first == vantor::kLoadingBlock;
         if (!authorised())
-            return refuse(kIllegalValue, "wrong authorisation word or plant number");
+            return Exception(frame, kIllegalValue, "wrong authorisation word or plant number");
         if (loading ? values[2] != vantor::kLoadingModeCode : values[2] < 1 || values[2] > 247)
-            return refuse(kIllegalValue, loading ? "wrong loading-mode code" : "address out of range");
+            return Exception(frame, kIllegalValue, loading ? "wrong loading-mode code" : "address out of range");
         Reply reply = LibmodbusReply(frame, loading ? "loading mode from now" : "new address");
         // Both blocks are commands, not storage: they read back as zero.
         std::fill_n(&Holding(static_cast<std::uint16_t>(first)), 3, std::uint16_t{0});
@@ -168,18 +162,18 @@ Controller::Reply Controller::HandleWrite(const Bytes& frame, bool broadcast)
     }
     if (first == vantor::kServiceRangeRegister && count == 1) {
         if (values[0] != vantor::kServiceAccessCode && values[0] != 0)
-            return refuse(kIllegalValue, "wrong service access code");
+            return Exception(frame, kIllegalValue, "wrong service access code");
         ServiceOpen_ = values[0] != 0;
         return LibmodbusReply(frame, ServiceOpen_ ? "service range open" : "service range closed");
     }
     if (first >= vantor::kDevicePlantNumberRegister && last <= vantor::kModbusParityRegister) {
         if (!ServiceOpen_)
-            return refuse(kIllegalAddress, "service range closed");
+            return Exception(frame, kIllegalAddress, "service range closed");
         for (int reg = first; reg <= last; ++reg) {
             const std::uint16_t value = values[static_cast<std::size_t>(reg - first)];
             if ((reg == vantor::kModbusBaudRegister && value >= kBaudCount) ||
                 (reg == vantor::kModbusParityRegister && value >= kParityCount))
-                return refuse(kIllegalValue, "no such link parameter");
+                return Exception(frame, kIllegalValue, "no such link parameter");
         }
         return LibmodbusReply(frame, "service registers");
     }
@@ -187,13 +181,11 @@ Controller::Reply Controller::HandleWrite(const Bytes& frame, bool broadcast)
     const int settingsLast = vantor::SettingsBlockFirst(vantor::kInputCount) + vantor::kSettingsBlockSize - 1;
     if (first >= settingsFirst && last <= settingsLast)
         return LibmodbusReply(frame, "input settings");
-    return refuse(kIllegalAddress, "not writable");
+    return Exception(frame, kIllegalAddress, "not writable");
 }
 
-Controller::Reply Controller::HandleIdentification(const Bytes& frame, bool broadcast)
+Controller::Reply Controller::HandleIdentification(const Bytes& frame)
 {
-    if (broadcast)
-        return {std::nullopt, "broadcast identification"};
     const identification::Outcome outcome = identification::Answer(frame, Holding(vantor::kDevicePlantNumberRegister));
     if (const auto* code = std::get_if<std::uint8_t>(&outcome))
         return Exception(frame, *code, "bad identification request");
@@ -221,6 +213,8 @@ Controller::Reply Controller::LibmodbusReply(const Bytes& frame, std::string not
 
 Controller::Reply Controller::Exception(const Bytes& frame, std::uint8_t code, std::string note)
 {
+    if (frame[0] == 0)
+        return {std::nullopt, std::move(note) + ", broadcast: no exception"};
     Bytes answer = {frame[0], static_cast<std::uint8_t>(frame[1] | 0x80), code};
     AppendCrc(answer);
     return {std::move(answer), std::move(note) + ", exception " + std::to_string(code)};

@@ -45,11 +45,12 @@ public:
 
 private:
     void Release();
-    Reply HandleRead(const Bytes& frame, bool broadcast);
-    Reply HandleWrite(const Bytes& frame, bool broadcast);
-    Reply HandleIdentification(const Bytes& frame, bool broadcast);
+    Reply HandleRead(const Bytes& frame);
+    Reply HandleWrite(const Bytes& frame);
+    Reply HandleIdentification(const Bytes& frame);
     // The reply libmodbus builds from the mapping, which it also updates for writes.
     Reply LibmodbusReply(const Bytes& frame, std::string note);
+    // No answer at all to a broadcast.
     static Reply Exception(const Bytes& frame, std::uint8_t code, std::string note);
 
     bool InLoadingMode();

@@ -167,13 +167,12 @@ int SerialLine::Read(Bytes& into)
     return n == 0 && KeepAliveFd_ < 0 ? -1 : static_cast<int>(n);  // end of file: device gone
 }
 
-std::optional<Bytes> SerialLine::ReadFrame(std::optional<Clock::time_point> deadline)
+std::optional<Bytes> SerialLine::ReadFrame()
 {
     Bytes frame;
     pollfd p{Fd_, POLLIN, 0};
     while (frame.empty()) {
-        const int n = deadline ? stop_signal::WaitUntil(&p, 1, *deadline) : stop_signal::WaitForever(&p, 1);
-        if (n <= 0)
+        if (stop_signal::WaitForever(&p, 1) < 0)
             return std::nullopt;
         const bool failed = (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0 && (p.revents & POLLIN) == 0;
         if (failed || Read(frame) < 0) {

@@ -36,9 +36,9 @@ public:
     // The path a client opens.
     const std::string& ClientPath() const { return ClientPath_; }
 
-    // The next request; nullopt when a stop was requested or the deadline passed first.
-    // Frames longer than a Modbus frame are dropped whole.
-    std::optional<Bytes> ReadFrame(std::optional<stop_signal::Clock::time_point> deadline);
+    // The next request; nullopt when a stop was requested. A frame longer than any Modbus
+    // frame comes back empty.
+    std::optional<Bytes> ReadFrame();
     // False when a stop was requested before the answer was out.
     bool Send(const Bytes& answer, const SendTiming& timing);
 

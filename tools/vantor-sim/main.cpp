@@ -73,7 +73,7 @@ int Serve(const SimOptions& o)
     std::fflush(stdout);
 
     while (!stop_signal::Requested()) {
-        const std::optional<Bytes> frame = line.ReadFrame(std::nullopt);
+        const std::optional<Bytes> frame = line.ReadFrame();
         if (!frame)
             continue;
         if (o.Verbose)
