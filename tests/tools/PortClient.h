@@ -12,6 +12,8 @@ class PortClient
 {
 public:
     explicit PortClient(const std::string& path);
+    // Takes over an open descriptor, such as the master side of a pseudo-terminal.
+    explicit PortClient(int fd) : Fd_(fd) {}
     PortClient(const PortClient&) = delete;
     PortClient& operator=(const PortClient&) = delete;
     ~PortClient();

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <thread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,6 +82,24 @@ TEST(VantorSimLifecycle, ThePortCanBeOpenedClosedAndReopened)
     PortClient port(sim.Path());
     EXPECT_EQ(port.Exchange(kControllerBlock, 9).size(), 9);
     EXPECT_TRUE(sim.Running());
+}
+
+TEST(VantorSimLifecycle, ServesAGivenDevice)
+{
+    // A pseudo-terminal's client end stands in for a serial device; the test talks from the
+    // master side, where a null-modem cable would be.
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const std::string device = ptsname(master);
+    PortClient port(master);
+    SimulatorProcess sim;
+    ASSERT_TRUE(sim.Start({"--device", device, "--baud", "19200", "--parity", "N"}));
+    EXPECT_EQ(sim.Path(), device);
+    const QByteArray answer = port.Exchange(BuildReadFrame(1, 0x03, 2003, 2), 9);
+    EXPECT_EQ(RegistersOf(answer), (QList<std::uint16_t>{8, 0})) << "19200 baud, no parity";
+    EXPECT_EQ(sim.Stop(SIGTERM), 0);
 }
 
 TEST(VantorSimLifecycle, HelpAndBadOptions)

@@ -96,7 +96,7 @@ void Controller::Release()
 Controller::Reply Controller::Handle(const Bytes& frame)
 {
     if (frame.size() < 4)
-        return {std::nullopt, "too short for a frame"};
+        return {std::nullopt, "not a frame: too short or too long"};
     if (!HasValidCrc(frame))
         return {std::nullopt, "CRC error"};
     const bool broadcast = frame[0] == 0;
