@@ -177,6 +177,62 @@ TEST_F(Polling, ASilentControllerIsShownFailedAfterErrorMaxAndItsSettingsAreNotA
     }
 }
 
+TEST_F(Polling, EveryCommandOfTheTableAgainstTheSimulator)
+{
+    Start();
+    TVantor& vantor = *Vantor();
+    EXPECT_TRUE(ExecuteCommand(cmdGeneralInfo));
+    EXPECT_EQ(vantor.FreqChannel, 7);
+    vantor.CurrentInput = 5;
+    EXPECT_TRUE(ExecuteCommand(cmdReadInputs));
+    EXPECT_EQ(vantor.Input(5).PlantNumber, 20005);
+    EXPECT_TRUE(ExecuteCommand(cmdReadSettings));
+    EXPECT_TRUE(ExecuteCommand(cmdReadModbus));
+
+    vantor.WrBaud = 8;
+    vantor.WrParity = 1;
+    EXPECT_FALSE(ExecuteCommand(cmdWriteModbus));  // the service range is closed
+    EXPECT_EQ(vantor.DeviceState, e_OK);           // one failure is not shown yet
+    EXPECT_TRUE(ExecuteCommand(cmdOpenService));
+    EXPECT_EQ(vantor.ServiceRange, 2);
+    EXPECT_TRUE(ExecuteCommand(cmdWriteModbus));
+    EXPECT_TRUE(ExecuteCommand(cmdReadModbus));
+    EXPECT_EQ(vantor.ModbusBaud, 8);
+    EXPECT_EQ(vantor.ModbusParity, 1);
+    vantor.WrDevicePlantNumber = 3107;
+    EXPECT_TRUE(ExecuteCommand(cmdWritePlantNumber));
+    EXPECT_TRUE(ExecuteCommand(cmdCloseService));
+    EXPECT_EQ(vantor.ServiceRange, 1);
+
+    vantor.CurrentInput = 9;
+    vantor.WrEnabled = 1;
+    vantor.WrPlantNumber = 777;
+    vantor.WrInterval = 12;
+    vantor.WrBound = 16.5;
+    EXPECT_TRUE(ExecuteCommand(cmdWriteInput));
+    vantor.Input(9).TemperBound.SetValue(0);
+    EXPECT_TRUE(ExecuteCommand(cmdReadSettings));  // reads back what was written
+    EXPECT_DOUBLE_EQ(vantor.Input(9).TemperBound.Value(), 16.5);
+    EXPECT_EQ(vantor.Input(9).PlantNumber, 777);
+    EXPECT_EQ(vantor.Input(9).Interval, 12);
+
+    for (const int command : {cmdSignature1, cmdSignature2, cmdSignature3})
+        EXPECT_TRUE(ExecuteCommand(command)) << command;
+    EXPECT_EQ(vantor.PlantNumber, 3107);
+    EXPECT_FALSE(vantor.Manufacturer.isEmpty());
+    EXPECT_FALSE(vantor.DeviceName.isEmpty());
+    EXPECT_FALSE(vantor.CRC.isEmpty());
+
+    vantor.WrSystemAddress = 2;  // the simulator answers the new address from now on
+    EXPECT_TRUE(ExecuteCommand(cmdWriteAddress));
+    EXPECT_EQ(vantor.SystemAddress(), 2);
+    EXPECT_TRUE(ExecuteCommand(cmdGeneralInfo));
+
+    EXPECT_TRUE(ExecuteCommand(cmdLoadingMode));
+    EXPECT_FALSE(ExecuteCommand(cmdGeneralInfo));  // waiting for firmware, silent
+    EXPECT_EQ(QString::fromLatin1(EventLog()).count(QStringLiteral("] -> [")), 19);
+}
+
 TEST_F(Polling, OperatorCommandsNeverBreakIntoAPollExchange)
 {
     Start();
