@@ -19,6 +19,17 @@ quint16 Word(const QByteArray& answer, qsizetype at)
     return MakeWord(Byte(answer, at), Byte(answer, at + 1));
 }
 
+// The inputs of the group being read, with their place k in it; a group reaching past the last
+// input decodes only the inputs there are.
+template <class Decode>
+void ForGroup(TVantor& vantor, Decode decode)
+{
+    const int first = vantor.CurrentInput;
+    for (int k = 0; k < kGroupSize; ++k)
+        if (TVantorInput* input = vantor.FindInput(first + k))
+            decode(*input, k);
+}
+
 }  // namespace
 
 bool TVantor::ParseAnswer(int command, const QByteArray& request, const QByteArray& answer)
@@ -78,12 +89,7 @@ void TVantor::DecodeGeneralInfo(const QByteArray& answer)
 
 void TVantor::DecodeReadings(const QByteArray& answer)
 {
-    const int first = CurrentInput;
-    for (int k = 0; k < kGroupSize; ++k) {
-        TVantorInput* found = FindInput(first + k);
-        if (!found)
-            continue;
-        TVantorInput& input = *found;
+    ForGroup(*this, [&answer](TVantorInput& input, int k) {
         const int o = 32 * k;
         input.SoftVersion = Byte(answer, o + 22);
         input.PlantNumber = Word(answer, o + 23);
@@ -103,23 +109,18 @@ void TVantor::DecodeReadings(const QByteArray& answer)
                 input.Temper[i].SetValue(static_cast<qint16>(raw) / 16.0);
             }
         }
-    }
+    });
 }
 
 void TVantor::DecodeSettings(const QByteArray& answer)
 {
-    const int first = CurrentInput;
-    for (int k = 0; k < kGroupSize; ++k) {
-        TVantorInput* found = FindInput(first + k);
-        if (!found)
-            continue;
-        TVantorInput& input = *found;
+    ForGroup(*this, [&answer](TVantorInput& input, int k) {
         const int m = 20 * k;
         input.ChannelEnabled.SetValue(Byte(answer, m + 4) != 0 ? tsTrue : tsFalse);
         input.PlantNumber = Word(answer, m + 5);
         input.Interval = Word(answer, m + 7);
         input.TemperBound.SetValue(static_cast<qint16>(Word(answer, m + 9)) / 16.0);
-    }
+    });
 }
 
 void TVantor::DecodeModbus(const QByteArray& answer)
