@@ -81,6 +81,12 @@ void PollingStartup()
 void PollingShutdown()
 {
     pollTimer.reset();
+    if (requestThread) {
+        requestThread->RequestStop();
+        // An exchange in flight ends now rather than at its read limit.
+        if (TTransmitter* transmitter = Transmitter())
+            transmitter->AbortTransfers();
+    }
     requestThread.reset();
 }
 

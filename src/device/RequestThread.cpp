@@ -29,13 +29,18 @@ void TRequestThread::Resume()
     Wake_.notify_all();
 }
 
-void TRequestThread::Terminate()
+void TRequestThread::RequestStop()
 {
     {
         const std::lock_guard lock(Mutex_);
         Terminated_ = true;
     }
     Wake_.notify_all();
+}
+
+void TRequestThread::Terminate()
+{
+    RequestStop();
     if (Worker_.joinable())
         Worker_.join();
 }

@@ -32,6 +32,8 @@ public:
 
     // Starts one cycle when the worker is idle; no effect while a cycle runs.
     void Resume();
+    // Tells the worker to end: it leaves any wait for a pause or the UI thread at once.
+    void RequestStop();
     // Ends the worker and waits for it: at most one exchange on the line.
     void Terminate();
     bool Busy() const;
