@@ -20,6 +20,17 @@ inline QByteArray Answer(const char* hex)
     return Answer(Hex(hex));
 }
 
+// The register fields of a request: first register and count.
+inline quint16 FirstRegister(const QByteArray& request)
+{
+    return MakeWord(request[2], request[3]);
+}
+
+inline quint16 RegisterCount(const QByteArray& request)
+{
+    return MakeWord(request[4], request[5]);
+}
+
 // A 32-byte input block of a command 1 answer: exchange state, battery, set-point bits, six
 // sensor registers, software version, plant number, checksum, four unused registers.
 struct InputBlock

@@ -92,9 +92,13 @@ protected:
     int Cycles = 0;
 };
 
-quint16 FirstRegister(const QByteArray& request)
+// The worker holds the exchange lock for the whole exchange.
+bool ExchangeInFlight()
 {
-    return MakeWord(request[2], request[3]);
+    if (!ExchangeLock.tryLock())
+        return true;
+    ExchangeLock.unlock();
+    return false;
 }
 
 }  // namespace
@@ -134,6 +138,18 @@ TEST_F(Polling, WithoutSettingsOnlyReadingsAreSent)
     EXPECT_EQ(FirstRegister(Exchanges[0].Request), 0);
     EXPECT_EQ(FirstRegister(Exchanges[1].Request), vantor::InputBlockFirst(1));
     EXPECT_EQ(FirstRegister(Exchanges[2].Request), vantor::InputBlockFirst(5));
+}
+
+TEST_F(Polling, AResumeDuringACycleHasNoEffect)
+{
+    Start();
+    RequestThread()->Resume();
+    RequestThread()->Resume();
+    ASSERT_TRUE(QTest::qWaitFor(ExchangeInFlight, 10000));
+    RequestThread()->Resume();  // inside the first exchange
+    // A second cycle would keep the worker busy until it too had ended.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles == 1 && !RequestThread()->Busy(); }, 10000));
+    EXPECT_EQ(Exchanges.size(), 3u);
 }
 
 TEST_F(Polling, EveryExchangeIsLoggedInTheChosenRadix)
@@ -259,13 +275,7 @@ TEST_F(Polling, ShutdownWhileTheWorkerWaitsOnTheLineEndsPromptly)
 {
     Start({"--silent"});
     RequestThread()->Resume();
-    // The worker holds the lock for the whole exchange.
-    ASSERT_TRUE(QTest::qWaitFor([] {
-        const bool free = ExchangeLock.tryLock();
-        if (free)
-            ExchangeLock.unlock();
-        return !free;
-    }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(ExchangeInFlight, 10000));
     QElapsedTimer clock;
     clock.start();
     StopUnits();

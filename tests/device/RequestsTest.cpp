@@ -5,21 +5,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-// The register fields of a request: first register and count (or first and written values).
-quint16 FirstRegister(const QByteArray& frame)
-{
-    return MakeWord(frame[2], frame[3]);
-}
-
-quint16 RegisterCount(const QByteArray& frame)
-{
-    return MakeWord(frame[4], frame[5]);
-}
-
-}  // namespace
-
 TEST(Requests, ReadCommandsFollowTheGroup)
 {
     TVantor vantor;
