@@ -2,6 +2,7 @@
 
 #include "common/IniFile.h"
 #include "device/CommandTable.h"
+#include "device/Describe.h"
 #include "device/VantorUnit.h"
 
 namespace {
@@ -26,26 +27,21 @@ TVantor::TVantor()
     Hint = QStringLiteral("Vantor");
 
     TDescriptionOfThreeStates& enabled = Enabled.Description();
-    enabled.SetName(QStringLiteral("Enabled"));
-    enabled.Title = QStringLiteral("Признак использования");
-    enabled.Hint = QStringLiteral("Признак использования прибора Vantor");
+    Describe(enabled, QStringLiteral("Enabled"), QStringLiteral("Признак использования"),
+             QStringLiteral("Признак использования прибора Vantor"));
     enabled.SetCaptions(QStringLiteral("Неизвестно"), QStringLiteral("Нет"), QStringLiteral("Да"));
     enabled.SetColors1(clBlack, clBlack, clBlack);
     enabled.SetColors2(clGray, clBtnFace, clGreen);
     Enabled.SetValue(tsTrue);
 
     TDescriptionOfThreeStates& module = ModuleError.Description();
-    module.SetName(QStringLiteral("ModuleError"));
-    module.Title = QStringLiteral("Состояние обмена");
-    module.Hint = QStringLiteral("Состояние обмена с прибором Vantor");
+    Describe(module, QStringLiteral("ModuleError"), QStringLiteral("Состояние обмена"),
+             QStringLiteral("Состояние обмена с прибором Vantor"));
     module.SetCaptions(QStringLiteral("Неизвестно"), QStringLiteral("Норма"), QStringLiteral("Ошибка"));
     module.SetColors1(clGray, clBlack, clRed);
     module.SetColors2(clGray, clLime, clRed);
 
-    TDescriptionOfInteger& error = Error.Description();
-    error.SetName(QStringLiteral("Error"));
-    error.Title = QStringLiteral("Код ошибки");
-    error.Hint = QStringLiteral("Код ошибки Vantor");
+    Describe(Error.Description(), QStringLiteral("Error"), QStringLiteral("Код ошибки"), QStringLiteral("Код ошибки Vantor"));
 
     for (int n = 1; n <= vantor::kInputCount; ++n)
         Inputs_[n - 1] = std::make_unique<TVantorInput>(n);

@@ -1,5 +1,7 @@
 #include "device/VantorInput.h"
 
+#include "device/Describe.h"
+
 namespace {
 
 // Every input describes its states alike; the copies share one list.
@@ -36,13 +38,6 @@ const TDescriptionOfStates& SensorStates()
         return d;
     }();
     return states;
-}
-
-void Describe(TDescriptionOfValue& d, const QString& name, const QString& title, const QString& hint)
-{
-    d.SetName(name);
-    d.Title = title;
-    d.Hint = hint;
 }
 
 }  // namespace
