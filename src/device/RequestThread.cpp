@@ -2,6 +2,7 @@
 
 #include "common/OperatorMessage.h"
 #include "device/CommandTable.h"
+#include "device/Exchange.h"
 #include "device/Polling.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"

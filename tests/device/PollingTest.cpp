@@ -1,5 +1,6 @@
 #include "device/CommandTable.h"
 #include "device/PollTimer.h"
+#include "device/Exchange.h"
 #include "device/Polling.h"
 #include "device/ProgramUnits.h"
 #include "device/RequestThread.h"

@@ -2,6 +2,7 @@
 
 #include "device/DisplayTables.h"
 #include "device/PollTimer.h"
+#include "device/Exchange.h"
 #include "device/Polling.h"
 #include "device/ProgramUnits.h"
 #include "device/RequestThread.h"
