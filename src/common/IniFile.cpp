@@ -168,16 +168,21 @@ void TIniFile::WriteFloat(const QString& section, const QString& key, double val
     WriteString(section, key, locale.toString(value, 'g', QLocale::FloatingPointShortest));
 }
 
-bool TIniFile::Save() const
+bool TIniFile::Save(QString* error) const
 {
-    if (!QDir().mkpath(QFileInfo(FileName_).absolutePath()))
+    const QString folder = QFileInfo(FileName_).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        if (error)
+            *error = QStringLiteral("не удалось создать папку ") + folder;
         return false;
+    }
     QByteArray bytes;
     for (const QString& line : Lines_)
         bytes += ToCp1251(line) + "\r\n";
     QSaveFile file(FileName_);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(bytes);
-    return file.commit();
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
 }

@@ -31,8 +31,9 @@ public:
     void WriteFloat(const QString& section, const QString& key, double value);
 
     // Writes the whole file through a temporary copy, so a failed write leaves the old file whole.
-    // Creates the missing folders. False when the file could not be written.
-    bool Save() const;
+    // Creates the missing folders. False when the file could not be written; error, when given,
+    // then holds the system's reason.
+    bool Save(QString* error = nullptr) const;
 
 private:
     qsizetype FindSection(const QString& section) const;

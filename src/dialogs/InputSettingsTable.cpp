@@ -1,0 +1,7 @@
+#include "dialogs/InputSettingsTable.h"
+
+TInputSettingsTable& InputSettingsTable()
+{
+    static TInputSettingsTable table{};
+    return table;
+}
