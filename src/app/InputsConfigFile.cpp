@@ -2,13 +2,13 @@
 
 #include "common/Cp1251.h"
 #include "common/ProgramFolder.h"
+#include "common/TextFile.h"
 #include "device/Vantor.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -114,12 +114,7 @@ bool SaveInputsConfigFile(const QString& path, const TVantor& vantor, QString& e
         error = QStringLiteral("это не обычный файл");
         return false;
     }
-    const QByteArray text = InputsConfigText(vantor);
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit())
-        return true;
-    error = file.errorString();
-    return false;
+    return ReplaceFile(path, InputsConfigText(vantor), &error);
 }
 
 bool ParseConfigBoolean(const QString& text, bool& value, const QLocale& locale)

@@ -1,13 +1,13 @@
 #include "common/IniFile.h"
 
 #include "common/Cp1251.h"
+#include "common/TextFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <limits>
 
@@ -179,10 +179,5 @@ bool TIniFile::Save(QString* error) const
     QByteArray bytes;
     for (const QString& line : Lines_)
         bytes += ToCp1251(line) + "\r\n";
-    QSaveFile file(FileName_);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
-    if (error)
-        *error = file.errorString();
-    return false;
+    return ReplaceFile(FileName_, bytes, error);
 }

@@ -1,0 +1,139 @@
+#include "app/Passport.h"
+#include "common/Cp1251.h"
+#include "device/Vantor.h"
+
+#include "DialogsSupport.h"
+#include "MessageRecorder.h"
+#include "TestFolder.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QDate kDay(2026, 12, 6);
+
+void Identify(TVantor& vantor)
+{
+    vantor.PlantNumber = 42;
+    vantor.Manufacturer = QStringLiteral("Завод Стелк");
+    vantor.VerSoft = 3;
+    vantor.VerHard = 2;
+    vantor.Site = QStringLiteral("www.example.ru");
+    vantor.Device = QStringLiteral("Vantor");
+    vantor.DeviceName = QStringLiteral("Контроллер Vantor-192");
+    vantor.DeviceType = 7;
+    vantor.CRC = QStringLiteral("1A 2B");
+}
+
+// Answers the replace question and remembers it.
+struct Questions
+{
+    bool Answer = true;
+    QStringList Asked;
+    TConfirm Confirm()
+    {
+        return [this](const QString& caption, const QString& text) {
+            Asked << caption + u'|' + text;
+            return Answer;
+        };
+    }
+};
+
+const QByteArray kPassport = "[VANTOR_42]\r\n"
+                             "Manufact=\xC7\xE0\xE2\xEE\xE4 \xD1\xF2\xE5\xEB\xEA\r\n"
+                             "PlantNumber=42\r\n"
+                             "SoftVersion=3\r\n"
+                             "HardVersion=2\r\n"
+                             "WebSite=www.example.ru\r\n"
+                             "Device=Vantor\r\n"
+                             "DeviceName=\xCA\xEE\xED\xF2\xF0\xEE\xEB\xEB\xE5\xF0 Vantor-192\r\n"
+                             "DeviceTypeSign=7\r\n"
+                             "DeviceCRC=1A 2B\r\n";
+
+}  // namespace
+
+TEST(Passport, NineKeysInTheirOrderUnderTheControllersSection)
+{
+    TestFolder folder;
+    const LocaleScope russian;
+    TVantor vantor;
+    Identify(vantor);
+    Questions questions;
+    EXPECT_EQ(SavePassport(vantor, questions.Confirm(), kDay), TPassportResult::Saved);
+    EXPECT_TRUE(questions.Asked.isEmpty());
+    EXPECT_EQ(folder.Read("ORVELA/PN00042_06_12_2026.ini"), kPassport);
+}
+
+TEST(Passport, ASecondWriteOnOneDayAsksAndCancelKeepsTheFirst)
+{
+    TestFolder folder;
+    const LocaleScope russian;
+    TVantor vantor;
+    Identify(vantor);
+    Questions questions;
+    ASSERT_EQ(SavePassport(vantor, questions.Confirm(), kDay), TPassportResult::Saved);
+
+    vantor.VerSoft = 4;
+    questions.Answer = false;
+    EXPECT_EQ(SavePassport(vantor, questions.Confirm(), kDay), TPassportResult::Declined);
+    ASSERT_EQ(questions.Asked.size(), 1);
+    EXPECT_EQ(questions.Asked[0], "Сохранить как|" + folder.Path("ORVELA/PN00042_06_12_2026.ini") +
+                                      " уже существует.\rЗаменить?");
+    EXPECT_EQ(folder.Read("ORVELA/PN00042_06_12_2026.ini"), kPassport);
+
+    questions.Answer = true;
+    EXPECT_EQ(SavePassport(vantor, questions.Confirm(), kDay), TPassportResult::Saved);
+    EXPECT_TRUE(folder.Read("ORVELA/PN00042_06_12_2026.ini").contains("SoftVersion=4\r\n"));
+}
+
+TEST(Passport, OtherSectionsOfTheFileSurvive)
+{
+    TestFolder folder;
+    const LocaleScope russian;
+    const QByteArray before = "; written by hand\r\n[OTHER]\r\nKey=1\r\n[VANTOR_42]\r\nDeviceCRC=FF FF\r\nNote=kept\r\n";
+    folder.Write("ORVELA/PN00042_06_12_2026.ini", before);
+    TVantor vantor;
+    Identify(vantor);
+    Questions questions;
+    ASSERT_EQ(SavePassport(vantor, questions.Confirm(), kDay), TPassportResult::Saved);
+    const QByteArray after = folder.Read("ORVELA/PN00042_06_12_2026.ini");
+    EXPECT_TRUE(after.startsWith("; written by hand\r\n[OTHER]\r\nKey=1\r\n[VANTOR_42]\r\nDeviceCRC=1A 2B\r\nNote=kept\r\n"))
+        << after.constData();
+    EXPECT_TRUE(after.contains("Manufact=") && after.contains("DeviceTypeSign=7\r\n"));
+}
+
+TEST(Passport, FailuresAreShownAndLoseNothing)
+{
+    TestFolder folder;
+    const LocaleScope russian;
+    TVantor vantor;
+    Identify(vantor);
+    Questions questions;
+    MessageRecorder messages;
+
+    // ORVELA is a file.
+    folder.Write("ORVELA", "not a folder");
+    EXPECT_EQ(SavePassport(vantor, questions.Confirm(), kDay), TPassportResult::Failed);
+    ASSERT_EQ(messages.Messages.size(), 1);
+    EXPECT_TRUE(messages.Messages[0].startsWith("Ошибка|Паспорт прибора не сохранен: ")) << messages.Messages[0].toStdString();
+    EXPECT_EQ(folder.Read("ORVELA"), "not a folder");
+    QFile::remove(folder.Path("ORVELA"));
+
+    // The passport's name is taken by a folder.
+    QDir().mkpath(folder.Path("ORVELA/PN00042_06_12_2026.ini"));
+    EXPECT_EQ(SavePassport(vantor, questions.Confirm(), kDay), TPassportResult::Failed);
+    EXPECT_EQ(messages.Messages.size(), 2);
+    QDir().rmdir(folder.Path("ORVELA/PN00042_06_12_2026.ini"));
+
+    // A passport that cannot be read is not rewritten from nothing.
+    folder.Write("ORVELA/PN00042_06_12_2026.ini", "[OTHER]\r\nKey=1\r\n");
+    QFile::setPermissions(folder.Path("ORVELA/PN00042_06_12_2026.ini"), QFileDevice::WriteOwner);
+    if (!QFile(folder.Path("ORVELA/PN00042_06_12_2026.ini")).open(QIODevice::ReadOnly)) {
+        EXPECT_EQ(SavePassport(vantor, questions.Confirm(), kDay), TPassportResult::Failed);
+        EXPECT_EQ(messages.Messages.size(), 3);
+    }
+    QFile::setPermissions(folder.Path("ORVELA/PN00042_06_12_2026.ini"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(folder.Read("ORVELA/PN00042_06_12_2026.ini"), "[OTHER]\r\nKey=1\r\n");
+}
