@@ -16,6 +16,9 @@ namespace {
 void SetCell(QTableWidget* grid, int row, int column, const QString& text)
 {
     auto* item = new QTableWidgetItem(text);
+    // The number column is fixed: drawn like a header.
+    if (column == 0)
+        item->setBackground(grid->palette().button());
     grid->setItem(row, column, item);
 }
 
