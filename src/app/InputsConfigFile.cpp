@@ -114,6 +114,10 @@ bool SaveInputsConfigFile(const QString& path, const TVantor& vantor, QString& e
         error = QStringLiteral("это не обычный файл");
         return false;
     }
+    if (!QDir().mkpath(info.absolutePath())) {
+        error = QStringLiteral("не удалось создать папку ") + info.absolutePath();
+        return false;
+    }
     return ReplaceFile(path, InputsConfigText(vantor), &error);
 }
 

@@ -21,7 +21,7 @@ QString InputsConfigLine(int number, const TVantorInput& input, const QLocale& l
 QByteArray InputsConfigText(const TVantor& vantor, const QLocale& locale = QLocale());
 
 // Writes the controller's inputs into path through a temporary file renamed over the old one, so
-// a failure leaves the old file whole. False with the reason in Russian.
+// a failure leaves the old file whole; missing folders are created. False with the reason.
 bool SaveInputsConfigFile(const QString& path, const TVantor& vantor, QString& error);
 
 // Reading. Each line splits at runs of blanks into fields taken by position: the input number

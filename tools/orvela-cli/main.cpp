@@ -1,3 +1,4 @@
+#include "ConfigCommand.h"
 #include "PollCommand.h"
 
 #include <QCoreApplication>
@@ -26,6 +27,8 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
+    if (!args.isEmpty() && args.first() == QStringLiteral("config"))
+        return RunConfigCommand(args.mid(1));
     if (args.isEmpty() || args.first() != QStringLiteral("poll"))
         return Usage(args.isEmpty() ? QString() : QStringLiteral("Неизвестная команда: ") + args.first());
 
