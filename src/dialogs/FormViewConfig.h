@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/VantorCodes.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -33,7 +35,7 @@ private:
 
     std::unique_ptr<Ui::TFormViewConfig> Ui_;
     // Inputs the file lists: only these are written.
-    std::array<bool, 192> Listed_{};
+    std::array<bool, vantor::kInputCount> Listed_{};
     bool Filled_ = false;
     bool Unreadable_ = false;  // writing stays off for the life of the form
     bool Closing_ = false;

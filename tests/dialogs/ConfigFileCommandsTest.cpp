@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 struct Offered
@@ -98,6 +101,24 @@ TEST_F(ConfigFileCommands, ASaveThatCannotBeDoneSaysSo)
     ASSERT_EQ(Messages.Messages.size(), 1);
     EXPECT_TRUE(Messages.Messages[0].startsWith("Ошибка|Не удалось создать папку ")) << Messages.Messages[0].toStdString();
     EXPECT_EQ(Folder.Read("DATA"), "a file where the folder should be");
+    QFile::remove(Folder.Path("DATA"));
+
+    // The disk fills up while the file is written: no half file is left behind.
+    Offered offered;
+    AnswerFileDialog(offered, "new.txt");
+    struct rlimit before {};
+    getrlimit(RLIMIT_FSIZE, &before);
+    struct rlimit small = before;
+    small.rlim_cur = 2048;
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    SaveInputsConfig();
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previous);
+    ASSERT_EQ(Messages.Messages.size(), 2);
+    EXPECT_TRUE(Messages.Messages[1].startsWith("Ошибка|Файл " + Folder.Path("DATA/new.txt") + " не сохранен: "))
+        << Messages.Messages[1].toStdString();
+    EXPECT_TRUE(QDir(Folder.Path("DATA")).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 TEST_F(ConfigFileCommands, OpenShowsTheChosenFileInTheView)

@@ -86,7 +86,7 @@ TEST_F(InputDialogs, IntegerDialogSizesItselfToThePrompt)
             g.OK = Child<QPushButton>(w, "OKBtn")->geometry();
             g.Cancel = Child<QPushButton>(w, "CancelBtn")->geometry();
             g.Client = w->size();
-            g.Caption = w->windowTitle();
+            g.Caption = w->windowTitle() + u'|' + Child<QPushButton>(w, "CancelBtn")->text();
             g.FieldFocused = w->focusWidget() == Child<QSpinBox>(w, "eiValue");
             QTest::keyClick(w, Qt::Key_Escape);
         });
@@ -96,7 +96,7 @@ TEST_F(InputDialogs, IntegerDialogSizesItselfToThePrompt)
 
     const Geometry wide = measure("Новый заводской номер прибора");
     ASSERT_GT(wide.Label.width(), 75);
-    EXPECT_EQ(wide.Caption, "Введите");
+    EXPECT_EQ(wide.Caption, "Введите|Отменить");
     EXPECT_TRUE(wide.FieldFocused);
     EXPECT_EQ(wide.Label.x(), 5);
     EXPECT_EQ(wide.Field.x(), wide.Label.width() + 10);
