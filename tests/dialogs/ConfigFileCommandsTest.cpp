@@ -55,7 +55,6 @@ class ConfigFileCommands : public ::testing::Test
 protected:
     void SetUp() override
     {
-        EnsureApplication();
         StartUnits();
         Vantor()->PlantNumber = 42;
         Vantor()->Input(7).PlantNumber = 1234;

@@ -81,7 +81,6 @@ class ConfigView : public ::testing::Test
 protected:
     void SetUp() override
     {
-        EnsureApplication();
         InputSettingsTable() = {};
     }
 

@@ -14,15 +14,6 @@ inline void PrintTo(const QString& text, std::ostream* out)
     *out << '"' << text.toStdString() << '"';
 }
 
-// The widget tests' application, created once.
-inline void EnsureApplication()
-{
-    static int argc = 1;
-    static char name[] = "dialogs_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-}
-
 // Runs action on the next modal window of class className (or with that object name, as our
 // forms have) once it is shown (polled every 10 ms),
 // so that a test can drive a dialog that the code under test runs with exec().

@@ -12,12 +12,6 @@
 
 namespace {
 
-class InputDialogs : public ::testing::Test
-{
-protected:
-    void SetUp() override { EnsureApplication(); }
-};
-
 template <class T>
 T* Child(QWidget* window, const char* name)
 {
@@ -44,7 +38,7 @@ struct Geometry
 
 }  // namespace
 
-TEST_F(InputDialogs, IntegerPromptOkCancelAndEsc)
+TEST(InputDialogs, IntegerPromptOkCancelAndEsc)
 {
     OnModal("TFormInputInteger", [](QWidget* w) {
         Type(w, "eiValue", "1500");
@@ -76,7 +70,7 @@ TEST_F(InputDialogs, IntegerPromptOkCancelAndEsc)
     EXPECT_TRUE(ok);
 }
 
-TEST_F(InputDialogs, IntegerDialogSizesItselfToThePrompt)
+TEST(InputDialogs, IntegerDialogSizesItselfToThePrompt)
 {
     const auto measure = [](const QString& prompt) {
         Geometry g;
@@ -120,7 +114,7 @@ TEST_F(InputDialogs, IntegerDialogSizesItselfToThePrompt)
     EXPECT_EQ(tall.Client.height() - tall.Cancel.bottom() - 1, 5);
 }
 
-TEST_F(InputDialogs, SystemAddressReturnsAllThreeOnOkAndNothingOnCancel)
+TEST(InputDialogs, SystemAddressReturnsAllThreeOnOkAndNothingOnCancel)
 {
     quint16 plant = 3107;
     quint8 current = 9;
@@ -155,7 +149,7 @@ TEST_F(InputDialogs, SystemAddressReturnsAllThreeOnOkAndNothingOnCancel)
     EXPECT_EQ(current, 200);
 }
 
-TEST_F(InputDialogs, ModbusParamsListTheControllersCodes)
+TEST(InputDialogs, ModbusParamsListTheControllersCodes)
 {
     quint8 baud = 6, parity = 2;
     QStringList bauds, parities;
@@ -211,7 +205,7 @@ TEST_F(InputDialogs, ModbusParamsListTheControllersCodes)
     EXPECT_EQ(baud, 3);
 }
 
-TEST_F(InputDialogs, AboutBoxShowsTheTitleWithItsShadowAndCloses)
+TEST(InputDialogs, AboutBoxShowsTheTitleWithItsShadowAndCloses)
 {
     QApplication::setApplicationDisplayName("Orvela - Программа настройки");
     QString title, shadow, version, caption;
