@@ -9,6 +9,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -48,6 +51,27 @@ void TComSetupFrm::FormCreate()
         label->setText(translate(label->text()));
     for (QAbstractButton* button : findChildren<QAbstractButton*>())
         button->setText(translate(button->text()));
+    WidenForCaptions();
+}
+
+void TComSetupFrm::WidenForCaptions()
+{
+    // Translated captions may not fit the column drawn for the English ones: the lists, the
+    // buttons and the form move right by what the widest caption lacks.
+    const QList<QLabel*> labels = Ui_->GroupBox1->findChildren<QLabel*>();
+    int lack = 0;
+    for (const QLabel* label : labels)
+        lack = std::max(lack, label->sizeHint().width() - label->width());
+    if (lack <= 0)
+        return;
+    for (QLabel* label : labels)
+        label->resize(label->width() + lack, label->height());
+    for (TComComboBox* combo : Combos())
+        combo->move(combo->x() + lack, combo->y());
+    Ui_->GroupBox1->resize(Ui_->GroupBox1->width() + lack, Ui_->GroupBox1->height());
+    for (QPushButton* button : {Ui_->Button1, Ui_->Button2})
+        button->move(button->x() + lack, button->y());
+    setFixedSize(width() + lack, height());
 }
 
 void RunPortSetupDialog(TCustomComPort& port)

@@ -28,6 +28,7 @@ public:
 
 private:
     void FormCreate();
+    void WidenForCaptions();
 
     std::unique_ptr<Ui::TComSetupFrm> Ui_;
 };

@@ -397,6 +397,13 @@ TEST_F(PortSetup, ARussianEnvironmentTranslatesTheCaptionsButNotTheItems)
         EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("Label6"))->text(), QStringLiteral("Управление потоком"));
         EXPECT_EQ(form.findChild<QPushButton*>(QStringLiteral("Button2"))->text(), QStringLiteral("Отменить"));
         EXPECT_EQ(Items(Combo(form, 5)), QStringList({"None", "Odd", "Even", "Mark", "Space"}));
+        // The longer captions are shown whole, beside their lists.
+        for (int n = 1; n <= 6; ++n) {
+            const QLabel* label = form.findChild<QLabel*>(QStringLiteral("Label%1").arg(n));
+            EXPECT_LE(label->sizeHint().width(), label->width()) << n;
+            EXPECT_LT(label->geometry().right(), Combo(form, n)->x()) << n;
+        }
+        EXPECT_GT(form.width(), 231);
     }
 
     unsetenv("LANGUAGE");
