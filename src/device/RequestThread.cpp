@@ -1,6 +1,5 @@
 #include "device/RequestThread.h"
 
-#include "common/HandOver.h"
 #include "common/OperatorMessage.h"
 #include "device/CommandTable.h"
 #include "device/Exchange.h"
@@ -85,8 +84,7 @@ bool TRequestThread::RunCycle()
                 OnCycle(this, vantor->Title);
         });
     } catch (...) {
-        QMetaObject::invokeMethod(this, [] { ShowDiagnostic(QStringLiteral("Функция"), QStringLiteral("OprosDevices")); },
-                                  Qt::QueuedConnection);
+        Calls_.Post([] { ShowDiagnostic(QStringLiteral("Функция"), QStringLiteral("OprosDevices")); });
         result = false;
     }
     return result;
@@ -161,30 +159,25 @@ bool TRequestThread::Synchronize(std::function<void()> call)
         std::exception_ptr Failure;
     };
     auto state = std::make_shared<TCall>();
-    HandOverRelease(state.get());
-    QMetaObject::invokeMethod(
-        this,
-        [this, state, call = std::move(call)] {
-            HandOverAcquire(state.get());
-            {
-                const std::lock_guard lock(Mutex_);
-                if (Terminated_)
-                    return;
-            }
-            std::exception_ptr failure;
-            try {
-                call();
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            {
-                const std::lock_guard lock(Mutex_);
-                state->Failure = failure;
-                state->Done = true;
-            }
-            Wake_.notify_all();
-        },
-        Qt::QueuedConnection);
+    Calls_.Post([this, state, call = std::move(call)] {
+        {
+            const std::lock_guard lock(Mutex_);
+            if (Terminated_)
+                return;
+        }
+        std::exception_ptr failure;
+        try {
+            call();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        {
+            const std::lock_guard lock(Mutex_);
+            state->Failure = failure;
+            state->Done = true;
+        }
+        Wake_.notify_all();
+    });
     std::unique_lock lock(Mutex_);
     Wake_.wait(lock, [this, &state] { return state->Done || Terminated_; });
     if (!state->Done)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/PostedCalls.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -60,5 +62,7 @@ private:
     bool Resumed_ = false;
     bool Running_ = false;
     bool Terminated_ = false;
+    // Lives in the UI thread: the worker's hand-overs run there.
+    TPostedCalls Calls_;
     std::thread Worker_;
 };

@@ -414,6 +414,29 @@ TEST_F(Polling, AFailureInsideACycleEndsItAndStillRaisesOnCycle)
     EXPECT_EQ(shown[0], "TRequestThread.Visual: \"x\" не является допустимым целым числом");
 }
 
+TEST(PollTimer, TicksAreNeverEarly)
+{
+    // The operator's period is a lower bound: a coarse timer would tick up to 5 % early.
+    EnsureApplication();
+    TCustomTimer timer;
+    timer.SetInterval(100);
+    QElapsedTimer clock;
+    std::vector<qint64> gaps;
+    // As the poll tick does: each tick restarts the period.
+    timer.OnTimer = [&](TCustomTimer* sender) {
+        if (clock.isValid())
+            gaps.push_back(clock.nsecsElapsed());
+        sender->SetSuspended(true);
+        sender->SetSuspended(false);
+        clock.start();
+    };
+    timer.Start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gaps.size() >= 8; }, 20000));
+    timer.Stop();
+    for (const qint64 gap : gaps)
+        EXPECT_GE(gap, 99'000'000) << gap;
+}
+
 TEST(PollTimer, SettingsFileAndNotifications)
 {
     EnsureApplication();
