@@ -30,10 +30,10 @@ void TFormInputInteger::SetPrompt(const QString& prompt)
 
     const int a = label->width() + field->width() + 15;
     const int b = Ui_->OKBtn->width() + Ui_->CancelBtn->width() + 15;
+    // The client width: the window's frame adds its own border around it.
     const int w = std::max(a, b);
     label->move(5, label->y());
     field->move(b < a ? label->width() + 10 : w - field->width() - 5, field->y());
-    // The frame of the window adds its own border around this client width.
     int h = height();
     const int d = label->geometry().bottom() - field->geometry().bottom();
     if (d > 0)
