@@ -250,6 +250,32 @@ TEST_F(Polling, EveryCommandOfTheTableAgainstTheSimulator)
     EXPECT_EQ(QString::fromLatin1(EventLog()).count(QStringLiteral("] -> [")), 19);
 }
 
+TEST_F(Polling, EverySetPointTheRegisterHoldsIsWrittenAndReadBackUnaltered)
+{
+    Start();
+    TVantor& vantor = *Vantor();
+    TVantorInput& input = vantor.Input(9);  // a live probe, its sensors at 2..23 degrees
+    vantor.CurrentInput = 9;
+    vantor.WrEnabled = 1;
+    vantor.WrPlantNumber = 909;
+    vantor.WrInterval = 5;
+    for (const double bound : {-10.5, 20.0625, 2047.9375, -2048.0}) {
+        SCOPED_TRACE(bound);
+        vantor.WrBound = bound;
+        ASSERT_TRUE(ExecuteCommand(cmdWriteInput));
+        EXPECT_DOUBLE_EQ(input.TemperBound.Value(), bound);
+        input.TemperBound.SetValue(0);
+        ASSERT_TRUE(ExecuteCommand(cmdReadSettings));
+        EXPECT_DOUBLE_EQ(input.TemperBound.Value(), bound);
+        if (bound > 2 && bound < 23)
+            continue;
+        // The controller compares with the set-point it holds, sign included.
+        ASSERT_TRUE(ExecuteCommand(cmdReadInputs));
+        for (int i = 0; i < kSensorCount; ++i)
+            EXPECT_EQ(input.Bound[i].GetOutValue().ToInteger(), bound < 2 ? tsTrue : tsFalse) << i;
+    }
+}
+
 TEST_F(Polling, OperatorCommandsNeverBreakIntoAPollExchange)
 {
     Start();
