@@ -1,6 +1,7 @@
 #include "PortClient.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 
 #include <gtest/gtest.h>
@@ -71,8 +72,11 @@ void PortClient::Send(const QByteArray& bytes)
             sent += n;
             continue;
         }
+        // A simulator that has gone leaves the terminal hung up: nothing more can be sent.
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return;
         pollfd p{Fd_, POLLOUT, 0};
-        if (poll(&p, 1, 1000) <= 0)
+        if (poll(&p, 1, 1000) <= 0 || (p.revents & (POLLHUP | POLLERR)) != 0)
             return;
     }
 }
@@ -104,8 +108,10 @@ QByteArray PortClient::Exchange(const QByteArray& request, int expected,
             continue;
         char buffer[512];
         const ssize_t n = read(Fd_, buffer, sizeof buffer);
-        if (n <= 0)
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
             continue;
+        if (n <= 0)
+            break;  // hung up: no answer will come
         const auto arrived = Clock::now();
         if (answer.isEmpty())
             first = arrived;
