@@ -79,7 +79,7 @@ TEST_F(ConfigCli, SaveThenWriteBackCommissionsTheController)
     QByteArray edited;
     for (int n = 1; n <= 192; ++n)
         edited += QByteArray::number(n) + " PNum:" + QByteArray::number(40000 + n) + " Bound:" +
-                  (n == 1 ? "85,03" : n == 2 ? "85,04" : "20,5") + " Period:10 Enabled:" + (n == 3 ? "0" : "1") + "\r\n";
+                  (n == 1 ? "85,03" : n == 2 ? "85,04" : n == 4 ? "-10,5" : "20,5") + " Period:10 Enabled:" + (n == 3 ? "0" : "1") + "\r\n";
     Folder.Write("DATA/site.txt", edited);
     const CliRun write = Cli({"config", "write", Folder.Path("DATA/site.txt")});
     ASSERT_EQ(write.ExitCode, 0) << write.Err.toStdString();
@@ -95,6 +95,7 @@ TEST_F(ConfigCli, SaveThenWriteBackCommissionsTheController)
     EXPECT_EQ(again[0], "1    PNum:40001 Bound:85,000  Period:10  Enabled:1");
     EXPECT_EQ(again[1], "2    PNum:40002 Bound:85,063  Period:10  Enabled:1");
     EXPECT_EQ(again[2], "3    PNum:40003 Bound:20,500  Period:10  Enabled:0");
+    EXPECT_EQ(again[3], "4    PNum:40004 Bound:-10,500 Period:10  Enabled:1");
     EXPECT_EQ(again[191], "192  PNum:40192 Bound:20,500  Period:10  Enabled:1");
 }
 
@@ -148,8 +149,7 @@ TEST_F(ConfigCli, ASaveThatCannotBeWrittenKeepsTheOldFile)
                                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
     QFile::setPermissions(Folder.Path("INI/VANTOR.ini"), QFileDevice::ReadOther | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    // First on the line: the exclusive mode a root client sets outlives it while the simulator
-    // holds the terminal.
+    // The operator's run comes first on a fresh line.
     chmod(Simulator.Path().c_str(), 0666);
     const CliRun readOnly = Cli({"config", "save", Folder.Path("DATA/old.txt")},
                              {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});

@@ -179,7 +179,7 @@ TEST_F(ConfigView, WritingAWholeFileSendsOneRequestPerInputAndTheControllerKeeps
     StartLine();
     QByteArray text;
     for (int n = 1; n <= 192; ++n) {
-        const QByteArray bound = n == 1 ? "85,03" : n == 2 ? "85,04" : QByteArray::number(10 + n * 0.25).replace('.', ',');
+        const QByteArray bound = n == 1 ? "85,03" : n == 2 ? "85,04" : QByteArray::number(-20 + n * 0.25).replace('.', ',');
         text += Line(n, 30000 + n, bound.constData(), n % 60 + 1, n % 2);
     }
     Folder.Write("DATA/all.txt", text);
@@ -205,7 +205,7 @@ TEST_F(ConfigView, WritingAWholeFileSendsOneRequestPerInputAndTheControllerKeeps
         EXPECT_EQ(input.Interval, n % 60 + 1) << n;
         EXPECT_EQ(input.ChannelEnabled.GetOutValue().ToInteger(), n % 2 ? tsTrue : tsFalse) << n;
         if (n > 2) {
-            EXPECT_DOUBLE_EQ(input.TemperBound.Value(), 10 + n * 0.25) << n;
+            EXPECT_DOUBLE_EQ(input.TemperBound.Value(), -20 + n * 0.25) << n;
         }
     }
     // 1360.48 sixteenths give 1360; 1360.64 give 1361.
