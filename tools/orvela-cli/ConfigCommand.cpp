@@ -1,18 +1,14 @@
 #include "ConfigCommand.h"
+#include "Session.h"
 #include "StopSignals.h"
 
 #include "app/InputsConfigFile.h"
-#include "device/Exchange.h"
 #include "device/InputWrite.h"
 #include "device/Polling.h"
 #include "device/ProgramUnits.h"
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
-#include "logs/Logs.h"
-#include "logs/LogsUnit.h"
-#include "transport/Transmitter.h"
-#include "transport/TransmitterUnit.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -23,8 +19,6 @@
 #include <optional>
 
 namespace {
-
-constexpr int kInterruptedExit = 130;
 
 const char* const kUsage =
     "Использование: orvela-cli config save FILE [--port PATH]\n"
@@ -42,43 +36,6 @@ struct TConfigOptions
     std::optional<QString> Port;
 };
 
-int Usage(const QString& problem)
-{
-    QTextStream err(stderr);
-    if (!problem.isEmpty())
-        err << problem << u'\n';
-    err << QString::fromUtf8(kUsage);
-    return 2;
-}
-
-void Error(const QString& text)
-{
-    QTextStream(stderr) << text << u'\n';
-}
-
-// Starts the units as the program does and opens the port; false after saying why.
-bool OpenLine(const TConfigOptions& options)
-{
-    StartUnits();
-    LogRadix = 10;
-    if (TLog* log = EventLog())
-        log->WriteStart();
-    if (TAlarm* alarm = AlarmLog())
-        alarm->WriteStart();
-    TTransmitter* transmitter = Transmitter();
-    if (!Vantor() || !transmitter || !RequestThread()) {
-        Error(QStringLiteral("Не удалось запустить обмен"));
-        return false;
-    }
-    if (options.Port)
-        transmitter->SetPort(*options.Port);
-    if (!transmitter->ActivatePort()) {
-        Error(QStringLiteral("Порт %1 не открыт").arg(transmitter->Port()));
-        return false;
-    }
-    return true;
-}
-
 void WaitUntilIdle(TRequestThread* thread)
 {
     QEventLoop loop;
@@ -94,7 +51,7 @@ void WaitUntilIdle(TRequestThread* thread)
 
 int Save(const TConfigOptions& options, const bool& stopping)
 {
-    if (!OpenLine(options))
+    if (!OpenSession(options.Port))
         return 1;
     TVantor* vantor = Vantor();
     TRequestThread* thread = RequestThread();
@@ -123,13 +80,13 @@ int Save(const TConfigOptions& options, const bool& stopping)
     }
     if (!missing.isEmpty()) {
         // A file with zeros for inputs never read would disable their probes when written back.
-        Error(QStringLiteral("Не удалось считать настройки входов ") + missing.join(QStringLiteral(", ")) +
+        PrintError(QStringLiteral("Не удалось считать настройки входов ") + missing.join(QStringLiteral(", ")) +
               QStringLiteral("; файл не сохранен"));
         return 1;
     }
     QString error;
     if (!SaveInputsConfigFile(options.File, *vantor, error)) {
-        Error(QStringLiteral("Файл ") + options.File + QStringLiteral(" не сохранен: ") + error);
+        PrintError(QStringLiteral("Файл ") + options.File + QStringLiteral(" не сохранен: ") + error);
         return 1;
     }
     QTextStream(stdout) << QStringLiteral("Настройки входов сохранены в ") << options.File << u'\n';
@@ -141,11 +98,11 @@ int Write(const TConfigOptions& options, const bool& stopping)
     TConfigRead read;
     QString error;
     if (!ReadInputsConfigFile(options.File, read, error)) {
-        Error(error);
+        PrintError(error);
         return 2;
     }
     if (read.ErrorLine > 0) {
-        Error(QStringLiteral("Неверный формат данных: %1, строка %2").arg(options.File).arg(read.ErrorLine));
+        PrintError(QStringLiteral("Неверный формат данных: %1, строка %2").arg(options.File).arg(read.ErrorLine));
         return 2;
     }
     // As the view keeps them: a later line of the same input counts.
@@ -153,7 +110,7 @@ int Write(const TConfigOptions& options, const bool& stopping)
     for (const TConfigRow& row : read.Rows)
         listed[row.Input - 1] = row.Settings;
 
-    if (!OpenLine(options))
+    if (!OpenSession(options.Port))
         return 1;
     QTextStream out(stdout);
     TInputsWrite write;
@@ -192,25 +149,25 @@ bool ParseInput(const QString& text, int& value)
 int RunConfigCommand(const QStringList& args)
 {
     if (args.size() < 2 || (args[0] != QStringLiteral("save") && args[0] != QStringLiteral("write")))
-        return Usage(args.isEmpty() ? QString() : QStringLiteral("Неизвестная команда: config ") + args[0]);
+        return Usage(args.isEmpty() ? QString() : QStringLiteral("Неизвестная команда: config ") + args[0], kUsage);
     TConfigOptions options;
     options.Write = args[0] == QStringLiteral("write");
     options.File = args[1];
     for (qsizetype i = 2; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (i + 1 >= args.size())
-            return Usage(QStringLiteral("Нет значения для ") + arg);
+            return Usage(QStringLiteral("Нет значения для ") + arg, kUsage);
         const QString& value = args[++i];
         if (arg == QStringLiteral("--port")) {
             options.Port = value;
         } else if (options.Write && arg == QStringLiteral("--start")) {
             if (!ParseInput(value, options.Start))
-                return Usage(QStringLiteral("Неверный номер входа: ") + value);
+                return Usage(QStringLiteral("Неверный номер входа: ") + value, kUsage);
         } else if (options.Write && arg == QStringLiteral("--stop")) {
             if (!ParseInput(value, options.Stop))
-                return Usage(QStringLiteral("Неверный номер входа: ") + value);
+                return Usage(QStringLiteral("Неверный номер входа: ") + value, kUsage);
         } else {
-            return Usage(QStringLiteral("Неизвестный ключ: ") + arg);
+            return Usage(QStringLiteral("Неизвестный ключ: ") + arg, kUsage);
         }
     }
 

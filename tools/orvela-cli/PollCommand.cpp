@@ -1,18 +1,14 @@
 #include "PollCommand.h"
+#include "Session.h"
 #include "StopSignals.h"
 
 #include "device/DisplayTables.h"
 #include "device/PollTimer.h"
-#include "device/Exchange.h"
 #include "device/Polling.h"
 #include "device/ProgramUnits.h"
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
-#include "logs/Logs.h"
-#include "logs/LogsUnit.h"
-#include "transport/Transmitter.h"
-#include "transport/TransmitterUnit.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -21,8 +17,6 @@
 namespace {
 
 constexpr int kCyclesPerRound = vantor::kInputCount / vantor::kGroupSize;
-// The shell's code for a program ended by SIGINT.
-constexpr int kInterruptedExit = 130;
 // Longer than one exchange at the port's default read limit (640 ms).
 constexpr int kStopLimitMs = 3000;
 
@@ -47,28 +41,12 @@ QString InputLine(const TVantorInput& input)
 
 int RunPoll(const TPollOptions& options)
 {
-    StartUnits();
-    LogRadix = 10;
-    // As the program does when its window is shown: the markers come before any exchange line.
-    if (TLog* log = EventLog())
-        log->WriteStart();
-    if (TAlarm* alarm = AlarmLog())
-        alarm->WriteStart();
-    TTransmitter* transmitter = Transmitter();
+    if (!OpenSession(options.Port)) {
+        StopUnits();
+        return 1;
+    }
     TCustomTimer* timer = PollTimer();
     TRequestThread* thread = RequestThread();
-    if (!Vantor() || !transmitter || !timer || !thread) {
-        StopUnits();
-        QTextStream(stderr) << QStringLiteral("Не удалось запустить опрос\n");
-        return 1;
-    }
-    if (options.Port)
-        transmitter->SetPort(*options.Port);
-    if (!transmitter->ActivatePort()) {
-        QTextStream(stderr) << QStringLiteral("Порт %1 не открыт\n").arg(transmitter->Port());
-        StopUnits();
-        return 1;
-    }
 
     int cycles = 0;
     thread->OnCycle = [&cycles, &options, timer](TRequestThread*, const QString&) {

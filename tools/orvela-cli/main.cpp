@@ -1,5 +1,6 @@
 #include "ConfigCommand.h"
 #include "PollCommand.h"
+#include "Session.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -12,15 +13,6 @@ const char* const kUsage =
     "  --rounds N    число кругов опроса, 1..1000\n"
     "  --port PATH   порт на этот запуск; INI/ComPort.ini не меняется\n";
 
-int Usage(const QString& problem)
-{
-    QTextStream err(stderr);
-    if (!problem.isEmpty())
-        err << problem << u'\n';
-    err << QString::fromUtf8(kUsage);
-    return 2;
-}
-
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -30,23 +22,23 @@ int main(int argc, char* argv[])
     if (!args.isEmpty() && args.first() == QStringLiteral("config"))
         return RunConfigCommand(args.mid(1));
     if (args.isEmpty() || args.first() != QStringLiteral("poll"))
-        return Usage(args.isEmpty() ? QString() : QStringLiteral("Неизвестная команда: ") + args.first());
+        return Usage(args.isEmpty() ? QString() : QStringLiteral("Неизвестная команда: ") + args.first(), kUsage);
 
     TPollOptions options;
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (i + 1 >= args.size())
-            return Usage(QStringLiteral("Нет значения для ") + arg);
+            return Usage(QStringLiteral("Нет значения для ") + arg, kUsage);
         const QString& value = args[++i];
         if (arg == QStringLiteral("--rounds")) {
             bool ok = false;
             options.Rounds = value.toInt(&ok);
             if (!ok || options.Rounds < 1 || options.Rounds > 1000)
-                return Usage(QStringLiteral("Неверное число кругов: ") + value);
+                return Usage(QStringLiteral("Неверное число кругов: ") + value, kUsage);
         } else if (arg == QStringLiteral("--port")) {
             options.Port = value;
         } else {
-            return Usage(QStringLiteral("Неизвестный ключ: ") + arg);
+            return Usage(QStringLiteral("Неизвестный ключ: ") + arg, kUsage);
         }
     }
     return RunPoll(options);

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// The shell's code for a program ended by SIGINT.
+constexpr int kInterruptedExit = 130;
+
+// Starts the units as the program does, writes the start markers of both logs before any exchange,
+// and opens the port: the given one for this run only, else the stored one. False after saying why
+// on standard error; the caller stops the units.
+bool OpenSession(const std::optional<QString>& port);
+
+// A line on standard error.
+void PrintError(const QString& text);
+// The problem and the usage text on standard error; the exit code of a bad command line.
+int Usage(const QString& problem, const char* usage);
