@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test twice: a normal build, then a clang build with AddressSanitizer and
-# UndefinedBehaviorSanitizer that also runs the fuzz targets. The last line is the count of
-# passed and failed test binaries and fuzz runs over both passes.
+# UndefinedBehaviorSanitizer that also runs the fuzz targets; then the tests where the request
+# thread, the port's event thread and the UI thread meet, under ThreadSanitizer. The last line is
+# the count of passed and failed test binaries and fuzz runs over all passes.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh || { echo "0 passed, 1 failed"; exit 1; }
@@ -16,12 +17,17 @@ count() {  # count <ctest build dir>
   passed=$((passed + p)); failed=$((failed + f))
 }
 
-run_pass() {  # run_pass <build dir> <cmake args...>
-  local dir="$1"; shift
-  if ! cmake -S . -B "$dir" -G Ninja "$@" >/dev/null || ! cmake --build "$dir" -j2; then
+run_pass() {  # run_pass <build dir> [--tests <ctest regex> <targets...> --] <cmake args...>
+  local dir="$1" select=() targets=(); shift
+  if [ "${1:-}" = --tests ]; then
+    select=(-R "$2"); shift 2
+    while [ "$1" != -- ]; do targets+=(--target "$1"); shift; done
+    shift
+  fi
+  if ! cmake -S . -B "$dir" -G Ninja "$@" >/dev/null || ! cmake --build "$dir" -j2 "${targets[@]}"; then
     echo "Build failed in $dir"; failed=$((failed + 1)); return 1
   fi
-  (cd "$dir" && ctest --output-on-failure -j2 2>&1 | tee ctest.log)
+  (cd "$dir" && ctest --output-on-failure -j2 "${select[@]}" 2>&1 | tee ctest.log)
   count "$dir"
 }
 
@@ -44,6 +50,11 @@ if run_pass build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
     fi
   done < fuzz/targets.txt
 fi
+
+unset ASAN_OPTIONS UBSAN_OPTIONS
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
+run_pass build-tsan --tests '^(transport|device)_tests$' transport_tests device_tests vantor-sim -- \
+  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DORVELA_TSAN=ON
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

@@ -2,6 +2,7 @@
 
 #include "common/ByteText.h"
 #include "device/CommandTable.h"
+#include "device/Frames.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
 #include "logs/Logs.h"
@@ -9,20 +10,45 @@
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 
-QMutex ExchangeLock;
+#include <chrono>
+
+std::recursive_mutex ExchangeLock;
 std::atomic<int> LogRadix{0};
 
 namespace {
 
+using TClock = std::chrono::steady_clock;
+
 // Longest answer read from the line.
 constexpr int kAnswerLimit = 245;
+// A late answer is waited out for the read limit of the exchange that missed it (640 ms with the
+// port's defaults), but never longer than this, whatever the port's time-outs say.
+constexpr std::chrono::milliseconds kRecoveryCap{1000};
 
-// Under the exchange lock.
+// Under the exchange lock: the last exchange ended without a complete answer, and when.
+bool lineSuspect = false;
+TClock::time_point suspectSince;
+
+// An answer whose frame ended: a cut or stray frame fails its CRC.
+bool Complete(const QByteArray& answer)
+{
+    return answer.size() >= 4 && CheckCrc(answer);
+}
+
+// Under the exchange lock. A Modbus answer carries no register address, so a frame that comes
+// after its exchange gave up would be taken for the next one's answer: after a failure the line
+// must first have been quiet for a whole read limit.
 QByteArray Exchange(const QByteArray& request)
 {
     QByteArray answer;
-    if (TTransmitter* transmitter = Transmitter())
-        transmitter->Transact(request, answer, kAnswerLimit);
+    TTransmitter* transmitter = Transmitter();
+    if (!transmitter)
+        return answer;
+    if (lineSuspect)
+        transmitter->AwaitSilence(kAnswerLimit, suspectSince, kRecoveryCap);
+    transmitter->Transact(request, answer, kAnswerLimit);
+    lineSuspect = !Complete(answer);
+    suspectSince = TClock::now();
     return answer;
 }
 
@@ -48,7 +74,7 @@ void LogExchange(int command, const QByteArray& request, const QByteArray& answe
 
 bool PollExchange(int command, QByteArray& request, QByteArray& answer)
 {
-    const QMutexLocker lock(&ExchangeLock);
+    const std::lock_guard lock(ExchangeLock);
     TVantor* vantor = Vantor();
     if (!vantor)
         return false;
@@ -61,7 +87,7 @@ bool PollExchange(int command, QByteArray& request, QByteArray& answer)
 
 bool ExecuteCommand(int command)
 {
-    const QMutexLocker lock(&ExchangeLock);
+    const std::lock_guard lock(ExchangeLock);
     TVantor* vantor = Vantor();
     if (!vantor)
         return false;

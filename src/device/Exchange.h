@@ -1,13 +1,14 @@
 #pragma once
 
 #include <QByteArray>
-#include <QMutex>
 
 #include <atomic>
+#include <mutex>
 
 // Every exchange on the line is made while holding it: building the request, the transfer, the
-// length test and the event-log line.
-extern QMutex ExchangeLock;
+// length test and the event-log line. Re-entrant, as a critical section is: a command run from a
+// notification raised under it goes through.
+extern std::recursive_mutex ExchangeLock;
 // 10 or 16: the form of frames in the event log; anything else writes no exchange lines.
 extern std::atomic<int> LogRadix;
 

@@ -7,6 +7,8 @@
 
 TCustomTimer::TCustomTimer(QObject* parent) : QObject(parent)
 {
+    // A coarse timer may tick up to 5 % early: the operator's period is a lower bound.
+    Timer_.setTimerType(Qt::PreciseTimer);
     Timer_.setInterval(500);
     QObject::connect(&Timer_, &QTimer::timeout, this, [this] {
         if (OnTimer)

@@ -1,5 +1,6 @@
 #include "device/Polling.h"
 
+#include "common/OperatorMessage.h"
 #include "device/PollTimer.h"
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
@@ -43,14 +44,25 @@ void PollingStartup()
 
 void PollingShutdown()
 {
-    pollTimer.reset();
-    if (requestThread) {
+    try {
+        pollTimer.reset();
+    } catch (...) {
+        // The thread must end all the same.
+    }
+    if (!requestThread)
+        return;
+    try {
         requestThread->RequestStop();
         // An exchange in flight ends now rather than at its read limit.
         if (TTransmitter* transmitter = Transmitter())
             transmitter->AbortTransfers();
+        requestThread->Terminate();
+        requestThread.reset();
+    } catch (const std::exception& e) {
+        // A worker that cannot be joined is left behind rather than destroyed under its feet.
+        (void)requestThread.release();
+        ShowDiagnostic(QStringLiteral("uRequestDevices.Final - уничтожить поток опроса"), QString::fromStdString(e.what()));
     }
-    requestThread.reset();
 }
 
 void PollTick(TCustomTimer* timer)

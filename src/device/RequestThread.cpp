@@ -5,9 +5,11 @@
 #include "device/Exchange.h"
 #include "device/Polling.h"
 #include "device/Vantor.h"
+#include "device/SignatureFields.h"
 #include "device/VantorUnit.h"
 
 #include <chrono>
+#include <exception>
 #include <memory>
 
 using namespace vantor;
@@ -74,16 +76,15 @@ bool TRequestThread::RunCycle()
     bool result = false;
     try {
         result = RunPoll();
-        if (OnCycle) {
-            const TCycleEvent onCycle = OnCycle;
-            Synchronize([this, onCycle] {
-                if (TVantor* vantor = Vantor())
-                    onCycle(this, vantor->Title);
-            });
-        }
+        // Read where it is raised: the UI thread may reassign or clear it at any moment.
+        Synchronize([this] {
+            if (!OnCycle)
+                return;
+            if (TVantor* vantor = Vantor())
+                OnCycle(this, vantor->Title);
+        });
     } catch (...) {
-        QMetaObject::invokeMethod(this, [] { ShowDiagnostic(QStringLiteral("Функция"), QStringLiteral("OprosDevices")); },
-                                  Qt::QueuedConnection);
+        Calls_.Post([] { ShowDiagnostic(QStringLiteral("Функция"), QStringLiteral("OprosDevices")); });
         result = false;
     }
     return result;
@@ -96,23 +97,32 @@ bool TRequestThread::RunPoll()
         return false;
     const int first = vantor->CurrentInput >= kInputCount - kGroupSize + 1 ? 1 : vantor->CurrentInput + kGroupSize;
     vantor->CurrentInput = static_cast<quint8>(first);
-    CommandTable().NameGroup(first);
+    try {
+        CommandTable().NameGroup(first);
+    } catch (...) {
+        // The exchanges go on under the old names.
+    }
 
-    bool ok = false;
-    if (first == 1) {
-        PollAndParse(cmdGeneralInfo, ok);
+    try {
+        bool ok = false;
+        if (first == 1) {
+            PollAndParse(cmdGeneralInfo, ok);
+            if (!Pause(ComPauseRead))
+                return false;
+        }
+        PollAndParse(cmdReadInputs, ok);
+        if (!ok)
+            return false;
+        if (!PollSettings)
+            return true;
         if (!Pause(ComPauseRead))
             return false;
+        PollAndParse(cmdReadSettings, ok);
+        return ok;
+    } catch (...) {
+        // A failure inside the exchanges ends the cycle; OnCycle is still raised.
+        return false;
     }
-    PollAndParse(cmdReadInputs, ok);
-    if (!ok)
-        return false;
-    if (!PollSettings)
-        return true;
-    if (!Pause(ComPauseRead))
-        return false;
-    PollAndParse(cmdReadSettings, ok);
-    return ok;
 }
 
 void TRequestThread::PollAndParse(int command, bool& ok)
@@ -133,39 +143,48 @@ void TRequestThread::ParseReceived()
         return;
     try {
         vantor->ParseAnswer(Command, Request, Answer);
-    } catch (const std::exception& e) {
-        ShowDiagnostic(QStringLiteral("TRequestThread.Visual"), QString::fromUtf8(e.what()));
+    } catch (const EConvertError& e) {
+        ShowDiagnostic(QStringLiteral("TRequestThread.Visual"), QString::fromStdString(e.what()));
     }
 }
 
 bool TRequestThread::Synchronize(std::function<void()> call)
 {
     // The UI thread may be shutting down and waiting for this worker: the wait ends on Terminate,
-    // and a call still queued then is dropped with this object or skipped.
-    auto done = std::make_shared<bool>(false);
-    QMetaObject::invokeMethod(
-        this,
-        [this, done, call = std::move(call)] {
-            {
-                const std::lock_guard lock(Mutex_);
-                if (Terminated_)
-                    return;
-            }
-            try {
-                call();
-            } catch (...) {
-                // The cycle goes on; nothing may escape into the event loop.
-            }
-            {
-                const std::lock_guard lock(Mutex_);
-                *done = true;
-            }
-            Wake_.notify_all();
-        },
-        Qt::QueuedConnection);
+    // and a call still queued then is dropped with this object or skipped. An exception of the
+    // call passes on to the worker, as if the call had run here.
+    struct TCall
+    {
+        bool Done = false;
+        std::exception_ptr Failure;
+    };
+    auto state = std::make_shared<TCall>();
+    Calls_.Post([this, state, call = std::move(call)] {
+        {
+            const std::lock_guard lock(Mutex_);
+            if (Terminated_)
+                return;
+        }
+        std::exception_ptr failure;
+        try {
+            call();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        {
+            const std::lock_guard lock(Mutex_);
+            state->Failure = failure;
+            state->Done = true;
+        }
+        Wake_.notify_all();
+    });
     std::unique_lock lock(Mutex_);
-    Wake_.wait(lock, [this, &done] { return *done || Terminated_; });
-    return *done;
+    Wake_.wait(lock, [this, &state] { return state->Done || Terminated_; });
+    if (!state->Done)
+        return false;
+    if (state->Failure)
+        std::rethrow_exception(state->Failure);
+    return true;
 }
 
 bool TRequestThread::Pause(int ms)

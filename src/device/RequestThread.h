@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/PostedCalls.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -21,7 +23,8 @@ public:
     TRequestThread();
     ~TRequestThread() override;
 
-    // Raised in the UI thread after every cycle, with the controller's Title.
+    // Raised in the UI thread after every cycle, with the controller's Title. Only the UI thread
+    // reads or assigns it.
     TCycleEvent OnCycle;
 
     // The last poll exchange: written by the worker before it hands the answer over, read while
@@ -47,7 +50,8 @@ public:
 
 private:
     void Execute();
-    // Runs call in the UI thread and waits for it; false when terminated meanwhile.
+    // Runs call in the UI thread and waits for it; false when terminated meanwhile. Rethrows what
+    // the call threw.
     bool Synchronize(std::function<void()> call);
     // False when terminated meanwhile.
     bool Pause(int ms);
@@ -58,5 +62,7 @@ private:
     bool Resumed_ = false;
     bool Running_ = false;
     bool Terminated_ = false;
+    // Lives in the UI thread: the worker's hand-overs run there.
+    TPostedCalls Calls_;
     std::thread Worker_;
 };

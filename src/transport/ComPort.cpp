@@ -269,6 +269,14 @@ void TCustomComPort::PurgeBuffers(bool input, bool output)
         throw EComPort(ecPurge, error);
 }
 
+void TCustomComPort::AwaitSilence(int count, std::chrono::steady_clock::time_point quietSince,
+                                  std::chrono::milliseconds cap)
+{
+    TTransferRecord record;
+    if (const int error = Line_.AwaitSilence(record, count, quietSince, cap))
+        throw EComPort(ecRead, error);
+}
+
 void TCustomComPort::AbortTransfers()
 {
     Line_.AbortTransfers();

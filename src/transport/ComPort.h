@@ -86,6 +86,10 @@ public:
     int StartRead(char* buffer, int count, TTransferRecord* record);
     int AwaitTransfer(TTransferRecord* record);
     void PurgeBuffers(bool input, bool output);
+    // Drops input until the line has been quiet for the read limit of a count-byte read, at most
+    // cap, counting from quietSince when nothing has come since. Number 4 when the line keeps
+    // talking or the wait fails.
+    void AwaitSilence(int count, std::chrono::steady_clock::time_point quietSince, std::chrono::milliseconds cap);
     // Ends every pending read and write; their waiters raise number 2 or 3.
     void AbortTransfers();
     int PendingInputCount();

@@ -3,8 +3,6 @@
 #include "transport/ComPort.h"
 #include "transport/EComPort.h"
 
-#include <QMetaObject>
-
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -183,7 +181,7 @@ bool TComThread::Deliver(TComEvents events)
         return true;
     }
     if (Sync_ == smWindowSync) {
-        QMetaObject::invokeMethod(port, [port, events] { port->HandleEvents(events); }, Qt::QueuedConnection);
+        Calls_.Post([port, events] { port->HandleEvents(events); });
         return true;
     }
     // The port's thread handles the set while this one waits; closing gives the wait up.
@@ -194,20 +192,17 @@ bool TComThread::Deliver(TComEvents events)
             return false;
         Pending_ = handOver;
     }
-    QMetaObject::invokeMethod(
-        port,
-        [port, events, handOver] {
-            {
-                const std::lock_guard lock(handOver->Mutex);
-                if (handOver->Cancelled)
-                    return;
-            }
-            port->HandleEvents(events);
+    Calls_.Post([port, events, handOver] {
+        {
             const std::lock_guard lock(handOver->Mutex);
-            handOver->Done = true;
-            handOver->Changed.notify_all();
-        },
-        Qt::QueuedConnection);
+            if (handOver->Cancelled)
+                return;
+        }
+        port->HandleEvents(events);
+        const std::lock_guard lock(handOver->Mutex);
+        handOver->Done = true;
+        handOver->Changed.notify_all();
+    });
     std::unique_lock lock(handOver->Mutex);
     handOver->Changed.wait(lock, [&] { return handOver->Done || handOver->Cancelled; });
     return !handOver->Cancelled;

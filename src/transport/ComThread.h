@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/PostedCalls.h"
 #include "transport/ComTypes.h"
 #include "transport/SerialLine.h"
 
@@ -52,5 +53,7 @@ private:
     std::mutex Mutex_;
     bool Stopping_ = false;
     std::shared_ptr<THandOver> Pending_;
+    // Lives in the port's thread; hand-overs still queued when the thread ends are dropped.
+    TPostedCalls Calls_;
     std::thread Thread_;
 };

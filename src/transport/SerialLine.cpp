@@ -254,6 +254,38 @@ int TSerialLine::Await(TTransferRecord& record)
     }
 }
 
+int TSerialLine::AwaitSilence(TTransferRecord& record, qsizetype count, TClock::time_point quietSince,
+                              std::chrono::milliseconds cap)
+{
+    TLineTimeouts timeouts;
+    {
+        const std::lock_guard lock(Mutex_);
+        timeouts = Timeouts_;
+    }
+    const auto started = TClock::now();
+    const auto limit = TotalDeadline(started, timeouts.ReadTotalConstant, timeouts.ReadTotalMultiplier, count);
+    const auto quiet = std::min<TClock::duration>(limit.value_or(started + cap) - started, cap);
+    char scratch[256];
+    if (const int error = Start(record, TTransferRecord::tkRead, scratch, sizeof scratch))
+        return error;
+    if (record.Done_ == 0)
+        record.LastByte_ = std::min(record.LastByte_, quietSince);
+    const auto giveUp = started + 3 * quiet;
+    for (;;) {
+        const auto quietEnd = record.LastByte_ + quiet;
+        const auto now = TClock::now();
+        if (now >= quietEnd)
+            return 0;
+        if (now >= giveUp)
+            return ETIMEDOUT;
+        if (const int error = WaitReady(record, std::min(quietEnd, giveUp)))
+            return error;
+        record.Done_ = 0;
+        if (const int error = Move(record))
+            return error;
+    }
+}
+
 void TSerialLine::AbortTransfers()
 {
     const std::lock_guard lock(Mutex_);

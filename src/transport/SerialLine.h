@@ -95,6 +95,11 @@ public:
     // ReadTotalMultiplier x count ms; a write at its count or WriteTotalConstant +
     // WriteTotalMultiplier x count ms. ECANCELED when aborted, EIO when the device went away.
     int Await(TTransferRecord& record);
+    // Drops input until none has come for the read limit of a count-byte read, at most cap;
+    // quiet time counts from quietSince when nothing has come since. ETIMEDOUT when the line is
+    // still talking after three such spans; ECANCELED when aborted, as a transfer is.
+    int AwaitSilence(TTransferRecord& record, qsizetype count, std::chrono::steady_clock::time_point quietSince,
+                     std::chrono::milliseconds cap);
     // Ends every transfer pending now.
     void AbortTransfers();
 

@@ -128,10 +128,19 @@ void TTransmitter::Transact(const QByteArray& request, QByteArray& response, int
         return;
     }
     try {
-        if (OnTransact)
-            OnTransact(this, request, response);
+        OnTransact(this, request, response);
     } catch (...) {
         // A subscriber's failure is not the exchange's.
+    }
+}
+
+void TTransmitter::AwaitSilence(int count, std::chrono::steady_clock::time_point quietSince,
+                                std::chrono::milliseconds cap)
+{
+    try {
+        TCustomComPort::AwaitSilence(count, quietSince, cap);
+    } catch (...) {
+        // The next exchange purges and goes ahead; it fails on its own if the line is still busy.
     }
 }
 

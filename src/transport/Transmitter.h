@@ -1,11 +1,11 @@
 #pragma once
 
+#include "common/GuardedHandler.h"
 #include "transport/ComPort.h"
 
 #include <QByteArray>
 #include <QString>
 
-#include <functional>
 
 class TIniFile;
 
@@ -16,13 +16,14 @@ class TTransmitter : public TComPort
 {
 public:
     using TTransactEvent =
-        std::function<void(TTransmitter* sender, const QByteArray& request, const QByteArray& response)>;
+        TGuardedHandler<void(TTransmitter* sender, const QByteArray& request, const QByteArray& response)>;
 
     explicit TTransmitter(QObject* owner = nullptr);
 
     // INI/ComPort.ini in the program folder, fixed at construction.
     const QString SettingsFile;
-    // Called after each exchange that did not fail.
+    // Called after each exchange that did not fail, in the thread of the exchange; the request
+    // thread raises it while the UI thread may reassign it.
     TTransactEvent OnTransact;
 
     // Loads the settings file; all of it reaches the driver at once. Raises EComPort number 17.
@@ -40,6 +41,10 @@ public:
     // One exchange: purge both queues, send the request, read up to count bytes by the
     // time-outs. Never raises; after any failure the response is empty.
     void Transact(const QByteArray& request, QByteArray& response, int count);
+
+    // Lets a late answer of a failed exchange arrive and be dropped, so that it is never taken
+    // for the next one; see TCustomComPort::AwaitSilence. Never raises.
+    void AwaitSilence(int count, std::chrono::steady_clock::time_point quietSince, std::chrono::milliseconds cap);
 
     // A message box with the error icon.
     static void ShowAlert(const QString& caption, const QString& text);

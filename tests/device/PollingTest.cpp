@@ -10,6 +10,8 @@
 #include "transport/TransmitterUnit.h"
 #include "common/ByteText.h"
 #include "common/Cp1251.h"
+#include "common/OperatorMessage.h"
+#include "device/SignatureFields.h"
 
 #include "Fixtures.h"
 #include "SimulatorProcess.h"
@@ -23,6 +25,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <future>
 #include <iostream>
 #include <thread>
 
@@ -48,12 +52,14 @@ struct Seen
 class Polling : public ::testing::Test
 {
 protected:
-    void Start(const std::vector<std::string>& simulator = {})
+    // portSettings: more keys of the transmitter's section.
+    void Start(const std::vector<std::string>& simulator = {}, const QByteArray& portSettings = {})
     {
         EnsureApplication();
         ASSERT_TRUE(Simulator.Start(simulator));
         Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=10\r\n");
-        Folder.Write("INI/ComPort.ini", QByteArray("[Transmitter]\r\nPort=") + Simulator.Path().c_str() + "\r\n");
+        Folder.Write("INI/ComPort.ini",
+                     QByteArray("[Transmitter]\r\nPort=") + Simulator.Path().c_str() + "\r\n" + portSettings);
         StartUnits();
         ASSERT_TRUE(Transmitter()->ActivatePort());
         LogRadix = 10;
@@ -96,7 +102,7 @@ protected:
 // The worker holds the exchange lock for the whole exchange.
 bool ExchangeInFlight()
 {
-    if (!ExchangeLock.tryLock())
+    if (!ExchangeLock.try_lock())
         return true;
     ExchangeLock.unlock();
     return false;
@@ -301,6 +307,134 @@ TEST_F(Polling, ShutdownWhileTheWorkerWaitsOnTheUiThreadEndsPromptly)
     EXPECT_LT(clock.elapsed(), 2000);
     QCoreApplication::processEvents();  // the hand-over still queued must come to nothing
     EXPECT_TRUE(Exchanges.empty());
+}
+
+TEST_F(Polling, ALateAnswerIsNeverShownAsTheNextGroup)
+{
+    // Every answer comes 20 ms after the 80 ms read limit: without a quiet line before the next
+    // request, each would be decoded as the following group's.
+    Start({"--late-ms", "100"}, "ReadInterval=10\r\nReadTotalConstant=80\r\nReadTotalMultiplier=0\r\n");
+    int misplaced = 0;
+    Vantor()->OnRequest = [&](TVantor* vantor, const QString&, const QString& command, const QByteArray& request,
+                              const QByteArray& answer, bool result) {
+        Exchanges.push_back({command, request, answer, result});
+        for (int n = vantor->CurrentInput; n < vantor->CurrentInput + vantor::kGroupSize; ++n) {
+            const int plant = vantor->Input(n).PlantNumber;
+            if (plant != 0 && plant != 20000 + n)
+                ++misplaced;
+        }
+    };
+    PollTimer()->SetInterval(1);
+    PollTimer()->OnTimer = PollTick;
+    ResumePolling();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles >= 3 * 48; }, 120000));
+    PollTimer()->Stop();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !RequestThread()->Busy(); }, 10000));
+
+    EXPECT_EQ(misplaced, 0);
+    const auto failed = std::count_if(Exchanges.begin(), Exchanges.end(), [](const Seen& e) { return !e.Result; });
+    EXPECT_GT(failed, 100);
+    EXPECT_GE(QString::fromLatin1(EventLog()).count(QStringLiteral("] -> []")), failed);
+}
+
+TEST_F(Polling, HandlersReassignedWhileCyclesRun)
+{
+    // Under ThreadSanitizer this shows a handler read in one thread while written in another.
+    Start();
+    PollSettings = false;
+    PollTimer()->SetInterval(1);
+    PollTimer()->OnTimer = PollTick;
+    ResumePolling();
+    std::atomic<int> transacts = 0;
+    while (Cycles < 30) {
+        RequestThread()->OnCycle = [this](TRequestThread*, const QString&) { ++Cycles; };
+        Transmitter()->OnTransact = [&transacts](TTransmitter*, const QByteArray&, const QByteArray&) { ++transacts; };
+        QCoreApplication::processEvents();
+        Transmitter()->OnTransact = nullptr;
+        RequestThread()->OnCycle = nullptr;
+        RequestThread()->OnCycle = [this](TRequestThread*, const QString&) { ++Cycles; };
+        QCoreApplication::processEvents();
+    }
+    PollTimer()->Stop();
+    ASSERT_TRUE(QTest::qWaitFor([] { return !RequestThread()->Busy(); }, 10000));
+    EXPECT_GT(transacts, 0);
+}
+
+TEST_F(Polling, ACommandFromANotificationUnderTheExchangeLockGoesThrough)
+{
+    Start();
+    bool nested = false;
+    Vantor()->OnRequest = [&](TVantor*, const QString&, const QString& command, const QByteArray& request,
+                              const QByteArray& answer, bool result) {
+        Exchanges.push_back({command, request, answer, result});
+        if (!std::exchange(nested, true)) {
+            EXPECT_TRUE(ExecuteCommand(cmdReadModbus));
+        }
+    };
+    // A lock that is not re-entrant would hang here for ever.
+    auto outer = std::async(std::launch::async, [] { return ExecuteCommand(cmdGeneralInfo); });
+    if (outer.wait_for(10s) != std::future_status::ready) {
+        ADD_FAILURE() << "the nested command deadlocked";
+        std::_Exit(1);
+    }
+    EXPECT_TRUE(outer.get());
+    ASSERT_EQ(Exchanges.size(), 2u);
+    EXPECT_EQ(Exchanges[0].Command, CommandTable().Name(cmdGeneralInfo));
+    EXPECT_EQ(Exchanges[1].Command, CommandTable().Name(cmdReadModbus));
+    EXPECT_TRUE(Exchanges[1].Result);
+}
+
+TEST_F(Polling, AFailureInsideACycleEndsItAndStillRaisesOnCycle)
+{
+    Start();
+    QuietErrors = false;
+    std::vector<QString> shown;
+    const TShowMessage previous = SetShowMessage([&](const QString& caption, const QString& text, TMessageIcon) {
+        shown.push_back(caption + ": " + text);
+    });
+    Vantor()->OnRequest = [&](TVantor*, const QString&, const QString& command, const QByteArray& request,
+                              const QByteArray& answer, bool result) {
+        Exchanges.push_back({command, request, answer, result});
+        throw std::runtime_error("a subscriber's failure");
+    };
+    RunCycles(1);
+    EXPECT_EQ(Exchanges.size(), 1u);  // the general information, then the cycle ended
+
+    Vantor()->OnRequest = [&](TVantor*, const QString&, const QString& command, const QByteArray& request,
+                              const QByteArray& answer, bool result) {
+        Exchanges.push_back({command, request, answer, result});
+        throw EConvertError(QStringLiteral("\"x\" не является допустимым целым числом"));
+    };
+    RunCycles(1);
+    EXPECT_EQ(Exchanges.size(), 3u);  // a conversion error is shown and the cycle goes on
+    QCoreApplication::processEvents();
+    SetShowMessage(previous);
+    QuietErrors = true;
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0], "TRequestThread.Visual: \"x\" не является допустимым целым числом");
+}
+
+TEST(PollTimer, TicksAreNeverEarly)
+{
+    // The operator's period is a lower bound: a coarse timer would tick up to 5 % early.
+    EnsureApplication();
+    TCustomTimer timer;
+    timer.SetInterval(100);
+    QElapsedTimer clock;
+    std::vector<qint64> gaps;
+    // As the poll tick does: each tick restarts the period.
+    timer.OnTimer = [&](TCustomTimer* sender) {
+        if (clock.isValid())
+            gaps.push_back(clock.nsecsElapsed());
+        sender->SetSuspended(true);
+        sender->SetSuspended(false);
+        clock.start();
+    };
+    timer.Start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gaps.size() >= 8; }, 20000));
+    timer.Stop();
+    for (const qint64 gap : gaps)
+        EXPECT_GE(gap, 99'000'000) << gap;
 }
 
 TEST(PollTimer, SettingsFileAndNotifications)

@@ -1,4 +1,5 @@
 #include "PollCommand.h"
+#include "StopSignals.h"
 
 #include "device/DisplayTables.h"
 #include "device/PollTimer.h"
@@ -8,15 +9,22 @@
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
+#include "logs/Logs.h"
+#include "logs/LogsUnit.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QTextStream>
 
 namespace {
 
 constexpr int kCyclesPerRound = vantor::kInputCount / vantor::kGroupSize;
+// The shell's code for a program ended by SIGINT.
+constexpr int kInterruptedExit = 130;
+// Longer than one exchange at the port's default read limit (640 ms).
+constexpr int kStopLimitMs = 3000;
 
 // "Вход 5: Норма; T: 25.0 -1.0 AAA7 ...; уставка 20.0; используется: Да"
 QString InputLine(const TVantorInput& input)
@@ -41,6 +49,11 @@ int RunPoll(const TPollOptions& options)
 {
     StartUnits();
     LogRadix = 10;
+    // As the program does when its window is shown: the markers come before any exchange line.
+    if (TLog* log = EventLog())
+        log->WriteStart();
+    if (TAlarm* alarm = AlarmLog())
+        alarm->WriteStart();
     TTransmitter* transmitter = Transmitter();
     TCustomTimer* timer = PollTimer();
     TRequestThread* thread = RequestThread();
@@ -64,9 +77,22 @@ int RunPoll(const TPollOptions& options)
         timer->Stop();
         QCoreApplication::quit();
     };
+    bool interrupted = false;
+    WatchStopSignals(QCoreApplication::instance(), [&interrupted, timer] {
+        interrupted = true;
+        timer->Stop();
+        QCoreApplication::quit();
+    });
     timer->OnTimer = PollTick;
     ResumePolling();
     QCoreApplication::exec();
+    if (interrupted) {
+        // The exchange on the line ends by its own limit; its answer is not decoded any more.
+        thread->RequestStop();
+        QDeadlineTimer deadline(kStopLimitMs);
+        while (thread->Busy() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
 
     QTextStream out(stdout);
     out << Vantor()->Title << QStringLiteral(": ") << Vantor()->ModuleError.StateCaption() << u'\n';
@@ -75,5 +101,5 @@ int RunPoll(const TPollOptions& options)
     out.flush();
     thread->OnCycle = nullptr;
     StopUnits();
-    return 0;
+    return interrupted ? kInterruptedExit : 0;
 }

@@ -1,0 +1,81 @@
+#include "SimulatorProcess.h"
+#include "TestFolder.h"
+
+#include <QDate>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+QString CliExecutable()
+{
+    return QString::fromStdString(SimulatorProcess::Executable()).section(u'/', 0, -3) + "/orvela-cli/orvela-cli";
+}
+
+class OrvelaCli : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Simulator.Start());
+        Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=10\r\n");
+        Folder.Write("INI/Timer.ini", "[ctReqDevices]\r\nInterval=20\r\n");
+    }
+
+    void StartPoll(int rounds)
+    {
+        Cli.setProgram(CliExecutable());
+        Cli.setArguments({"poll", "--rounds", QString::number(rounds), "--port", QString::fromStdString(Simulator.Path())});
+        Cli.start();
+        ASSERT_TRUE(Cli.waitForStarted(10000));
+    }
+
+    QByteArray Log(const QString& kind) const
+    {
+        return Folder.Read("LOG/" + kind + "_" + QDate::currentDate().toString("yyyy_MM_dd") + ".txt");
+    }
+
+    TestFolder Folder;
+    SimulatorProcess Simulator;
+    QProcess Cli;
+};
+
+}  // namespace
+
+TEST_F(OrvelaCli, BothLogsStartWithTheirMarkerBeforeTheFirstExchange)
+{
+    StartPoll(1);
+    ASSERT_TRUE(Cli.waitForFinished(60000));
+    EXPECT_EQ(Cli.exitCode(), 0);
+    // "СТАРТ ПРОГРАММЫ" in cp1251, after an empty line and the time stamp.
+    const QRegularExpression start(QString::fromLatin1("^\r\n\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d,\\d{3}  "
+                                                       "\xD1\xD2\xC0\xD0\xD2 \xCF\xD0\xCE\xC3\xD0\xC0\xCC\xCC\xDB\r\n"));
+    const QString events = QString::fromLatin1(Log("log"));
+    EXPECT_TRUE(start.match(QString::fromLatin1(Log("alarm"))).hasMatch());
+    ASSERT_TRUE(start.match(events).hasMatch()) << events.left(200).toStdString();
+    EXPECT_GT(events.count("] -> ["), 48);
+}
+
+TEST_F(OrvelaCli, AStopSignalEndsThePollAfterTheExchangeAndPrintsWhatWasRead)
+{
+    for (const int stop : {SIGINT, SIGTERM}) {
+        const qsizetype before = Log("log").count("] -> [");
+        StartPoll(100);
+        // A few cycles in: the event log has lines by then.
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (Log("log").count("] -> [") < before + 6 && std::chrono::steady_clock::now() < deadline)
+            Cli.waitForReadyRead(20);
+        ASSERT_GE(Log("log").count("] -> ["), before + 6);
+        kill(static_cast<pid_t>(Cli.processId()), stop);
+        ASSERT_TRUE(Cli.waitForFinished(10000)) << stop;
+        EXPECT_EQ(Cli.exitStatus(), QProcess::NormalExit) << stop;
+        EXPECT_EQ(Cli.exitCode(), 130) << stop;
+        const QStringList lines = QString::fromUtf8(Cli.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 193) << stop;
+        EXPECT_TRUE(lines[1].startsWith(QString::fromUtf8("Вход 1: Норма"))) << lines[1].toStdString();
+    }
+}

@@ -1,0 +1,39 @@
+#include "StopSignals.h"
+
+#include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
+
+namespace {
+
+int wakeUp[2] = {-1, -1};
+
+void OnSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = write(wakeUp[1], &byte, 1);
+}
+
+}  // namespace
+
+void WatchStopSignals(QObject* context, std::function<void()> onStop)
+{
+    if (wakeUp[0] < 0 && pipe2(wakeUp, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;  // without the pipe the signals keep their default: the process ends at once
+    auto* notifier = new QSocketNotifier(wakeUp[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [onStop = std::move(onStop)] {
+        char bytes[16];
+        while (read(wakeUp[0], bytes, sizeof bytes) > 0) {
+        }
+        onStop();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+
+// SIGINT and SIGTERM call onStop in the thread of context, from its event loop; the signal
+// handler itself only wakes that loop.
+void WatchStopSignals(QObject* context, std::function<void()> onStop);
