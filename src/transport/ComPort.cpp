@@ -87,6 +87,14 @@ void TCustomComPort::Close()
     DoAfterClose();
 }
 
+void TCustomComPort::Listen(TComEvent event, bool on)
+{
+    const auto bit = static_cast<std::uint16_t>(1U << event);
+    const std::uint16_t before = on ? Listened_.fetch_or(bit) : Listened_.fetch_and(static_cast<std::uint16_t>(~bit));
+    if (Thread_ && ((before & bit) != 0) != on)
+        Thread_->Relisten();
+}
+
 void TCustomComPort::OpenDevice()
 {
     if (const int error = Line_.Open(Port_))
