@@ -7,6 +7,7 @@
 //   cpu [S]       processor time of the whole process over S seconds (default 30) of polling at
 //                 the default interval with answers paced at 9600 baud, in % of one core
 #include "app/FormMain.h"
+#include "device/Exchange.h"
 #include "device/PollTimer.h"
 #include "device/Polling.h"
 #include "device/ProgramUnits.h"
@@ -16,6 +17,7 @@
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -58,6 +60,18 @@ double ResidentMb()
     for (const QByteArray& line : status.readAll().split('\n'))
         if (line.startsWith("VmRSS:"))
             return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    return 0;
+}
+
+// Times this thread went to sleep and was woken again.
+double ThreadWakeUps()
+{
+    QFile status("/proc/thread-self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("voluntary_ctxt_switches:"))
+            return line.mid(24).trimmed().toDouble();
     return 0;
 }
 
@@ -174,13 +188,17 @@ int CycleMode(int cycles)
     TRun run(true, 500);
     if (!run.Ready)
         return 1;
-    std::vector<double> perCycle;
-    double last = 0;
+    std::vector<double> perCycle, wakeUps;
+    double last = 0, lastWakeUps = 0;
     run.OnCycle = [&] {
         const double now = ThreadCpuMs();
-        if (last > 0)
+        const double woken = ThreadWakeUps();
+        if (last > 0) {
             perCycle.push_back(now - last);
+            wakeUps.push_back(woken - lastWakeUps);
+        }
         last = now;
+        lastWakeUps = woken;
     };
     run.Open();
     // The first round fills the grid and writes the alarm lines of every input: measured apart.
@@ -188,9 +206,57 @@ int CycleMode(int cycles)
         return 1;
     const std::vector<double> steady(perCycle.begin() + 48, perCycle.end());
     std::printf("UI thread CPU per cycle, paced at 9600 baud, %zu cycles: median %.3f ms, p90 %.3f ms"
-                " (first round: median %.3f ms)\n",
+                " (first round: median %.3f ms); the UI thread woke %.0f times per cycle (median)\n",
                 steady.size(), Percentile(steady, 0.5), Percentile(steady, 0.9),
-                Percentile({perCycle.begin(), perCycle.begin() + 48}, 0.5));
+                Percentile({perCycle.begin(), perCycle.begin() + 48}, 0.5),
+                Percentile({wakeUps.begin() + 48, wakeUps.end()}, 0.5));
+    return 0;
+}
+
+// The UI thread's parts of a cycle, each repeated on a filled window: where the time goes.
+int PartsMode()
+{
+    TRun run(false, 20000);
+    if (!run.Ready)
+        return 1;
+    run.Open();
+    run.Form->findChild<QAction*>("actOprosStop")->trigger();
+    for (int group = 0; group < 48; ++group) {
+        const int before = run.Cycles;
+        RequestThread()->Resume();
+        if (!run.WaitCycles(before + 1, 10000))
+            return 1;
+    }
+    const auto measure = [](const char* name, const std::function<void()>& part) {
+        constexpr int kRepeats = 300;
+        const double cpu0 = ThreadCpuMs();
+        for (int i = 0; i < kRepeats; ++i) {
+            part();
+            QCoreApplication::processEvents();
+        }
+        std::printf("%-40s %.3f ms\n", name, (ThreadCpuMs() - cpu0) / kRepeats);
+    };
+    TVantor* vantor = Vantor();
+    const QByteArray request = vantor->BuildReadRequest(1);
+    const QByteArray answer(133, '\x01');
+    measure("event loop turn", [] {});
+    QByteArray req1, ans1;
+    PollExchange(1, req1, ans1);
+    measure("ParseAnswer of a group's readings", [&] { vantor->ParseAnswer(1, req1, ans1); });
+    measure("whole window repaint", [&] { run.Form->repaint(); });
+    int turn = 0;
+    measure("DeviceRequest, new texts each time", [&] {
+        ++turn;
+        vantor->OnRequest(vantor, vantor->Title, QStringLiteral("Считать показания %1").arg(turn), req1,
+                          ans1 + char(turn), true);
+    });
+    measure("Visual RefreshAll", [&] { run.Form->RefreshPolledGroup(); });
+    int g = 1;
+    measure("RefreshPolledGroup with repaint", [&] {
+        vantor->CurrentInput = static_cast<quint8>(g);
+        g = g >= 185 ? 5 : g + 4;
+        run.Form->RefreshPolledGroup();
+    });
     return 0;
 }
 
@@ -261,6 +327,8 @@ int main(int argc, char* argv[])
     const int count = argc > 2 ? std::max(1, atoi(argv[2])) : 0;
     if (mode == "cycle")
         return CycleMode(count ? count : 100);
+    if (mode == "parts")
+        return PartsMode();
     if (mode == "memory")
         return MemoryMode();
     if (mode == "startup")

@@ -135,6 +135,8 @@ void TFormMain::SetupGrids()
         channel));
     channel->setEnabled(false);
 
+    // A command name of a new length would lay the window out again at every exchange.
+    Ui_->lbCommand->setFixedSize(600, Ui_->lbCommand->sizeHint().height());
     connect(Ui_->cbWr_Enabled, &QCheckBox::clicked, this, [this] { cbWr_EnabledClick(); });
     connect(Ui_->cbWr_Fix, &QCheckBox::clicked, this, [this] { cbWr_FixClick(); });
     // Status bar panels 0..2: port, port state, poll state.
