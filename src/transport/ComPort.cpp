@@ -95,6 +95,11 @@ void TCustomComPort::Listen(TComEvent event, bool on)
         Thread_->Relisten();
 }
 
+void ListenLineEvent(TCustomComPort& port, TComEvent event, bool on)
+{
+    port.Listen(event, on);
+}
+
 void TCustomComPort::OpenDevice()
 {
     if (const int error = Line_.Open(Port_))

@@ -16,6 +16,9 @@
 class TComThread;
 class TCustomComPort;
 
+// Tells the port that its handler of event was assigned or cleared.
+void ListenLineEvent(TCustomComPort& port, TComEvent event, bool on);
+
 // A line-event handler of the port. Assigning it tells the port whether the event has a listener,
 // so that the event thread hands the port's thread only the events someone listens to.
 template <class F>
@@ -28,7 +31,12 @@ public:
     TLineEvent& operator=(const TLineEvent& other) { return *this = other.Handler_; }
     template <class G>
         requires(!std::is_same_v<std::decay_t<G>, TLineEvent>)
-    TLineEvent& operator=(G&& handler);
+    TLineEvent& operator=(G&& handler)
+    {
+        Handler_ = std::forward<G>(handler);
+        ListenLineEvent(Port_, Event_, static_cast<bool>(Handler_));
+        return *this;
+    }
 
     explicit operator bool() const { return static_cast<bool>(Handler_); }
     template <class... Args>
@@ -170,8 +178,7 @@ protected:
 
 private:
     friend class TComThread;
-    template <class F>
-    friend class TLineEvent;
+    friend void ListenLineEvent(TCustomComPort& port, TComEvent event, bool on);
 
     // Marks the event listened to or not; the event thread picks the change up at once.
     void Listen(TComEvent event, bool on);
@@ -201,16 +208,6 @@ private:
     std::unique_ptr<TComThread> Thread_;
     std::atomic<std::uint16_t> Listened_{0};
 };
-
-template <class F>
-template <class G>
-    requires(!std::is_same_v<std::decay_t<G>, TLineEvent<F>>)
-TLineEvent<F>& TLineEvent<F>::operator=(G&& handler)
-{
-    Handler_ = std::forward<G>(handler);
-    Port_.Listen(Event_, static_cast<bool>(Handler_));
-    return *this;
-}
 
 // The same component with everything public; the transmitter derives from it.
 class TComPort : public TCustomComPort

@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
+#include <csignal>
+
 // The simulator's scenery: input 35 has sensor 4 in 0xAAAA, inputs 13, 38, .. have no link, inputs
 // 16, 32, .. are disabled; probe plant numbers are 20000 + input.
 TEST_F(Window, AFaultySensorShowsInTheGridThePanelAndOnceInTheAlarmLog)
@@ -44,7 +46,10 @@ TEST_F(Window, AFaultySensorShowsInTheGridThePanelAndOnceInTheAlarmLog)
 
 TEST_F(Window, ASilentControllerIsReportedOnceAndCountsRequestsWithoutAnswers)
 {
-    OpenOnSimulator({"--silent"});
+    const std::string link = Folder.Path("tty").toStdString();
+    ASSERT_TRUE(Simulator.Start({"--silent", "--link", link}));
+    WriteSettings(link, 20000);
+    Open();
     // Three failures in a row (the default sensitivity) make the state.
     ASSERT_TRUE(QTest::qWaitFor([&] { return Text("lbModuleError") == "Нет ответа от устройства"; }, 30000));
     Form->findChild<QAction*>("actOprosStop")->trigger();
@@ -58,8 +63,21 @@ TEST_F(Window, ASilentControllerIsReportedOnceAndCountsRequestsWithoutAnswers)
     Form->findChild<QAction*>("actClearStatistics")->trigger();
     EXPECT_EQ(Text("lblReqCount"), "0");
     EXPECT_EQ(Text("lbCommand"), "_ _");
+
+    // The controller speaks again on the same line.
+    Action("actPortClose")->trigger();
+    ASSERT_EQ(Simulator.Stop(SIGTERM), 0);
+    SimulatorProcess speaking;
+    ASSERT_TRUE(speaking.Start({"--link", link}));
+    Action("actPortOpen")->trigger();
+    Action("actOprosStart")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Text("lbModuleError") == "Норма"; }, 10000));
     Form->close();
-    EXPECT_EQ(LogLines("alarm").count("Vantor Ошибка обмена: Нет ответа от устройства"), 1);
+    const QStringList alarms = LogLines("alarm");
+    EXPECT_EQ(alarms.count("Vantor Ошибка обмена: Нет ответа от устройства"), 1);
+    EXPECT_EQ(alarms.count("Vantor Состояние обмена: Норма"), 1);
+    EXPECT_LT(alarms.indexOf("Vantor Ошибка обмена: Нет ответа от устройства"),
+              alarms.indexOf("Vantor Состояние обмена: Норма"));
 }
 
 TEST_F(Window, TheProtocolAreaFollowsTheRadix)
