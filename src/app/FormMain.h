@@ -19,8 +19,6 @@ class QLabel;
 class TCustomComPort;
 class TCustomTimer;
 class TQLabelView;
-class TRequestThread;
-class TVantor;
 class TVantorVisual;
 
 // The main window: the controller's state, one grid row per input, the selected input in detail,

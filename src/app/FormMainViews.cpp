@@ -10,7 +10,6 @@
 #include "device/DisplayTables.h"
 #include "device/Exchange.h"
 #include "device/PollTimer.h"
-#include "device/Polling.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
 #include "logs/Logs.h"
