@@ -80,7 +80,13 @@ while [ "$(rounds_started)" -lt $((before + 2)) ]; do
 done
 shot="$home/orvela-window.png"
 import -window root "$shot"
-xdotool search --sync --name 'Orvela' windowfocus --sync key Escape 2>/dev/null || kill "$program"
+# xdotool may complain about the window it closed; the program is given 5 s to end by itself.
+xdotool search --sync --onlyvisible --name 'Orvela' windowfocus --sync key Escape >/dev/null 2>&1 || true
+for _ in $(seq 50); do
+  kill -0 "$program" 2>/dev/null || break
+  sleep 0.1
+done
+kill "$program" 2>/dev/null || true
 wait "$program" || true
 echo "screenshot: $shot"
 echo "event log: $log"
