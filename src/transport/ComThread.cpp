@@ -97,7 +97,9 @@ void TComThread::Watch()
         return;
     epoll_event watch{};
     watch.events = EPOLLET;
-    if (Listened_.Contains(evRxChar) || Listened_.Contains(evRx80Full))
+    // A pseudo-terminal signals no output readiness after a write that found room: a finished
+    // write is seen at the next wake-up of any kind, so a listener of it watches the input too.
+    if (Listened_.Contains(evRxChar) || Listened_.Contains(evRx80Full) || Listened_.Contains(evTxEmpty))
         watch.events |= EPOLLIN;
     if (Listened_.Contains(evTxEmpty))
         watch.events |= EPOLLOUT;
