@@ -4,17 +4,23 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev llvm qt6-base-dev libgtest-dev
           libbenchmark-dev libmodbus-dev pkg-config gettext mbpoll xvfb xauth util-linux
-          qt6-translations-l10n fonts-dejavu-core imagemagick xdotool)
+          qt6-translations-l10n fonts-dejavu-core imagemagick xdotool locales)
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing: ${missing[*]}"
 as_root=()
 [ "$(id -u)" -ne 0 ] && as_root=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-"${as_root[@]}" apt-get update -qq
-"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${as_root[@]}" apt-get update -qq
+  "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The operator's locale: tests run under it where numbers, dates and messages show.
+if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8'; then
+  echo "Generating the locale ru_RU.UTF-8"
+  "${as_root[@]}" localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
+fi

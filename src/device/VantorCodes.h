@@ -26,6 +26,9 @@ constexpr std::uint16_t SettingsBlockFirst(int input)  // enable, plant number, 
 {
     return static_cast<std::uint16_t>(kSettingsBlockSize * (input - 1) + 50);
 }
+// A set-point register holds a signed number of 1/16 degree steps.
+constexpr double kSetPointMin = -32768 / 16.0;  // -2048 degrees
+constexpr double kSetPointMax = 32767 / 16.0;   // 2047.9375 degrees
 constexpr std::uint16_t kServiceRangeRegister = 2000;
 constexpr std::uint16_t kDevicePlantNumberRegister = 2002;
 constexpr std::uint16_t kModbusBaudRegister = 2003;

@@ -1,6 +1,7 @@
 #include "device/VantorInput.h"
 
 #include "device/Describe.h"
+#include "device/VantorCodes.h"
 
 namespace {
 
@@ -96,4 +97,7 @@ TVantorInput::TVantorInput(int number)
     TemperBound.Dimension = QStringLiteral("°С");
     TemperBound.Precision = 9;
     TemperBound.Digits = 1;
+    // Whatever the register can hold is shown and saved as the controller keeps it: a set-point
+    // clamped here would be written back over the real one.
+    TemperBound.SetRange(vantor::kSetPointMin, vantor::kSetPointMax);
 }

@@ -1,25 +1,10 @@
 #include "transport/EComPort.h"
 
-#include "common/ProgramFolder.h"
-
-#include <QFile>
-
-#include <libintl.h>
+#include "transport/MessageCatalogue.h"
 
 namespace {
 
 constexpr char kDomain[] = "default";
-
-QString Translate(const char* text)
-{
-    if (!*text)
-        return {};  // the empty text would look up the catalogue's header
-    // Bound on every use: the catalogue folder follows the program folder, and binding is cheap.
-    const QByteArray folder = QFile::encodeName(ProgramFolder() + QStringLiteral("locale"));
-    bindtextdomain(kDomain, folder.constData());
-    bind_textdomain_codeset(kDomain, "UTF-8");
-    return QString::fromUtf8(dgettext(kDomain, text));
-}
 
 }  // namespace
 
@@ -44,9 +29,9 @@ const char* ComFailureText(TComFailure number)
 }
 
 EComPort::EComPort(TComFailure number, int systemCode)
-    : Number_(number), SystemCode_(systemCode), Message_(Translate(ComFailureText(number)))
+    : Number_(number), SystemCode_(systemCode), Message_(Translate(kDomain, ComFailureText(number)))
 {
     if (systemCode != -1)
-        Message_ += Translate(" (win error code: %d)").replace(QStringLiteral("%d"), QString::number(systemCode));
+        Message_ += Translate(kDomain, " (win error code: %d)").replace(QStringLiteral("%d"), QString::number(systemCode));
     Utf8_ = Message_.toUtf8();
 }

@@ -81,7 +81,7 @@ int TSerialLine::Open(const QString& port)
     if (fd < 0)
         return errno;
     // Not shared, as a serial port is: a lock between processes, and the terminal's own
-    // exclusive mode against anyone else.
+    // exclusive mode against anyone else. Close clears that mode again.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         close(fd);
         return EBUSY;
@@ -104,6 +104,9 @@ void TSerialLine::Close()
     SignalTransfers();
     // Every transfer now wakes and lets go; only then may the number be reused.
     Released_.wait(lock, [this] { return Transfers_.empty(); });
+    // The mode belongs to the terminal, not to this descriptor: a pseudo-terminal whose other
+    // end stays open would keep it and refuse every later open by an ordinary user.
+    ioctl(Fd_, TIOCNXCL);
     close(Fd_);
     Fd_ = -1;
     Closing_ = false;

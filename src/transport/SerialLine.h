@@ -78,6 +78,7 @@ public:
 
     // Opens exclusively: a second open of the same device fails with EBUSY.
     int Open(const QString& port);
+    // The terminal's exclusive mode ends with the close.
     void Close();
     // For the event thread, which runs only while the line is open.
     int Handle() const { return Fd_; }

@@ -111,18 +111,19 @@ TEST_F(ParseAnswer, ReadingsOfFourInputs)
 TEST_F(ParseAnswer, SettingsOfFourInputs)
 {
     Vantor.CurrentInput = 189;
-    const QByteArray answer = Answer(Hex("010350") + SettingsBlock(true, 100, 15, 320) + SettingsBlock(false, 101, 60, -8) +
-                                     SettingsBlock(true, 102, 5, 2000) + SettingsBlock(true, 103, 1, 24));
+    const QByteArray answer = Answer(Hex("010350") + SettingsBlock(true, 100, 15, 320) + SettingsBlock(false, 101, 60, -168) +
+                                     SettingsBlock(true, 102, 5, 32767) + SettingsBlock(true, 103, 1, -32768));
     ASSERT_EQ(answer.size(), 85);
     ASSERT_TRUE(Parse(2, answer));
     EXPECT_EQ(Vantor.Input(189).ChannelEnabled.StateCaption(), "Используется");
     EXPECT_EQ(Vantor.Input(190).ChannelEnabled.StateCaption(), "Не используется");
     EXPECT_EQ(Vantor.Input(189).PlantNumber, 100);
     EXPECT_EQ(Vantor.Input(190).Interval, 60);
+    // Every set-point the register can hold comes through unaltered.
     EXPECT_DOUBLE_EQ(Vantor.Input(189).TemperBound.Value(), 20.0);
-    EXPECT_DOUBLE_EQ(Vantor.Input(190).TemperBound.Value(), 0.0);    // -0.5 clamped to the minimum
-    EXPECT_DOUBLE_EQ(Vantor.Input(191).TemperBound.Value(), 100.0);  // 125 clamped to the maximum
-    EXPECT_DOUBLE_EQ(Vantor.Input(192).TemperBound.Value(), 1.5);
+    EXPECT_DOUBLE_EQ(Vantor.Input(190).TemperBound.Value(), -10.5);
+    EXPECT_DOUBLE_EQ(Vantor.Input(191).TemperBound.Value(), 2047.9375);
+    EXPECT_DOUBLE_EQ(Vantor.Input(192).TemperBound.Value(), -2048.0);
 }
 
 TEST_F(ParseAnswer, AGroupPastTheLastInputDecodesOnlyRealInputs)
@@ -201,6 +202,42 @@ TEST_F(ParseAnswer, FailuresAreShownFromErrorMaxAndClearedByOneGoodAnswer)
     EXPECT_EQ(Vantor.DeviceState, mbe_IllegalDataAdress);
     EXPECT_EQ(Last.Count, 7);
     EXPECT_FALSE(Last.Result);
+}
+
+// Where two checks would both fail, the one that comes first names the failure.
+TEST_F(ParseAnswer, TheEarlierOfTwoFailingChecksNamesTheFailure)
+{
+    const auto wrongCrc = [](const char* hex) {
+        QByteArray frame = Answer(hex);
+        frame.back() = static_cast<char>(frame.back() ^ 0xFF);
+        return frame;
+    };
+    struct Case
+    {
+        const char* what;
+        int command;
+        QByteArray answer;
+        TDeviceStates state;
+    };
+    const Case cases[] = {
+        {"short, wrong CRC", 0, wrongCrc("0104"), e_Read},
+        {"short, unknown function", 0, Answer("0106"), e_Read},
+        {"wrong CRC, unknown function", 0, wrongCrc("010602000A"), e_CheckSum},
+        {"wrong CRC, too short for the command", 1, wrongCrc("010404000A000B"), e_CheckSum},
+        {"unknown function, too short for the command", 1, Answer("010604000A000B"), e_IllegalCommand},
+        {"exception, too short for the command", 1, Answer("018402"), mbe_IllegalDataAdress},
+    };
+    Vantor.SetErrorMax(1);
+    for (const Case& c : cases) {
+        EXPECT_FALSE(Parse(c.command, c.answer)) << c.what;
+        EXPECT_EQ(Vantor.DeviceState, c.state) << c.what;
+        EXPECT_EQ(Vantor.ModuleError.StateCaption(), DeviceStateMessage(c.state)) << c.what;
+    }
+    // An exception outside 1..4 is counted as nothing, however short the answer.
+    const quint16 count = Vantor.ErrorCount;
+    EXPECT_FALSE(Parse(1, Answer("018405")));
+    EXPECT_EQ(Vantor.ErrorCount, count);
+    EXPECT_EQ(Vantor.DeviceState, mbe_IllegalDataAdress);
 }
 
 TEST_F(ParseAnswer, SensitivityOfZeroOrOneShowsEveryFailure)

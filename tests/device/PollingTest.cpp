@@ -63,9 +63,11 @@ protected:
         StartUnits();
         ASSERT_TRUE(Transmitter()->ActivatePort());
         LogRadix = 10;
+        AnswersDue = simulator.empty();
         Vantor()->OnRequest = [this](TVantor*, const QString&, const QString& command, const QByteArray& request,
                                      const QByteArray& answer, bool result) {
             Exchanges.push_back({command, request, answer, result});
+            GiveUpOnABrokenLine(answer);
         };
         RequestThread()->OnCycle = [this](TRequestThread*, const QString&) { ++Cycles; };
     }
@@ -78,10 +80,24 @@ protected:
         LogRadix = 0;
     }
 
+    // A simulator without faults answers every request, but for a moment in loading mode. Two
+    // requests in a row without an answer mean a broken line: the port is closed, so that every
+    // later exchange fails at once and the test ends in seconds rather than waiting out each
+    // read limit.
+    void GiveUpOnABrokenLine(const QByteArray& answer)
+    {
+        Unanswered = answer.isEmpty() ? Unanswered + 1 : 0;
+        if (!AnswersDue || LineBroken || Unanswered < 2)
+            return;
+        LineBroken = true;
+        ADD_FAILURE() << "two requests in a row without an answer: the line to the simulator is broken";
+        Transmitter()->DeactivatePort();
+    }
+
     // Cycles back to back, each started once the one before has ended.
     void RunCycles(int count)
     {
-        for (int i = 0; i < count; ++i) {
+        for (int i = 0; i < count && !LineBroken; ++i) {
             const int before = Cycles;
             RequestThread()->Resume();
             ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles > before && !RequestThread()->Busy(); }, 10000));
@@ -97,6 +113,9 @@ protected:
     SimulatorProcess Simulator;
     std::vector<Seen> Exchanges;
     int Cycles = 0;
+    bool AnswersDue = false;
+    int Unanswered = 0;
+    bool LineBroken = false;
 };
 
 // The worker holds the exchange lock for the whole exchange.
@@ -256,6 +275,32 @@ TEST_F(Polling, EveryCommandOfTheTableAgainstTheSimulator)
     EXPECT_EQ(QString::fromLatin1(EventLog()).count(QStringLiteral("] -> [")), 19);
 }
 
+TEST_F(Polling, EverySetPointTheRegisterHoldsIsWrittenAndReadBackUnaltered)
+{
+    Start();
+    TVantor& vantor = *Vantor();
+    TVantorInput& input = vantor.Input(9);  // a live probe, its sensors at 2..23 degrees
+    vantor.CurrentInput = 9;
+    vantor.WrEnabled = 1;
+    vantor.WrPlantNumber = 909;
+    vantor.WrInterval = 5;
+    for (const double bound : {-10.5, 20.0625, 2047.9375, -2048.0}) {
+        SCOPED_TRACE(bound);
+        vantor.WrBound = bound;
+        ASSERT_TRUE(ExecuteCommand(cmdWriteInput));
+        EXPECT_DOUBLE_EQ(input.TemperBound.Value(), bound);
+        input.TemperBound.SetValue(0);
+        ASSERT_TRUE(ExecuteCommand(cmdReadSettings));
+        EXPECT_DOUBLE_EQ(input.TemperBound.Value(), bound);
+        if (bound > 2 && bound < 23)
+            continue;
+        // The controller compares with the set-point it holds, sign included.
+        ASSERT_TRUE(ExecuteCommand(cmdReadInputs));
+        for (int i = 0; i < kSensorCount; ++i)
+            EXPECT_EQ(input.Bound[i].GetOutValue().ToInteger(), bound < 2 ? tsTrue : tsFalse) << i;
+    }
+}
+
 TEST_F(Polling, OperatorCommandsNeverBreakIntoAPollExchange)
 {
     Start();
@@ -297,9 +342,9 @@ TEST_F(Polling, ShutdownWhileTheWorkerWaitsOnTheUiThreadEndsPromptly)
     // The exchange is logged before the worker hands the answer over; the UI thread is not
     // serving events, so the worker is left waiting for it.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!EventLog().contains("] -> [001") && std::chrono::steady_clock::now() < deadline)
+    while (!EventLog().contains("] -> [") && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_TRUE(EventLog().contains("] -> [001"));
+    ASSERT_TRUE(EventLog().contains("] -> ["));
     QElapsedTimer clock;
     clock.start();
     StopUnits();

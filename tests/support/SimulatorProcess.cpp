@@ -13,20 +13,21 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-pid_t Spawn(const std::vector<std::string>& options, int& output)
+// command: the executable's path, then its arguments.
+pid_t Spawn(const std::vector<std::string>& command, int& output, bool withErrors)
 {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
         return -1;
-    const std::string executable = SimulatorProcess::Executable();
     std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(executable.c_str()));
-    for (const std::string& option : options)
-        argv.push_back(const_cast<char*>(option.c_str()));
+    for (const std::string& word : command)
+        argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
         dup2(fds[1], STDOUT_FILENO);
+        if (withErrors)
+            dup2(fds[1], STDERR_FILENO);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -84,7 +85,9 @@ SimulatorProcess::~SimulatorProcess()
 
 testing::AssertionResult SimulatorProcess::Start(const std::vector<std::string>& options)
 {
-    Pid_ = Spawn(options, Output_);
+    std::vector<std::string> command = {Executable()};
+    command.insert(command.end(), options.begin(), options.end());
+    Pid_ = Spawn(command, Output_, false);
     if (Pid_ < 0)
         return testing::AssertionFailure() << "cannot start " << Executable();
     const std::string line = ReadOutput(Output_, Clock::now() + 10s, true);
@@ -116,12 +119,19 @@ int SimulatorProcess::Stop(int signal, std::chrono::milliseconds deadline)
 
 FinishedRun RunToEnd(const std::vector<std::string>& options)
 {
+    std::vector<std::string> command = {SimulatorProcess::Executable()};
+    command.insert(command.end(), options.begin(), options.end());
+    return RunProgram(command, false);
+}
+
+FinishedRun RunProgram(const std::vector<std::string>& command, bool withErrors, std::chrono::milliseconds limit)
+{
     FinishedRun run;
     int output = -1;
-    const pid_t pid = Spawn(options, output);
+    const pid_t pid = Spawn(command, output, withErrors);
     if (pid < 0)
         return run;
-    const auto deadline = Clock::now() + 10s;
+    const auto deadline = Clock::now() + limit;
     run.Output = ReadOutput(output, deadline, false);
     close(output);
     run.ExitCode = WaitForExit(pid, deadline);

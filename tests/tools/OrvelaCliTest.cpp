@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 
 namespace {
 
@@ -34,9 +35,32 @@ protected:
         ASSERT_TRUE(Cli.waitForStarted(10000));
     }
 
+    void TearDown() override
+    {
+        if (Cli.state() != QProcess::NotRunning) {
+            Cli.kill();
+            Cli.waitForFinished(10000);
+        }
+    }
+
     QByteArray Log(const QString& kind) const
     {
         return Folder.Read("LOG/" + kind + "_" + QDate::currentDate().toString("yyyy_MM_dd") + ".txt");
+    }
+
+    // Waits while the poll runs. The simulator answers every request, so two exchanges logged
+    // without an answer mean a broken line: the wait gives up then rather than at its limit.
+    testing::AssertionResult WaitWhilePolling(const std::function<bool()>& done, std::chrono::milliseconds limit)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!done()) {
+            if (Log("log").count("] -> []") >= 2)
+                return testing::AssertionFailure() << "two requests without an answer: the line is broken";
+            if (Cli.state() == QProcess::NotRunning || std::chrono::steady_clock::now() >= deadline)
+                return testing::AssertionFailure() << "the poll ended or the wait timed out first";
+            Cli.waitForFinished(20);
+        }
+        return testing::AssertionSuccess();
     }
 
     TestFolder Folder;
@@ -49,7 +73,7 @@ protected:
 TEST_F(OrvelaCli, BothLogsStartWithTheirMarkerBeforeTheFirstExchange)
 {
     StartPoll(1);
-    ASSERT_TRUE(Cli.waitForFinished(60000));
+    ASSERT_TRUE(WaitWhilePolling([this] { return Cli.state() == QProcess::NotRunning; }, 60s));
     EXPECT_EQ(Cli.exitCode(), 0);
     // "СТАРТ ПРОГРАММЫ" in cp1251, after an empty line and the time stamp.
     const QRegularExpression start(QString::fromLatin1("^\r\n\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d,\\d{3}  "
@@ -66,10 +90,7 @@ TEST_F(OrvelaCli, AStopSignalEndsThePollAfterTheExchangeAndPrintsWhatWasRead)
         const qsizetype before = Log("log").count("] -> [");
         StartPoll(100);
         // A few cycles in: the event log has lines by then.
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (Log("log").count("] -> [") < before + 6 && std::chrono::steady_clock::now() < deadline)
-            Cli.waitForReadyRead(20);
-        ASSERT_GE(Log("log").count("] -> ["), before + 6);
+        ASSERT_TRUE(WaitWhilePolling([&] { return Log("log").count("] -> [") >= before + 6; }, 20s));
         kill(static_cast<pid_t>(Cli.processId()), stop);
         ASSERT_TRUE(Cli.waitForFinished(10000)) << stop;
         EXPECT_EQ(Cli.exitStatus(), QProcess::NormalExit) << stop;

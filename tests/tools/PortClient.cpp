@@ -1,7 +1,10 @@
 #include "PortClient.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+
+#include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -24,6 +27,20 @@ bool IsException(const QByteArray& answer)
 std::chrono::milliseconds Ms(Clock::duration d)
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(d);
+}
+
+std::string CurrentTest()
+{
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    return test ? std::string(test->test_suite_name()) + '.' + test->name() : std::string();
+}
+
+// The test whose line proved broken; every port client of that test gives up at once.
+std::string BrokenLineTest;
+
+bool LineBroken()
+{
+    return !BrokenLineTest.empty() && BrokenLineTest == CurrentTest();
 }
 
 }  // namespace
@@ -55,14 +72,24 @@ void PortClient::Send(const QByteArray& bytes)
             sent += n;
             continue;
         }
+        // A simulator that has gone leaves the terminal hung up: nothing more can be sent.
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return;
         pollfd p{Fd_, POLLOUT, 0};
-        if (poll(&p, 1, 1000) <= 0)
+        if (poll(&p, 1, 1000) <= 0 || (p.revents & (POLLHUP | POLLERR)) != 0)
             return;
     }
 }
 
-QByteArray PortClient::Exchange(const QByteArray& request, int expected, std::chrono::milliseconds deadline)
+QByteArray PortClient::Exchange(const QByteArray& request, int expected,
+                                std::optional<std::chrono::milliseconds> limit)
 {
+    const std::chrono::milliseconds deadline = limit.value_or(kAnswerDue);
+    if (LineBroken()) {
+        FirstByteAfter_ = LastByteAfter_ = deadline;
+        LongestPause_ = {};
+        return {};
+    }
     tcflush(Fd_, TCIFLUSH);
     const auto start = Clock::now();
     Send(request);
@@ -81,8 +108,10 @@ QByteArray PortClient::Exchange(const QByteArray& request, int expected, std::ch
             continue;
         char buffer[512];
         const ssize_t n = read(Fd_, buffer, sizeof buffer);
-        if (n <= 0)
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
             continue;
+        if (n <= 0)
+            break;  // hung up: no answer will come
         const auto arrived = Clock::now();
         if (answer.isEmpty())
             first = arrived;
@@ -93,5 +122,20 @@ QByteArray PortClient::Exchange(const QByteArray& request, int expected, std::ch
     }
     FirstByteAfter_ = answer.isEmpty() ? Ms(deadline) : Ms(first - start);
     LastByteAfter_ = answer.isEmpty() ? Ms(deadline) : Ms(last - start);
+    if (answer.isEmpty() && !limit) {
+        BrokenLineTest = CurrentTest();
+        ADD_FAILURE() << "no answer within " << deadline.count()
+                      << " ms: the line to the simulator is broken, the test gives up waiting on it";
+    }
+    return answer;
+}
+
+QByteArray PortClient::AskUntilAnswered(const QByteArray& request, int expected, std::chrono::milliseconds each,
+                                        std::chrono::milliseconds within)
+{
+    const auto end = Clock::now() + within;
+    QByteArray answer;
+    while (answer.size() != expected && Clock::now() < end && !LineBroken())
+        answer = Exchange(request, expected, each);
     return answer;
 }

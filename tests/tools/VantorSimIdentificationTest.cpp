@@ -38,6 +38,7 @@ protected:
 TEST_F(VantorSimIdentification, SignatureOneHoldsMakerPlantNumberAndVersions)
 {
     const QByteArray answer = Signature(1, 0x00);
+    ASSERT_GT(answer.size(), 7);
     EXPECT_EQ(static_cast<std::uint8_t>(answer[7]), 3) << "number of objects";
     const QList<QByteArray> objects = Objects(answer);
     ASSERT_EQ(objects.size(), 3);

@@ -42,6 +42,15 @@ protected:
         return response;
     }
 
+    // Pauses of 60 % and 200 % of it fall on their side of the interval even when a busy machine
+    // stretches them by a third of a second; the total limit stays far beyond both.
+    static constexpr std::chrono::milliseconds kInterval = 800ms;
+    void RaiseReadInterval()
+    {
+        Port_.Timeouts().SetReadInterval(kInterval.count());
+        Port_.Timeouts().SetReadTotalConstant(10 * kInterval.count());
+    }
+
     TPtyPeer Peer_;
     TTransmitter Port_;
 };
@@ -67,13 +76,27 @@ TEST_F(Transact, AnAnswerEndsAtASilence)
     peer.get();
 }
 
-TEST_F(Transact, APauseInsideAnAnswerCutsItAndTheRestIsPurged)
+TEST_F(Transact, APauseShorterThanTheIntervalIsBridged)
 {
+    RaiseReadInterval();
+    auto peer = Peer([](TPtyPeer& p) {
+        p.Read(kRequest.size());
+        p.Write(kAnswer.left(5));
+        std::this_thread::sleep_for(kInterval * 6 / 10);  // past half the interval, well short of it
+        p.Write(kAnswer.mid(5));
+    });
+    EXPECT_EQ(Exchange(kRequest), kAnswer);
+    peer.get();
+}
+
+TEST_F(Transact, APauseLongerThanTheIntervalCutsTheAnswerAndTheRestIsPurged)
+{
+    RaiseReadInterval();
     std::promise<void> tailWritten;
     auto peer = Peer([&](TPtyPeer& p) {
         p.Read(kRequest.size());
         p.Write(kAnswer.left(5));
-        std::this_thread::sleep_for(60ms);  // longer than ReadInterval
+        std::this_thread::sleep_for(kInterval * 2);
         p.Write(kAnswer.mid(5));
         tailWritten.set_value();
     });
