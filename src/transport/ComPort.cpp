@@ -325,8 +325,10 @@ void TCustomComPort::ShowSetup()
         run(*this);
 }
 
-void TCustomComPort::HandleEvents(TComEvents events)
+void TCustomComPort::HandleEvents(TComEvents delivered)
 {
+    // A handler cleared after the event thread sent the set gets nothing more.
+    const TComEvents events = TComEvents::FromBits(delivered.Bits() & Listened_.load());
     // A subscriber may close the port in the middle of a set; what follows is then dropped. A
     // failing query or subscriber costs only its own event.
     const auto handle = [&](TComEvent event, const auto& action) {
