@@ -136,6 +136,16 @@ void TFormMain::SetupGrids()
 
     // A command name of a new length would lay the window out again at every exchange.
     Ui_->lbCommand->setFixedSize(600, Ui_->lbCommand->sizeHint().height());
+    // The protocol fields change at every exchange: they fill their own background, so that
+    // their repaint stays inside them.
+    // Flat read-only fields in the button-face colour.
+    for (QLineEdit* field : {Ui_->eReq, Ui_->eAns}) {
+        field->setAutoFillBackground(true);
+        field->setAttribute(Qt::WA_OpaquePaintEvent);
+        QPalette face = field->palette();
+        face.setColor(QPalette::Base, face.color(QPalette::Button));
+        field->setPalette(face);
+    }
     connect(Ui_->cbWr_Enabled, &QCheckBox::clicked, this, [this] { cbWr_EnabledClick(); });
     connect(Ui_->cbWr_Fix, &QCheckBox::clicked, this, [this] { cbWr_FixClick(); });
     // Status bar panels 0..2: port, port state, poll state.
