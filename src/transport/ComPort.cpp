@@ -87,6 +87,19 @@ void TCustomComPort::Close()
     DoAfterClose();
 }
 
+void TCustomComPort::Listen(TComEvent event, bool on)
+{
+    const auto bit = static_cast<std::uint16_t>(1U << event);
+    const std::uint16_t before = on ? Listened_.fetch_or(bit) : Listened_.fetch_and(static_cast<std::uint16_t>(~bit));
+    if (Thread_ && ((before & bit) != 0) != on)
+        Thread_->Relisten();
+}
+
+void ListenLineEvent(TCustomComPort& port, TComEvent event, bool on)
+{
+    port.Listen(event, on);
+}
+
 void TCustomComPort::OpenDevice()
 {
     if (const int error = Line_.Open(Port_))
@@ -312,8 +325,10 @@ void TCustomComPort::ShowSetup()
         run(*this);
 }
 
-void TCustomComPort::HandleEvents(TComEvents events)
+void TCustomComPort::HandleEvents(TComEvents delivered)
 {
+    // A handler cleared after the event thread sent the set gets nothing more.
+    const TComEvents events = TComEvents::FromBits(delivered.Bits() & Listened_.load());
     // A subscriber may close the port in the middle of a set; what follows is then dropped. A
     // failing query or subscriber costs only its own event.
     const auto handle = [&](TComEvent event, const auto& action) {

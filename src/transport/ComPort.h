@@ -8,10 +8,48 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <type_traits>
 
 class TComThread;
+class TCustomComPort;
+
+// Tells the port that its handler of event was assigned or cleared.
+void ListenLineEvent(TCustomComPort& port, TComEvent event, bool on);
+
+// A line-event handler of the port. Assigning it tells the port whether the event has a listener,
+// so that the event thread hands the port's thread only the events someone listens to.
+template <class F>
+class TLineEvent
+{
+public:
+    TLineEvent(TCustomComPort& port, TComEvent event) : Port_(port), Event_(event) {}
+    TLineEvent(const TLineEvent&) = delete;
+
+    TLineEvent& operator=(const TLineEvent& other) { return *this = other.Handler_; }
+    template <class G>
+        requires(!std::is_same_v<std::decay_t<G>, TLineEvent>)
+    TLineEvent& operator=(G&& handler)
+    {
+        Handler_ = std::forward<G>(handler);
+        ListenLineEvent(Port_, Event_, static_cast<bool>(Handler_));
+        return *this;
+    }
+
+    explicit operator bool() const { return static_cast<bool>(Handler_); }
+    template <class... Args>
+    void operator()(Args&&... args) const
+    {
+        Handler_(std::forward<Args>(args)...);
+    }
+
+private:
+    TCustomComPort& Port_;
+    TComEvent Event_;
+    F Handler_;
+};
 
 // The serial port component: a complete set of line settings, the open and close sequences,
 // blocking reads and writes bounded by the time-outs, and, while open, an event thread whose line
@@ -104,16 +142,20 @@ public:
     TNotifyEvent OnAfterOpen;
     TNotifyEvent OnBeforeClose;
     TNotifyEvent OnAfterClose;
-    TRxCharEvent OnRxChar;
-    TNotifyEvent OnTxEmpty;
-    TNotifyEvent OnBreak;
-    TNotifyEvent OnRing;
-    TNotifyEvent OnRxFlag;
-    TNotifyEvent OnRx80Full;
-    TComSignalEvent OnCTSChange;
-    TComSignalEvent OnDSRChange;
-    TComSignalEvent OnRLSDChange;
-    TComErrorEvent OnError;
+    TLineEvent<TRxCharEvent> OnRxChar{*this, evRxChar};
+    TLineEvent<TNotifyEvent> OnTxEmpty{*this, evTxEmpty};
+    TLineEvent<TNotifyEvent> OnBreak{*this, evBreak};
+    TLineEvent<TNotifyEvent> OnRing{*this, evRing};
+    TLineEvent<TNotifyEvent> OnRxFlag{*this, evRxFlag};
+    TLineEvent<TNotifyEvent> OnRx80Full{*this, evRx80Full};
+    TLineEvent<TComSignalEvent> OnCTSChange{*this, evCTS};
+    TLineEvent<TComSignalEvent> OnDSRChange{*this, evDSR};
+    TLineEvent<TComSignalEvent> OnRLSDChange{*this, evRLSD};
+    TLineEvent<TComErrorEvent> OnError{*this, evError};
+
+    // The line events that have a handler; the others never reach the port's thread, nor the
+    // Do... operations below.
+    TComEvents ListenedEvents() const { return TComEvents::FromBits(Listened_.load()); }
 
 protected:
     virtual void OpenDevice();
@@ -136,6 +178,10 @@ protected:
 
 private:
     friend class TComThread;
+    friend void ListenLineEvent(TCustomComPort& port, TComEvent event, bool on);
+
+    // Marks the event listened to or not; the event thread picks the change up at once.
+    void Listen(TComEvent event, bool on);
 
     void Open();
     void Close();
@@ -160,6 +206,7 @@ private:
     int ApplySuspended_ = 0;
     TSerialLine Line_;
     std::unique_ptr<TComThread> Thread_;
+    std::atomic<std::uint16_t> Listened_{0};
 };
 
 // The same component with everything public; the transmitter derives from it.

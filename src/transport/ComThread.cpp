@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::uint32_t kStopKey = 0;
 constexpr std::uint32_t kLineKey = 1;
+constexpr std::uint32_t kRelistenKey = 2;
 // How often line-status counters are sampled when nothing else wakes the thread.
 constexpr int kSampleMs = 100;
 
@@ -38,26 +39,35 @@ TComThread::TComThread(TCustomComPort& port, TSerialLine& line, TComEvents event
     : Port_(port), Line_(line), Events_(events), Sync_(sync)
 {
     StopEvent_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    RelistenEvent_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     Poll_ = epoll_create1(EPOLL_CLOEXEC);
     epoll_event stop{};
     stop.events = EPOLLIN;
     stop.data.u32 = kStopKey;
-    if (StopEvent_ < 0 || Poll_ < 0 || epoll_ctl(Poll_, EPOLL_CTL_ADD, StopEvent_, &stop) != 0) {
+    epoll_event relisten{};
+    relisten.events = EPOLLIN;
+    relisten.data.u32 = kRelistenKey;
+    if (StopEvent_ < 0 || RelistenEvent_ < 0 || Poll_ < 0 || epoll_ctl(Poll_, EPOLL_CTL_ADD, StopEvent_, &stop) != 0 ||
+        epoll_ctl(Poll_, EPOLL_CTL_ADD, RelistenEvent_, &relisten) != 0) {
         const int error = errno;
         CloseDescriptor(StopEvent_);
+        CloseDescriptor(RelistenEvent_);
         CloseDescriptor(Poll_);
         throw EComPort(ecOpen, error);
     }
+    // Hang-up and errors are always reported; data and output readiness only when listened to.
     epoll_event watch{};
-    watch.events = EPOLLIN | EPOLLOUT | EPOLLET;
+    watch.events = EPOLLET;
     watch.data.u32 = kLineKey;
     Watching_ = epoll_ctl(Poll_, EPOLL_CTL_ADD, Line_.Handle(), &watch) == 0;
     HasCounters_ = Line_.ReadCounters(Counters_) == 0;
     WrittenSeen_ = Line_.Written();
+    Watch();
     try {
         Thread_ = std::thread(&TComThread::Execute, this);
     } catch (const std::system_error& error) {
         CloseDescriptor(StopEvent_);
+        CloseDescriptor(RelistenEvent_);
         CloseDescriptor(Poll_);
         throw EComPort(ecOpen, error.code().value());
     }
@@ -67,7 +77,35 @@ TComThread::~TComThread()
 {
     Stop();
     CloseDescriptor(StopEvent_);
+    CloseDescriptor(RelistenEvent_);
     CloseDescriptor(Poll_);
+}
+
+void TComThread::Relisten()
+{
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = write(RelistenEvent_, &one, sizeof one);
+}
+
+void TComThread::Watch()
+{
+    Listened_ = TComEvents::FromBits(Port_.ListenedEvents().Bits() & Events_.Bits());
+    Sampling_ = HasCounters_
+        && (Listened_.Contains(evCTS) || Listened_.Contains(evDSR) || Listened_.Contains(evRLSD)
+            || Listened_.Contains(evRing) || Listened_.Contains(evBreak) || Listened_.Contains(evError));
+    if (!Watching_)
+        return;
+    epoll_event watch{};
+    watch.events = EPOLLET;
+    // A pseudo-terminal signals no output readiness after a write that found room: a finished
+    // write is seen at the next wake-up of any kind, so a listener of it watches the input too.
+    if (Listened_.Contains(evRxChar) || Listened_.Contains(evRx80Full) || Listened_.Contains(evTxEmpty))
+        watch.events |= EPOLLIN;
+    if (Listened_.Contains(evTxEmpty))
+        watch.events |= EPOLLOUT;
+    watch.data.u32 = kLineKey;
+    // A write made just before a listener came is reported to it.
+    epoll_ctl(Poll_, EPOLL_CTL_MOD, Line_.Handle(), &watch);
 }
 
 void TComThread::Stop()
@@ -92,12 +130,9 @@ void TComThread::Stop()
 
 void TComThread::Execute()
 {
-    const bool sampling = HasCounters_
-        && (Events_.Contains(evCTS) || Events_.Contains(evDSR) || Events_.Contains(evRLSD)
-            || Events_.Contains(evRing) || Events_.Contains(evBreak) || Events_.Contains(evError));
     for (;;) {
-        epoll_event ready[2];
-        const int count = epoll_wait(Poll_, ready, 2, Watching_ && sampling ? kSampleMs : -1);
+        epoll_event ready[3];
+        const int count = epoll_wait(Poll_, ready, 3, Watching_ && Sampling_ ? kSampleMs : -1);
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0)
@@ -105,14 +140,19 @@ void TComThread::Execute()
         bool stop = false;
         std::uint32_t line = 0;
         for (int i = 0; i < count; ++i) {
-            if (ready[i].data.u32 == kStopKey)
+            if (ready[i].data.u32 == kStopKey) {
                 stop = true;
-            else
+            } else if (ready[i].data.u32 == kRelistenKey) {
+                std::uint64_t value = 0;
+                [[maybe_unused]] const auto got = read(RelistenEvent_, &value, sizeof value);
+                Watch();
+            } else {
                 line = ready[i].events;
+            }
         }
         if (stop)
             break;
-        const TComEvents events = TComEvents::FromBits(Collect(line).Bits() & Events_.Bits());
+        const TComEvents events = TComEvents::FromBits(Collect(line).Bits() & Listened_.Bits());
         if (!events.Empty() && !Deliver(events))
             break;
     }

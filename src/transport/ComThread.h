@@ -29,6 +29,8 @@ public:
     // Ends the thread and waits for it. A hand-over waiting for the port's thread is given up, so
     // this may be called from that thread without the two waiting on each other.
     void Stop();
+    // The port's listened events changed: the thread watches for what is listened to now.
+    void Relisten();
 
 private:
     struct THandOver;
@@ -37,6 +39,8 @@ private:
     // The events one wake-up amounts to.
     TComEvents Collect(std::uint32_t ready);
     TComEvents CollectLineChanges();
+    // Watches the line for the listened events only: a byte nobody listens for wakes no one.
+    void Watch();
     // False once the thread is to stop.
     bool Deliver(TComEvents events);
 
@@ -45,6 +49,10 @@ private:
     TComEvents Events_;
     TSyncMethod Sync_;
     int StopEvent_ = -1;
+    int RelistenEvent_ = -1;
+    // Events_ narrowed to those with a handler; the event thread's own.
+    TComEvents Listened_;
+    bool Sampling_ = false;
     int Poll_ = -1;
     bool Watching_ = true;
     bool HasCounters_ = false;

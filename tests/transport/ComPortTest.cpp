@@ -232,6 +232,46 @@ TEST(ComPort, NoEventsNoEventThread)
     port.SetConnected(false);
 }
 
+namespace {
+
+// Counts the data events that reach the port's thread, listened to or not.
+class CountingPort : public TComPort
+{
+public:
+    int Arrivals = 0;
+
+protected:
+    void DoRxChar(int count) override
+    {
+        ++Arrivals;
+        TComPort::DoRxChar(count);
+    }
+};
+
+}  // namespace
+
+TEST(ComPort, OnlyListenedEventsReachThePortsThreadAndListenersMayComeWhileOpen)
+{
+    TPtyPeer peer;
+    CountingPort port;
+    port.SetPort(peer.SlavePath());
+    port.SetConnected(true);
+    peer.Write("abc");
+    ASSERT_TRUE(WaitWithoutEvents([&] { return port.PendingInputCount() == 3; }));
+    EXPECT_FALSE(WaitUntil([&] { return port.Arrivals > 0; }, 200));
+
+    int received = 0;
+    port.OnRxChar = [&](TCustomComPort*, int count) { received = count; };
+    peer.Write("d");
+    EXPECT_TRUE(WaitUntil([&] { return received == 4; }));
+    port.OnRxChar = nullptr;
+    const int arrivals = port.Arrivals;
+    peer.Write("e");
+    ASSERT_TRUE(WaitWithoutEvents([&] { return port.PendingInputCount() == 5; }));
+    EXPECT_FALSE(WaitUntil([&] { return port.Arrivals > arrivals; }, 200));
+    port.SetConnected(false);
+}
+
 TEST(ComPort, ClosingWhileAHandOverWaitsDoesNotDeadlock)
 {
     TPtyPeer peer;

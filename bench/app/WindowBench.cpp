@@ -1,0 +1,344 @@
+// The main window polling the simulator, measured. One mode per run:
+//   cycle [N]     UI thread CPU time per cycle, answers paced at 9600 baud: parse, notifications,
+//                 alarm handlers, the four rows and their repaint, and any line events the UI
+//                 thread is woken for (median and 90th percentile over N cycles, default 100)
+//   memory        resident memory after 100 and after 1000 cycles (unpaced, back to back)
+//   startup       from the window shown to the first exchange parsed, over 10 starts (median)
+//   cpu [S]       processor time of the whole process over S seconds (default 30) of polling at
+//                 the default interval with answers paced at 9600 baud, in % of one core
+//   parts         the UI thread's parts of a cycle, each repeated on a filled window
+// BENCH_HIDDEN=1 leaves the window unshown (no painting); BENCH_QUIET=1 opens the port with no
+// line events at all.
+#include "app/FormMain.h"
+#include "device/Exchange.h"
+#include "device/PollTimer.h"
+#include "device/Polling.h"
+#include "device/ProgramUnits.h"
+#include "device/RequestThread.h"
+#include "device/Vantor.h"
+#include "device/VantorUnit.h"
+#include "transport/Transmitter.h"
+#include "transport/TransmitterUnit.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+namespace {
+
+double ThreadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+double ProcessCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+double ResidentMb()
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    return 0;
+}
+
+// Times this thread went to sleep and was woken again.
+double ThreadWakeUps()
+{
+    QFile status("/proc/thread-self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("voluntary_ctxt_switches:"))
+            return line.mid(24).trimmed().toDouble();
+    return 0;
+}
+
+double Percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, static_cast<size_t>(p * values.size()))];
+}
+
+// The simulator, a program folder pointing at it and the units with the window on top.
+class TRun
+{
+public:
+    TRun(bool paced, int interval)
+    {
+        QStringList options;
+        if (paced)
+            options << "--baud" << "9600";
+        Simulator_.start(QCoreApplication::applicationDirPath() + "/../../tools/vantor-sim/vantor-sim", options);
+        if (!Simulator_.waitForReadyRead(5000))
+            return;
+        const QByteArray port = Simulator_.readLine().trimmed();
+        qputenv("ORVELA_HOME", Home_.path().toLocal8Bit());
+        QDir(Home_.path()).mkpath("INI");
+        Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n");
+        Write("INI/ComPort.ini", "[Transmitter]\r\nPort=" + port + "\r\n");
+        Write("INI/Timer.ini", "[ctReqDevices]\r\nInterval=" + QByteArray::number(interval) + "\r\n");
+        Ready = true;
+    }
+    ~TRun()
+    {
+        Close();
+        Simulator_.terminate();
+        Simulator_.waitForFinished(5000);
+    }
+
+    void Open()
+    {
+        StartUnits();
+        if (qEnvironmentVariableIsSet("BENCH_QUIET"))
+            Transmitter()->SetEvents({});
+        Form = std::make_unique<TFormMain>();
+        auto cycle = RequestThread()->OnCycle;
+        RequestThread()->OnCycle = [this, cycle](TRequestThread* sender, const QString& title) {
+            cycle(sender, title);
+            ++Cycles;
+            if (OnCycle)
+                OnCycle();
+            if (Check_)
+                Check_();
+        };
+        auto request = Vantor()->OnRequest;
+        Vantor()->OnRequest = [this, request](TVantor* sender, const QString& device, const QString& command,
+                                              const QByteArray& req, const QByteArray& answer, bool result) {
+            ++Requests;
+            request(sender, device, command, req, answer, result);
+            if (Check_)
+                Check_();
+        };
+        if (!qEnvironmentVariableIsSet("BENCH_HIDDEN"))
+            Form->show();
+    }
+    void Close()
+    {
+        if (!Form)
+            return;
+        Form->close();
+        Form.reset();
+        StopUnits();
+    }
+    // Runs the event loop as the program does (no polling of the condition): until the cycle.
+    bool WaitCycles(int cycles, int ms)
+    {
+        return Wait([&] { return Cycles >= cycles; }, ms);
+    }
+    bool Wait(const std::function<bool()>& done, int ms)
+    {
+        if (done())
+            return true;
+        QEventLoop loop;
+        Check_ = [&] {
+            if (done())
+                loop.quit();
+        };
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+        Check_ = nullptr;
+        return done();
+    }
+
+    bool Ready = false;
+    std::unique_ptr<TFormMain> Form;
+    int Cycles = 0;
+    int Requests = 0;
+    std::function<void()> OnCycle;
+
+private:
+    std::function<void()> Check_;
+
+    void Write(const QString& name, const QByteArray& bytes)
+    {
+        QFile file(Home_.path() + '/' + name);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(bytes);
+    }
+
+    QProcess Simulator_;
+    QTemporaryDir Home_;
+};
+
+int CycleMode(int cycles)
+{
+    TRun run(true, 500);
+    if (!run.Ready)
+        return 1;
+    std::vector<double> perCycle, wakeUps;
+    double last = 0, lastWakeUps = 0;
+    run.OnCycle = [&] {
+        const double now = ThreadCpuMs();
+        const double woken = ThreadWakeUps();
+        if (last > 0) {
+            perCycle.push_back(now - last);
+            wakeUps.push_back(woken - lastWakeUps);
+        }
+        last = now;
+        lastWakeUps = woken;
+    };
+    run.Open();
+    // The first round fills the grid and writes the alarm lines of every input: measured apart.
+    if (!run.WaitCycles(cycles + 49, 600000))
+        return 1;
+    const std::vector<double> steady(perCycle.begin() + 48, perCycle.end());
+    std::printf("UI thread CPU per cycle, paced at 9600 baud, %zu cycles: median %.3f ms, p90 %.3f ms"
+                " (first round: median %.3f ms); the UI thread woke %.0f times per cycle (median)\n",
+                steady.size(), Percentile(steady, 0.5), Percentile(steady, 0.9),
+                Percentile({perCycle.begin(), perCycle.begin() + 48}, 0.5),
+                Percentile({wakeUps.begin() + 48, wakeUps.end()}, 0.5));
+    return 0;
+}
+
+// The UI thread's parts of a cycle, each repeated on a filled window: where the time goes.
+int PartsMode()
+{
+    TRun run(false, 20000);
+    if (!run.Ready)
+        return 1;
+    run.Open();
+    run.Form->findChild<QAction*>("actOprosStop")->trigger();
+    for (int group = 0; group < 48; ++group) {
+        const int before = run.Cycles;
+        RequestThread()->Resume();
+        if (!run.WaitCycles(before + 1, 10000))
+            return 1;
+    }
+    const auto measure = [](const char* name, const std::function<void()>& part) {
+        constexpr int kRepeats = 300;
+        const double cpu0 = ThreadCpuMs();
+        for (int i = 0; i < kRepeats; ++i) {
+            part();
+            QCoreApplication::processEvents();
+        }
+        std::printf("%-40s %.3f ms\n", name, (ThreadCpuMs() - cpu0) / kRepeats);
+    };
+    TVantor* vantor = Vantor();
+    const QByteArray request = vantor->BuildReadRequest(1);
+    const QByteArray answer(133, '\x01');
+    measure("event loop turn", [] {});
+    QByteArray req1, ans1;
+    PollExchange(1, req1, ans1);
+    measure("ParseAnswer of a group's readings", [&] { vantor->ParseAnswer(1, req1, ans1); });
+    measure("whole window repaint", [&] { run.Form->repaint(); });
+    int turn = 0;
+    measure("DeviceRequest, new texts each time", [&] {
+        ++turn;
+        vantor->OnRequest(vantor, vantor->Title, QStringLiteral("Считать показания %1").arg(turn), req1,
+                          ans1 + char(turn), true);
+    });
+    measure("Visual RefreshAll", [&] { run.Form->RefreshPolledGroup(); });
+    int g = 1;
+    measure("RefreshPolledGroup with repaint", [&] {
+        vantor->CurrentInput = static_cast<quint8>(g);
+        g = g >= 185 ? 5 : g + 4;
+        run.Form->RefreshPolledGroup();
+    });
+    return 0;
+}
+
+int MemoryMode()
+{
+    TRun run(false, 0);
+    if (!run.Ready)
+        return 1;
+    run.Open();
+    if (!run.WaitCycles(100, 600000))
+        return 1;
+    const double at100 = ResidentMb();
+    if (!run.WaitCycles(1000, 600000))
+        return 1;
+    const double at1000 = ResidentMb();
+    std::printf("resident memory: %.1f MB after 100 cycles, %.1f MB after 1000 cycles (growth %.2f MB)\n", at100,
+                at1000, at1000 - at100);
+    return 0;
+}
+
+int StartupMode()
+{
+    std::vector<double> ms;
+    for (int i = 0; i < 10; ++i) {
+        TRun run(false, 20000);
+        if (!run.Ready)
+            return 1;
+        QElapsedTimer clock;
+        clock.start();
+        run.Open();
+        if (!run.Wait([&] { return run.Requests > 0; }, 10000))
+            return 1;
+        ms.push_back(clock.nsecsElapsed() / 1e6);
+        run.Close();
+    }
+    std::printf("window shown to first exchange parsed, 10 starts: median %.1f ms, max %.1f ms\n",
+                Percentile(ms, 0.5), Percentile(ms, 1.0));
+    return 0;
+}
+
+int CpuMode(int seconds)
+{
+    TRun run(true, 500);
+    if (!run.Ready)
+        return 1;
+    run.Open();
+    // Past the start-up and the first cycle.
+    if (!run.WaitCycles(2, 20000))
+        return 1;
+    const double cpu0 = ProcessCpuMs();
+    QElapsedTimer clock;
+    clock.start();
+    run.Wait([] { return false; }, seconds * 1000);
+    const double cpu = ProcessCpuMs() - cpu0;
+    std::printf("process CPU while polling every 500 ms at 9600 baud: %.2f %% of one core over %d s (%d cycles)\n",
+                100.0 * cpu / clock.elapsed(), seconds, run.Cycles);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    const QByteArray mode = argc > 1 ? argv[1] : "cycle";
+    const int count = argc > 2 ? std::max(1, atoi(argv[2])) : 0;
+    if (mode == "cycle")
+        return CycleMode(count ? count : 100);
+    if (mode == "parts")
+        return PartsMode();
+    if (mode == "memory")
+        return MemoryMode();
+    if (mode == "startup")
+        return StartupMode();
+    if (mode == "cpu")
+        return CpuMode(count ? count : 30);
+    std::fprintf(stderr, "usage: bench_window cycle [N] | memory | startup | cpu [seconds]\n");
+    return 2;
+}

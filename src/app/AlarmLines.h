@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+class TVantor;
+class TVantorInput;
+
+// The alarm-log lines of the main window's state handlers, from the values as they are now; an
+// empty text when the state is not one that is written.
+
+// "Vantor Ошибка обмена: Нет ответа от устройства" or "Vantor Состояние обмена: Норма".
+QString ModuleErrorLine(const TVantor& vantor);
+// "Vantor Код ошибки: 3".
+QString ErrorCodeLine(const TVantor& vantor);
+// "Вход 5 (№ 1234) Состояние обмена: Нет связи", only for "Норма" and "Нет связи".
+QString InputStateLine(const TVantorInput& input);
+// "Состояние датчика 5.3: AAAA (Термодатчик неисправен) ", only for an alarm state; sensor 1..6.
+QString SensorStateLine(const TVantorInput& input, int sensor);

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "values/IOData.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+namespace Ui {
+class FormMain;
+}
+
+class QAbstractButton;
+class QAction;
+class QCheckBox;
+class QLabel;
+class TCustomComPort;
+class TCustomTimer;
+class TQLabelView;
+class TVantorVisual;
+
+// The main window: the controller's state, one grid row per input, the selected input in detail,
+// the last exchange on the line and the commands. Lives in the UI thread, subscribed from its
+// creation to its close to the transmitter, the controller, the request thread and the poll timer.
+// The inputs grid's header stands for its fixed row 0, so input n is the grid's row n - 1.
+class TFormMain : public QMainWindow
+{
+public:
+    explicit TFormMain(QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // The input shown in the current-input panel: 0 until the window is shown, then 1..192.
+    TiodIntegerToInteger* SelectedInput() const { return SelectedInput_.get(); }
+    qint32 RequestCount = 0;
+    qint32 AnswerCount = 0;
+
+    // Text of status bar panel 0..2.
+    QString StatusText(int panel) const;
+    QTimer* TimerStartConnection() { return &TimerStartConnection_; }
+
+    // Views.
+    void RefreshPolledGroup();
+    void RefreshCurrentInput();
+    void ResetStatistics();
+    void ShowStatistics();
+    void ShowSystemAddress();
+    void ShowSignature();
+    void ShowModbusParams();
+    void ApplyViewMode();
+    // Enabled and checked actions from the port, the poll timer, PollSettings and the service range.
+    void UpdateActions();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Lifecycle.
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    // Esc closes the window, Ctrl+F toggles the full layout; from any control of the window.
+    bool FormKeyPress(QKeyEvent* event);
+    void TimerStartConnectionTimer();
+    void PollTimerTick(TCustomTimer* timer);
+    void RequestCycleDone();
+    void CreateVisual();
+    void BindVisualLabels();
+
+    // Views.
+    void SetupGrids();
+    void NumberRows();
+    void FillInputRow(int n);
+    void asgInputsSelectCell(int row);
+    void cbWr_EnabledClick();
+    void cbWr_FixClick();
+    void LoadWriteFields();
+    void DeviceRequest(const QString& command, const QByteArray& request, const QByteArray& answer);
+    void SetStatus(int panel, const QString& text);
+    void PortBeforeOpen(TCustomComPort* sender);
+    void PortBeforeClose(TCustomComPort* sender);
+    void PortAfterOpen(TCustomComPort* sender);
+    void PortAfterClose(TCustomComPort* sender);
+    void ShowPortState();
+    void ShowPollState(TCustomTimer* sender);
+    void ModuleErrorChange();
+    void ErrorCodeChange();
+    void InputStateChange(int n);
+    void SensorStateChange(int n, int sensor);
+
+    // Actions.
+    void SetupActions();
+    void SetupToolBar();
+    void BindButton(QAbstractButton* button, QAction* action);
+    void actPortOpenExecute();
+    void actPortCloseExecute();
+    void actOprosStartExecute();
+    void actOprosStopExecute();
+    void actOprosConfigsExecute();
+    void act10Execute();
+    void act16Execute();
+    void actClearStatisticsExecute();
+    void actLogExecute();
+    void actInputPrevExecute();
+    void actInputNextExecute();
+
+    std::unique_ptr<Ui::FormMain> Ui_;
+    std::unique_ptr<TiodIntegerToInteger> SelectedInput_;
+    std::unique_ptr<TVantorVisual> Visual_;
+    std::vector<std::unique_ptr<TQLabelView>> LabelViews_;
+    std::vector<QLabel*> StatusPanels_;
+    QCheckBox* cbOprosConfigs_ = nullptr;
+    QTimer TimerStartConnection_;
+    bool Shown_ = false;
+    bool Closed_ = false;
+};

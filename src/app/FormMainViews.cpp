@@ -1,0 +1,453 @@
+#include "app/FormMain.h"
+
+#include "app/AlarmLines.h"
+#include "app/CellColorDelegate.h"
+#include "app/InputCells.h"
+#include "app/LabelView.h"
+#include "app/ProtocolTexts.h"
+#include "app/VantorVisual.h"
+#include "common/OperatorMessage.h"
+#include "device/DisplayTables.h"
+#include "device/Exchange.h"
+#include "device/PollTimer.h"
+#include "device/Vantor.h"
+#include "device/VantorUnit.h"
+#include "logs/Logs.h"
+#include "logs/LogsUnit.h"
+#include "transport/Transmitter.h"
+#include "transport/TransmitterUnit.h"
+#include "values/Switches.h"
+
+#include "ui_FormMain.h"
+
+#include <QHeaderView>
+
+namespace {
+
+const QStringList kInputHeaders = {
+    QStringLiteral("N"),   QStringLiteral("Состояние обмена"), QStringLiteral("Батарея"), QStringLiteral("ПО"),
+    QStringLiteral("Зав. N"), QStringLiteral("CRC16"), QStringLiteral("T 1"), QStringLiteral("T 2"),
+    QStringLiteral("T 3"), QStringLiteral("T 4"), QStringLiteral("T 5"), QStringLiteral("T 6"),
+    QStringLiteral("1"),   QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5"),
+    QStringLiteral("6"),   QString(), QStringLiteral("Уставка"), QStringLiteral("Период"), QStringLiteral("Исп."),
+    QString(),             QStringLiteral("Время опроса")};
+const int kInputWidths[cells::kColumnCount] = {30, 147, 55, 30, 45, 65, 38, 38, 38, 38, 38, 38,
+                                               23, 23,  23, 23, 23, 23, 8,  53, 50, 31, 8,  106};
+// The columns a poll refreshes: the number and the spacers stay.
+bool IsPolledColumn(int column)
+{
+    return column != 0 && column != 18 && column != 22;
+}
+
+constexpr int kCurChannelRows = kSensorCount;
+const int kCurChannelWidths[3] = {20, 34, 14};
+
+const TVantorInput* InputOrNull(int n)
+{
+    TVantor* vantor = Vantor();
+    return vantor && n >= 1 && n <= vantor::kInputCount ? &vantor->Input(n) : nullptr;
+}
+
+void FillWithItems(QTableWidget* grid)
+{
+    for (int row = 0; row < grid->rowCount(); ++row)
+        for (int column = 0; column < grid->columnCount(); ++column) {
+            auto* item = new QTableWidgetItem;
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            grid->setItem(row, column, item);
+        }
+}
+
+void WriteAlarm(const QString& line)
+{
+    if (line.isEmpty())
+        return;
+    if (TAlarm* alarm = AlarmLog())
+        alarm->WriteLine(line);
+}
+
+}  // namespace
+
+void TFormMain::SetupGrids()
+{
+    QTableWidget* grid = Ui_->asgInputs;
+    grid->setColumnCount(cells::kColumnCount);
+    grid->setRowCount(vantor::kInputCount);
+    grid->setHorizontalHeaderLabels(kInputHeaders);
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(13);
+    grid->setFont(font);
+    for (int column = 0; column < cells::kColumnCount; ++column)
+        grid->setColumnWidth(column, kInputWidths[column]);
+    grid->horizontalHeader()->setStretchLastSection(true);
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->horizontalHeader()->setHighlightSections(false);
+    grid->verticalHeader()->hide();
+    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->verticalHeader()->setDefaultSectionSize(22);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setStyleSheet(QStringLiteral("QTableView { gridline-color: silver; }"));
+    grid->setWordWrap(false);
+    grid->setTextElideMode(Qt::ElideNone);
+    FillWithItems(grid);
+    // The number column stands for the grid's fixed column.
+    for (int row = 0; row < grid->rowCount(); ++row)
+        grid->item(row, 0)->setBackground(palette().button());
+    grid->setItemDelegate(new TCellColorDelegate(
+        [](int row, int column) -> std::optional<TColor> {
+            const TVantorInput* input = InputOrNull(row + 1);
+            return input ? InputCellColor(*input, column) : std::nullopt;
+        },
+        grid));
+    connect(grid, &QTableWidget::currentCellChanged, this,
+            [this](int row, int, int, int) { asgInputsSelectCell(row + 1); });
+
+    QTableWidget* channel = Ui_->asgCurChannel;
+    channel->setColumnCount(3);
+    channel->setRowCount(kCurChannelRows);
+    channel->horizontalHeader()->hide();
+    channel->verticalHeader()->hide();
+    channel->verticalHeader()->setDefaultSectionSize(17);
+    channel->verticalHeader()->setMinimumSectionSize(17);
+    for (int column = 0; column < 3; ++column)
+        channel->setColumnWidth(column, kCurChannelWidths[column]);
+    channel->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    channel->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    channel->setSelectionMode(QAbstractItemView::NoSelection);
+    channel->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    channel->setFocusPolicy(Qt::NoFocus);
+    channel->setTextElideMode(Qt::ElideNone);
+    channel->setStyleSheet(QStringLiteral("QTableView { gridline-color: silver; } QTableView::item { padding: 0px; }"));
+    QPalette face = channel->palette();
+    face.setColor(QPalette::Base, face.color(QPalette::Button));
+    channel->setPalette(face);
+    FillWithItems(channel);
+    channel->setItemDelegate(new TCellColorDelegate(
+        [this](int row, int column) -> std::optional<TColor> {
+            const TVantorInput* input =
+                SelectedInput_ ? InputOrNull(SelectedInput_->GetOutValue().ToInteger()) : nullptr;
+            return input ? CurChannelCellColor(*input, row, column) : std::nullopt;
+        },
+        channel));
+    channel->setEnabled(false);
+
+    // A command name of a new length would lay the window out again at every exchange.
+    Ui_->lbCommand->setFixedSize(600, Ui_->lbCommand->sizeHint().height());
+    // The protocol fields change at every exchange: they fill their own background, so that
+    // their repaint stays inside them.
+    // Flat read-only fields in the button-face colour.
+    for (QLineEdit* field : {Ui_->eReq, Ui_->eAns}) {
+        field->setAutoFillBackground(true);
+        field->setAttribute(Qt::WA_OpaquePaintEvent);
+        QPalette face = field->palette();
+        face.setColor(QPalette::Base, face.color(QPalette::Button));
+        field->setPalette(face);
+    }
+    connect(Ui_->cbWr_Enabled, &QCheckBox::clicked, this, [this] { cbWr_EnabledClick(); });
+    connect(Ui_->cbWr_Fix, &QCheckBox::clicked, this, [this] { cbWr_FixClick(); });
+    // Status bar panels 0..2: port, port state, poll state.
+    const int widths[3] = {50, 145, 120};
+    const QString texts[3] = {QStringLiteral("COM"), QStringLiteral("Состояние порта"),
+                              QStringLiteral("Состояние опроса")};
+    for (int i = 0; i < 3; ++i) {
+        auto* panel = new QLabel(texts[i], Ui_->StatusBarMain);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        // A port path is longer than a Windows port name: the first panel grows to show it.
+        panel->setMinimumWidth(widths[i]);
+        if (i > 0)
+            panel->setMaximumWidth(widths[i]);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        Ui_->StatusBarMain->addWidget(panel);
+        StatusPanels_.push_back(panel);
+    }
+}
+
+void TFormMain::NumberRows()
+{
+    for (int n = 1; n <= vantor::kInputCount; ++n)
+        Ui_->asgInputs->item(n - 1, 0)->setText(QString::number(n));
+    for (int row = 0; row < kCurChannelRows; ++row)
+        Ui_->asgCurChannel->item(row, 0)->setText(QString::number(kSensorCount - row));
+}
+
+void TFormMain::RefreshPolledGroup()
+{
+    try {
+        if (Visual_)
+            Visual_->RefreshAll();
+        TVantor* vantor = Vantor();
+        if (!vantor)
+            return;
+        const int g = vantor->CurrentInput;
+        if (g >= vantor::kInputCount)
+            return;
+        for (int n = g; n < g + vantor::kGroupSize && n <= vantor::kInputCount; ++n)
+            FillInputRow(n);
+        const int selected = SelectedInput_ ? SelectedInput_->GetOutValue().ToInteger() : 0;
+        if (selected >= g && selected < g + vantor::kGroupSize)
+            RefreshCurrentInput();
+    } catch (...) {
+        // The rest of the screen stays as it was.
+    }
+}
+
+void TFormMain::FillInputRow(int n)
+{
+    const TVantorInput& input = Vantor()->Input(n);
+    QTableWidget* grid = Ui_->asgInputs;
+    for (int column = 1; column < cells::kColumnCount; ++column)
+        if (IsPolledColumn(column))
+            grid->item(n - 1, column)->setText(InputCellText(input, column));
+    // A colour may change with its text unchanged: the row is drawn again in any case.
+    const QRect row = grid->visualRect(grid->model()->index(n - 1, 0));
+    grid->viewport()->update(0, row.top(), grid->viewport()->width(), row.height());
+}
+
+void TFormMain::RefreshCurrentInput()
+{
+    try {
+        const int n = SelectedInput_ ? SelectedInput_->GetOutValue().ToInteger() : 0;
+        const TVantorInput* found = InputOrNull(n);
+        if (!found)
+            return;
+        const TVantorInput& input = *found;
+        Ui_->gbCurrInput->setTitle(QStringLiteral("Текущий вход ") + QString::number(n));
+        Ui_->gbWriteInput->setTitle(QStringLiteral("Запись настроек входа ") + QString::number(n));
+        Ui_->actInputPrev->setEnabled(n > 1);
+        Ui_->actInputNext->setEnabled(n < vantor::kInputCount);
+        Ui_->lbCh_OprosState->setText(input.OprosState.StateCaption());
+        SetFontColor(Ui_->lbCh_OprosState, input.OprosState.StateColor());
+        Ui_->lbCh_Battery->setText(QString::number(input.Battery));
+        Ui_->lbCh_SoftVersion->setText(QString::number(input.SoftVersion));
+        Ui_->lbCh_PlantNumber->setText(QString::number(input.PlantNumber));
+        Ui_->lbCh_CRC->setText(CrcLabelText(input));
+        Ui_->lbCh_Time->setText(InputCellText(input, cells::kTime));
+        Ui_->lbCh_Bound->setText(input.TemperBound.ValueText());
+        Ui_->lbCh_Interval->setText(QString::number(input.Interval));
+        Ui_->lbCh_Enabled->setText(EnabledText(input));
+        SetFontColor(Ui_->lbCh_Enabled, input.ChannelEnabled.StateColor());
+        for (int row = 0; row < kCurChannelRows; ++row)
+            for (int column = 1; column <= 2; ++column)
+                Ui_->asgCurChannel->item(row, column)->setText(CurChannelCellText(input, row, column));
+        Ui_->asgCurChannel->viewport()->update();
+        for (int i = 1; i <= kSensorCount; ++i)
+            if (auto* label = findChild<QLabel*>(QStringLiteral("lbCh_State") + QString::number(i))) {
+                label->setText(SensorLabelText(input, i));
+                SetFontColor(label, input.TemperState[i - 1].StateColor());
+            }
+        if (!Ui_->cbWr_Fix->isChecked())
+            LoadWriteFields();
+    } catch (...) {
+        // The panel stays as it was.
+    }
+}
+
+void TFormMain::LoadWriteFields()
+{
+    const TVantorInput* input = InputOrNull(SelectedInput_ ? SelectedInput_->GetOutValue().ToInteger() : 0);
+    if (!input)
+        return;
+    // Setting the box names it as a click would.
+    Ui_->cbWr_Enabled->setChecked(input->ChannelEnabled.GetOutValue().ToInteger() == tsTrue);
+    cbWr_EnabledClick();
+    Ui_->eiWr_OprosInterval->setValue(input->Interval);
+    Ui_->enWr_Bound->setValue(input->TemperBound.Value());
+    Ui_->eiWr_PlantNum->setValue(input->PlantNumber);
+}
+
+void TFormMain::asgInputsSelectCell(int row)
+{
+    if (SelectedInput_ && row >= 1 && row <= vantor::kInputCount)
+        SelectedInput_->SetValue(row);
+}
+
+void TFormMain::cbWr_EnabledClick()
+{
+    Ui_->cbWr_Enabled->setText(Ui_->cbWr_Enabled->isChecked() ? QStringLiteral("Вход используется")
+                                                              : QStringLiteral("Вход не используется"));
+}
+
+void TFormMain::cbWr_FixClick()
+{
+    try {
+        if (!Ui_->cbWr_Fix->isChecked())
+            LoadWriteFields();
+    } catch (...) {
+    }
+}
+
+void TFormMain::DeviceRequest(const QString& command, const QByteArray& request, const QByteArray& answer)
+{
+    ++RequestCount;
+    Ui_->lbCommand->setText(command);
+    Ui_->eReq->setText(FrameText(request, LogRadix));
+    if (answer.isEmpty()) {
+        Ui_->eAns->setText(QStringLiteral("Нет ответа"));
+    } else {
+        Ui_->eAns->setText(FrameText(answer, LogRadix));
+        ++AnswerCount;
+    }
+    ShowStatistics();
+}
+
+void TFormMain::ResetStatistics()
+{
+    RequestCount = 0;
+    AnswerCount = 0;
+    Ui_->eReq->clear();
+    Ui_->eAns->clear();
+    Ui_->lbCommand->setText(QStringLiteral("_ _"));
+    ShowStatistics();
+}
+
+void TFormMain::ShowStatistics()
+{
+    Ui_->lblReqCount->setText(QString::number(RequestCount));
+    Ui_->lblAnsCount->setText(QString::number(AnswerCount));
+    Ui_->lblReqPercent->setText(PercentText(RequestCount, RequestCount));
+    Ui_->lblAnsPercent->setText(PercentText(AnswerCount, RequestCount));
+}
+
+void TFormMain::ShowSystemAddress()
+{
+    try {
+        const TVantor* vantor = Vantor();
+        if (!vantor)
+            return;
+        Ui_->lbSystemAddress->setText(QString::number(vantor->SystemAddress()));
+        Ui_->lbServiceOpened->setText(ServiceRangeTexts().value(vantor->ServiceRange));
+    } catch (...) {
+    }
+}
+
+void TFormMain::ShowSignature()
+{
+    try {
+        const TVantor* vantor = Vantor();
+        if (!vantor)
+            return;
+        Ui_->lbManufact->setText(vantor->Manufacturer);
+        Ui_->lbPlantNumber->setText(QString::number(vantor->PlantNumber));
+        Ui_->lbVerSoft->setText(QString::number(vantor->VerSoft));
+        Ui_->lbVerHard->setText(QString::number(vantor->VerHard));
+        Ui_->lbSite->setText(vantor->Site);
+        Ui_->lbDevice->setText(vantor->Device);
+        Ui_->lbDeviceName->setText(vantor->DeviceName);
+        Ui_->lbDeviceType->setText(QString::number(vantor->DeviceType));
+        Ui_->lbCRC->setText(vantor->CRC);
+    } catch (...) {
+    }
+}
+
+void TFormMain::ShowModbusParams()
+{
+    try {
+        const TVantor* vantor = Vantor();
+        if (!vantor)
+            return;
+        Ui_->lbModbusSpeed->setText(BaudTexts().value(vantor->ModbusBaud));
+        Ui_->lbModbusParity->setText(ParityTexts().value(vantor->ModbusParity));
+    } catch (...) {
+    }
+}
+
+void TFormMain::ApplyViewMode()
+{
+    const bool full = FullMode;
+    QRect module = Ui_->gbModule->geometry();
+    module.setHeight(full ? 69 : 109);
+    Ui_->gbModule->setGeometry(module);
+    // gbTransmission fills what the statistics box leaves free.
+    for (QWidget* widget : {static_cast<QWidget*>(Ui_->gbStatistics), static_cast<QWidget*>(Ui_->gbModbus),
+                            static_cast<QWidget*>(Ui_->lbServiceOpenedTxt), static_cast<QWidget*>(Ui_->lbServiceOpened)})
+        widget->setVisible(full);
+    Ui_->mmCommands->menuAction()->setVisible(full);
+    Ui_->mmModbus->menuAction()->setVisible(full);
+    for (QAction* action : {Ui_->actClearStatistics, Ui_->actCommServiceOpen, Ui_->actCommServiceClose,
+                            Ui_->actCommUpdateProgr, Ui_->actReadModbusParams, Ui_->actWriteModbusParams,
+                            Ui_->actWriteSignPlantNum})
+        action->setVisible(full);
+}
+
+QString TFormMain::StatusText(int panel) const
+{
+    return panel >= 0 && panel < int(StatusPanels_.size()) ? StatusPanels_[panel]->text() : QString();
+}
+
+void TFormMain::SetStatus(int panel, const QString& text)
+{
+    if (panel >= 0 && panel < int(StatusPanels_.size()))
+        StatusPanels_[panel]->setText(text);
+}
+
+void TFormMain::PortBeforeOpen(TCustomComPort*)
+{
+    SetStatus(1, QStringLiteral("Открытие порта..."));
+}
+
+void TFormMain::PortBeforeClose(TCustomComPort*)
+{
+    SetStatus(1, QStringLiteral("Закрытие порта..."));
+}
+
+void TFormMain::PortAfterOpen(TCustomComPort*)
+{
+    ShowPortState();
+}
+
+void TFormMain::PortAfterClose(TCustomComPort*)
+{
+    ShowPortState();
+}
+
+void TFormMain::ShowPortState()
+{
+    const TTransmitter* transmitter = Transmitter();
+    SetStatus(1, transmitter && transmitter->Connected() ? QStringLiteral("Порт открыт") : QStringLiteral("Порт закрыт"));
+}
+
+void TFormMain::ShowPollState(TCustomTimer* sender)
+{
+    SetStatus(2, sender && sender->Enabled() ? QStringLiteral("Опрос возобновлен") : QStringLiteral("Опрос остановлен"));
+}
+
+void TFormMain::ModuleErrorChange()
+{
+    try {
+        if (const TVantor* vantor = Vantor())
+            WriteAlarm(ModuleErrorLine(*vantor));
+    } catch (...) {
+        ShowDiagnostic(QStringLiteral("Функция"), QStringLiteral("VANTOROnModuleError"));
+    }
+}
+
+void TFormMain::ErrorCodeChange()
+{
+    try {
+        if (const TVantor* vantor = Vantor())
+            WriteAlarm(ErrorCodeLine(*vantor));
+    } catch (...) {
+    }
+}
+
+void TFormMain::InputStateChange(int n)
+{
+    try {
+        if (const TVantorInput* input = InputOrNull(n))
+            WriteAlarm(InputStateLine(*input));
+    } catch (...) {
+    }
+}
+
+void TFormMain::SensorStateChange(int n, int sensor)
+{
+    try {
+        if (const TVantorInput* input = InputOrNull(n))
+            WriteAlarm(SensorStateLine(*input, sensor));
+    } catch (...) {
+    }
+}

@@ -1,0 +1,124 @@
+#include "app/InputCells.h"
+
+#include "device/DisplayTables.h"
+#include "device/VantorInput.h"
+#include "values/TimeTexts.h"
+
+#include <QLocale>
+
+namespace {
+
+int OutInteger(const TIOData& value)
+{
+    qint32 n = 0;
+    value.GetOutValue().TryToInteger(n);
+    return n;
+}
+
+QString SensorText(const TVantorInput& input, int i)
+{
+    const TIOStates& state = input.TemperState[i];
+    if (OutInteger(state) >= 2)
+        return state.StateCaption();
+    const TIODouble& temper = input.Temper[i];
+    return QLocale::system().toString(temper.GetOutValue().ToDouble(), 'f', temper.Description().Digits);
+}
+
+QString BoundText(const TVantorInput& input, int i)
+{
+    static const QStringList texts = {QStringLiteral("-"), QStringLiteral("0"), QStringLiteral("1")};
+    return texts.value(OutInteger(input.Bound[i]));
+}
+
+}  // namespace
+
+QString InputCellText(const TVantorInput& input, int column)
+{
+    using namespace cells;
+    if (column >= kFirstTemper && column < kFirstBound)
+        return SensorText(input, column - kFirstTemper);
+    if (column >= kFirstBound && column <= kLastBound)
+        return BoundText(input, column - kFirstBound);
+    switch (column) {
+    case kOprosState:
+        return input.OprosState.StateCaption();
+    case 2:
+        return QString::number(input.Battery);
+    case 3:
+        return QString::number(input.SoftVersion);
+    case 4:
+        return QString::number(input.PlantNumber);
+    case 5:
+        return input.CRC;
+    case 19:
+        return input.TemperBound.ValueText();
+    case 20:
+        return QString::number(input.Interval);
+    case kEnabled:
+        return EnabledText(input);
+    case kTime:
+        return TimeText(input.OprosState.TimeOut.Time);
+    default:
+        return QString();
+    }
+}
+
+std::optional<TColor> InputCellColor(const TVantorInput& input, int column)
+{
+    using namespace cells;
+    if (column == kOprosState)
+        return input.OprosState.StateColor();
+    if (column >= kFirstTemper && column < kFirstBound)
+        return input.TemperState[column - kFirstTemper].StateColor();
+    if (column >= kFirstBound && column <= kLastBound)
+        return input.Bound[column - kFirstBound].StateColor();
+    if (column == kEnabled)
+        return input.ChannelEnabled.StateColor();
+    return std::nullopt;
+}
+
+namespace {
+
+// The inputs-grid column that column of row stands for in the current-channel grid.
+int GridColumn(int row, int column)
+{
+    const int sensor = kSensorCount - row;  // 1..6
+    if (row < 0 || row >= kSensorCount)
+        return -1;
+    if (column == 1)
+        return cells::kFirstTemper + sensor - 1;
+    if (column == 2)
+        return cells::kFirstBound + sensor - 1;
+    return -1;
+}
+
+}  // namespace
+
+QString CurChannelCellText(const TVantorInput& input, int row, int column)
+{
+    const int gridColumn = GridColumn(row, column);
+    return gridColumn < 0 ? QString() : InputCellText(input, gridColumn);
+}
+
+std::optional<TColor> CurChannelCellColor(const TVantorInput& input, int row, int column)
+{
+    const int gridColumn = GridColumn(row, column);
+    return gridColumn < 0 ? std::nullopt : InputCellColor(input, gridColumn);
+}
+
+QString CrcLabelText(const TVantorInput& input)
+{
+    if (input.CRC.isEmpty())
+        return QStringLiteral("_ _");
+    return QStringLiteral("0x") + QString(input.CRC).remove(u' ');
+}
+
+QString EnabledText(const TVantorInput& input)
+{
+    return YesNoThreeStateTexts().value(OutInteger(input.ChannelEnabled));
+}
+
+QString SensorLabelText(const TVantorInput& input, int sensor)
+{
+    return SensorMessage(OutInteger(input.TemperState[sensor - 1]));
+}

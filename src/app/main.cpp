@@ -1,0 +1,52 @@
+#include "app/FormMain.h"
+#include "common/OperatorMessage.h"
+#include "device/ProgramUnits.h"
+#include "transport/ComSetupDialog.h"
+#include "transport/MessageCatalogue.h"
+#include "values/Switches.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QTranslator>
+
+namespace {
+
+void ShowMessageBox(const QString& caption, const QString& text, TMessageIcon icon)
+{
+    const QMessageBox::Icon boxIcon = icon == TMessageIcon::Error     ? QMessageBox::Critical
+                                      : icon == TMessageIcon::Warning ? QMessageBox::Warning
+                                                                      : QMessageBox::Information;
+    QMessageBox box(boxIcon, caption, QString(text).replace(u'\r', u'\n'), QMessageBox::Ok);
+    box.exec();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("Orvela - Программа настройки"));
+    // The port's messages and its setup dialog in the operator's language, and the toolkit's own
+    // texts (file dialogs, buttons) too.
+    BindMessageLanguage();
+    QTranslator toolkitTexts;
+    if (toolkitTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&toolkitTexts);
+    InstallPortSetupDialog();
+    SetShowMessage(ShowMessageBox);
+    ReadSwitches(QApplication::arguments());
+    StartUnits();
+    int result = 0;
+    {
+        TFormMain form;
+        form.setObjectName(QStringLiteral("FormMain"));
+        form.show();
+        result = QApplication::exec();
+    }
+    StopUnits();
+    SetShowMessage(nullptr);
+    return result;
+}
