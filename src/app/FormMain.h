@@ -51,6 +51,9 @@ public:
     void ApplyViewMode();
     // Enabled and checked actions from the port, the poll timer, PollSettings and the service range.
     void UpdateActions();
+    // A failed controller command: a warning box with its current name and an alarm-log line.
+    void ShowCommandError(int command);
+    void ShowCommandDone();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -106,6 +109,23 @@ private:
     void actLogExecute();
     void actInputPrevExecute();
     void actInputNextExecute();
+
+    // Commands.
+    void SetupCommands();
+    void actConfigComPortExecute();
+    void actConfigTimerIntervalExecute();
+    void actConfigSystemAddrExecute();
+    // True when all three parts of the signature were read.
+    bool actSignReadExecute();
+    void actWriteSignSysAddrExecute();
+    void actWriteSignPlantNumExecute();
+    void actCommUpdateProgrExecute();
+    void RunServiceCommand(int command);
+    void actCommServiceOpenExecute();
+    void actCommServiceCloseExecute();
+    void actReadModbusParamsExecute();
+    void actWriteModbusParamsExecute();
+    void actWriteInputParamsExecute();
 
     std::unique_ptr<Ui::FormMain> Ui_;
     std::unique_ptr<TiodIntegerToInteger> SelectedInput_;

@@ -47,6 +47,8 @@ void TFormMain::SetupActions()
     on(Ui_->actInputNext, &TFormMain::actInputNextExecute);
     connect(Ui_->actExit, &QAction::triggered, this, &QWidget::close);
 
+    SetupCommands();
+
     BindButton(Ui_->btSignRead, Ui_->actSignRead);
     BindButton(Ui_->btWr_Back, Ui_->actInputPrev);
     BindButton(Ui_->btWr_Forward, Ui_->actInputNext);

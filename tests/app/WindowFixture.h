@@ -12,6 +12,7 @@
 #include "device/VantorUnit.h"
 #include "values/Switches.h"
 
+#include "DialogsSupport.h"
 #include "MessageRecorder.h"
 #include "SimulatorProcess.h"
 #include "TestFolder.h"
@@ -27,12 +28,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <ostream>
-
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 // The real main window on the real units, talking to the simulator over a pseudo-terminal. The
 // fixture counts cycles and exchanges by wrapping the window's own handlers.

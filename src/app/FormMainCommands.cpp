@@ -1,0 +1,320 @@
+#include "app/FormMain.h"
+
+#include "common/OperatorMessage.h"
+#include "device/CommandTable.h"
+#include "device/Exchange.h"
+#include "device/InputWrite.h"
+#include "device/PollTimer.h"
+#include "device/Polling.h"
+#include "device/Vantor.h"
+#include "device/VantorUnit.h"
+#include "dialogs/ConfigFileCommands.h"
+#include "dialogs/InputDialogs.h"
+#include "logs/Logs.h"
+#include "logs/LogsUnit.h"
+#include "transport/EComPort.h"
+#include "transport/Transmitter.h"
+#include "transport/TransmitterUnit.h"
+
+#include "ui_FormMain.h"
+
+#include <QApplication>
+#include <QThread>
+
+namespace {
+
+const QString kEnter = QStringLiteral("Введите");
+
+// The window stays blocked while a command is on the line; the cursor says so.
+class TBusyCursor
+{
+public:
+    TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
+    TBusyCursor(const TBusyCursor&) = delete;
+    TBusyCursor& operator=(const TBusyCursor&) = delete;
+};
+
+// An answer that cannot be decoded is a failed command like any other.
+bool Run(int command)
+{
+    try {
+        return ExecuteCommand(command);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// The controller needs this long after a write before it answers again.
+void PauseAfterWrite()
+{
+    QThread::msleep(static_cast<unsigned long>(std::max(0, ComPauseWrite.load())));
+}
+
+}  // namespace
+
+void TFormMain::SetupCommands()
+{
+    auto on = [this](QAction* action, void (TFormMain::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+    };
+    on(Ui_->actConfigComPort, &TFormMain::actConfigComPortExecute);
+    on(Ui_->actConfigTimerInterval, &TFormMain::actConfigTimerIntervalExecute);
+    on(Ui_->actConfigSystemAddr, &TFormMain::actConfigSystemAddrExecute);
+    connect(Ui_->actSignRead, &QAction::triggered, this, [this] { actSignReadExecute(); });
+    on(Ui_->actWriteSignSysAddr, &TFormMain::actWriteSignSysAddrExecute);
+    on(Ui_->actWriteSignPlantNum, &TFormMain::actWriteSignPlantNumExecute);
+    on(Ui_->actCommUpdateProgr, &TFormMain::actCommUpdateProgrExecute);
+    on(Ui_->actCommServiceOpen, &TFormMain::actCommServiceOpenExecute);
+    on(Ui_->actCommServiceClose, &TFormMain::actCommServiceCloseExecute);
+    on(Ui_->actReadModbusParams, &TFormMain::actReadModbusParamsExecute);
+    on(Ui_->actWriteModbusParams, &TFormMain::actWriteModbusParamsExecute);
+    on(Ui_->actWriteInputParams, &TFormMain::actWriteInputParamsExecute);
+    connect(Ui_->actSaveInputsConfig, &QAction::triggered, this, [this] { SaveInputsConfig(this); });
+    connect(Ui_->actOpenInputsConfig, &QAction::triggered, this, [this] { OpenInputsConfig(this); });
+    connect(Ui_->actFormAbout, &QAction::triggered, this, [this] { ShowAbout(this); });
+}
+
+void TFormMain::ShowCommandError(int command)
+{
+    const QString name = CommandTable().Name(command);
+    ShowMessage(kCaptionWarning, QStringLiteral("Не выполнена команда") + u'\r' + name, TMessageIcon::Warning);
+    const TVantor* vantor = Vantor();
+    if (TAlarm* alarm = AlarmLog(); alarm && vantor)
+        alarm->WriteLine(vantor->Title + QStringLiteral(" Не выполнена команда: ") + name);
+}
+
+void TFormMain::ShowCommandDone()
+{
+    ShowMessage(kCaptionWarning, QStringLiteral("Команда выполнена успешно"), TMessageIcon::Information);
+}
+
+void TFormMain::actConfigComPortExecute()
+{
+    TTransmitter* transmitter = Transmitter();
+    if (!transmitter || transmitter->Connected())
+        return;
+    try {
+        transmitter->ReadSettings();
+        transmitter->ShowSetup();
+    } catch (const EComPort& e) {
+        // Nothing was edited: the stored settings stay as they are.
+        ShowMessage(kCaptionError, e.Message(), TMessageIcon::Error);
+        return;
+    }
+    transmitter->WriteSettings();
+    SetStatus(0, transmitter->Port());
+}
+
+void TFormMain::actConfigTimerIntervalExecute()
+{
+    TCustomTimer* timer = PollTimer();
+    if (!timer)
+        return;
+    try {
+        // The reload takes the stored interval, but must not start polling behind the operator's
+        // back: the stored start-up state is kept in the file and the timer stays as it was.
+        const bool running = timer->Enabled();
+        timer->LoadFromIni();
+        const bool stored = timer->Enabled();
+        timer->SetSuspended(!running);
+        const int interval = InputInteger(kEnter, QStringLiteral("Период опроса, мс [300, 20000]"), timer->Interval(),
+                                          300, 20000, this);
+        timer->SetInterval(interval);
+        // No events run in between, so the timer cannot tick while its stored state is written.
+        timer->SetSuspended(!stored);
+        timer->SaveToIni();
+        timer->SetSuspended(!running);
+    } catch (...) {
+    }
+}
+
+void TFormMain::actConfigSystemAddrExecute()
+{
+    TVantor* vantor = Vantor();
+    if (!vantor)
+        return;
+    try {
+        const int address = InputInteger(kEnter, QStringLiteral("Системный адрес Vantor"), vantor->SystemAddress(), 1,
+                                         247, this);
+        vantor->SetSystemAddress(static_cast<quint8>(address));
+        ShowSystemAddress();
+        SaveSensitivity();
+        vantor->Save();
+    } catch (...) {
+    }
+}
+
+bool TFormMain::actSignReadExecute()
+{
+    if (!Ui_->actSignRead->isEnabled())
+        return false;
+    TBusyCursor busy;
+    for (int command : {cmdSignature1, cmdSignature2, cmdSignature3})
+        if (!Run(command)) {
+            ShowCommandError(command);
+            return false;
+        }
+    ShowSignature();
+    return true;
+}
+
+void TFormMain::actWriteSignSysAddrExecute()
+{
+    TVantor* vantor = Vantor();
+    if (!vantor)
+        return;
+    vantor->WrDevicePlantNumber = vantor->PlantNumber;
+    bool ok = false;
+    quint8 current = 0;
+    const int address =
+        InputSystemAddress(vantor->SystemAddress(), 1, 247, vantor->WrDevicePlantNumber, ok, current, this);
+    vantor->WrSystemAddress = static_cast<quint8>(address);
+    if (!ok)
+        return;
+
+    TBusyCursor busy;
+    const quint8 old = vantor->SystemAddress();
+    vantor->SetSystemAddress(current);
+    if (current == 0) {
+        // A broadcast is never answered: the program follows the new address and asks it.
+        Run(cmdWriteAddress);
+        vantor->SetSystemAddress(vantor->WrSystemAddress);
+        PauseAfterWrite();
+        actSignReadExecute();
+    } else if (Run(cmdWriteAddress)) {
+        // The answer has moved the program to the new address.
+        PauseAfterWrite();
+        actSignReadExecute();
+    } else {
+        ShowCommandError(cmdWriteAddress);
+        vantor->SetSystemAddress(old);
+    }
+    ShowSystemAddress();
+    SaveSensitivity();
+    vantor->Save();
+}
+
+void TFormMain::actWriteSignPlantNumExecute()
+{
+    TVantor* vantor = Vantor();
+    if (!vantor)
+        return;
+    bool ok = false;
+    const int number =
+        InputIntegerEx(kEnter, QStringLiteral("Новый заводской номер прибора"), vantor->PlantNumber, 1, 65535, ok, this);
+    vantor->WrDevicePlantNumber = static_cast<quint16>(number);
+    if (!ok)
+        return;
+    {
+        TBusyCursor busy;
+        if (!Run(cmdWritePlantNumber)) {
+            ShowCommandError(cmdWritePlantNumber);
+            return;
+        }
+        PauseAfterWrite();
+        actSignReadExecute();
+    }
+    SavePassportAsking(*vantor, this);
+}
+
+void TFormMain::actCommUpdateProgrExecute()
+{
+    TVantor* vantor = Vantor();
+    if (!vantor)
+        return;
+    bool ok = false;
+    const int number =
+        InputIntegerEx(kEnter, QStringLiteral("Заводской номер прибора"), vantor->PlantNumber, 1, 65535, ok, this);
+    vantor->WrDevicePlantNumber = static_cast<quint16>(number);
+    if (!ok)
+        return;
+    bool done = false;
+    {
+        TBusyCursor busy;
+        done = Run(cmdLoadingMode);
+    }
+    if (done)
+        ShowCommandDone();
+    else
+        ShowCommandError(cmdLoadingMode);
+}
+
+void TFormMain::RunServiceCommand(int command)
+{
+    bool done = false;
+    {
+        TBusyCursor busy;
+        done = Run(command);
+    }
+    if (!done) {
+        ShowCommandError(command);
+        return;
+    }
+    ShowSystemAddress();
+    UpdateActions();
+}
+
+void TFormMain::actCommServiceOpenExecute()
+{
+    RunServiceCommand(cmdOpenService);
+}
+
+void TFormMain::actCommServiceCloseExecute()
+{
+    RunServiceCommand(cmdCloseService);
+}
+
+void TFormMain::actReadModbusParamsExecute()
+{
+    bool done = false;
+    {
+        TBusyCursor busy;
+        done = Run(cmdReadModbus);
+    }
+    if (done)
+        ShowModbusParams();
+    else
+        ShowCommandError(cmdReadModbus);
+}
+
+void TFormMain::actWriteModbusParamsExecute()
+{
+    TVantor* vantor = Vantor();
+    if (!vantor)
+        return;
+    quint8 baud = vantor->ModbusBaud;
+    quint8 parity = vantor->ModbusParity;
+    if (!InputModbusParams(baud, parity, this))
+        return;
+    vantor->WrBaud = baud;
+    vantor->WrParity = parity;
+    bool done = false;
+    {
+        TBusyCursor busy;
+        done = Run(cmdWriteModbus);
+    }
+    if (done)
+        ShowModbusParams();
+    else
+        ShowCommandError(cmdWriteModbus);
+}
+
+void TFormMain::actWriteInputParamsExecute()
+{
+    const int n = SelectedInput_->GetOutValue().ToInteger();
+    TInputSettings settings;
+    settings.Enabled = Ui_->cbWr_Enabled->isChecked();
+    settings.Period = static_cast<quint16>(Ui_->eiWr_OprosInterval->value());
+    settings.Bound = RoundToSixteenths(Ui_->enWr_Bound->value());
+    settings.PNum = static_cast<quint16>(Ui_->eiWr_PlantNum->value());
+    // The operator sees the set-point as it is written.
+    Ui_->enWr_Bound->setValue(settings.Bound);
+    bool done = false;
+    {
+        TBusyCursor busy;
+        done = WriteInputSettings(n, settings, QStringLiteral("Записать свойства входа ") + QString::number(n));
+    }
+    if (!done)
+        ShowCommandError(cmdWriteInput);
+}
