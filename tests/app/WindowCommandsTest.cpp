@@ -132,6 +132,20 @@ TEST_F(WindowCommands, SignatureReadShowsTheControllerAndAFailureKeepsTheLabels)
               QStringList{"Vantor Не выполнена команда: Считать сигнатуру 1"});
 }
 
+TEST_F(WindowCommands, ASignatureReadStopsAtTheFailingPartAndKeepsTheLabels)
+{
+    // The first cycle makes three requests, the signature's first part the fourth.
+    ASSERT_NO_FATAL_FAILURE(StartStopped({"--exception", "4", "--exception-from", "5"}));
+    ASSERT_EQ(Commands.size(), 3);
+    Action("actSignRead")->trigger();
+    EXPECT_EQ(Messages.Messages, QStringList{kNotDone + "Считать сигнатуру 2|1"});
+    EXPECT_EQ(Commands.mid(3), (QStringList{"Считать сигнатуру 1", "Считать сигнатуру 2"}));
+    // The first part reached the model, yet the labels show no half-read signature.
+    EXPECT_FALSE(Vantor()->Manufacturer.isEmpty());
+    for (const char* label : {"lbManufact", "lbPlantNumber", "lbCRC", "lbDeviceName"})
+        EXPECT_EQ(Text(label), "_ _") << label;
+}
+
 TEST_F(WindowCommands, AnExceptionOrABadChecksumFailsTheCommandWithItsName)
 {
     FullMode = true;

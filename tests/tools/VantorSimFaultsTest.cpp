@@ -23,6 +23,14 @@ TEST_F(VantorSimFaults, ExceptionAnswersEverythingWithTheCode)
     EXPECT_EQ(Port->Exchange(BuildIdentificationFrame(1, 1, 0), 5), ExceptionAnswer(1, 0x2B, 2));
 }
 
+TEST_F(VantorSimFaults, ExceptionFromANumberedRequestOn)
+{
+    StartWith({"--exception", "4", "--exception-from", "2"});
+    EXPECT_EQ(Port->Exchange(kControllerBlock, 9).size(), 9);
+    EXPECT_EQ(Port->Exchange(kControllerBlock, 5), ExceptionAnswer(1, 0x04, 4));
+    EXPECT_EQ(Port->Exchange(kControllerBlock, 5), ExceptionAnswer(1, 0x04, 4));
+}
+
 TEST_F(VantorSimFaults, BadCrcAtRateOneSpoilsEveryAnswer)
 {
     StartWith({"--bad-crc", "1"});

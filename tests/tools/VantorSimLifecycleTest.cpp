@@ -106,13 +106,13 @@ TEST(VantorSimLifecycle, HelpAndBadOptions)
 {
     const FinishedRun help = RunToEnd({"--help"});
     EXPECT_EQ(help.ExitCode, 0);
-    for (const char* option : {"--silent", "--bad-crc", "--exception", "--short", "--long", "--gap-ms",
+    for (const char* option : {"--silent", "--bad-crc", "--exception", "--exception-from", "--short", "--long", "--gap-ms",
                                "--late-ms", "--baud", "--parity", "--seed", "--device", "--link", "--address"})
         EXPECT_NE(help.Output.find(option), std::string::npos) << option;
 
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
              {"--address", "0"}, {"--address", "248"}, {"--address", "1x"}, {"--bad-crc", "1.5"},
-             {"--parity", "X"}, {"--exception", "0"}, {"--gap-ms"}, {"--frobnicate"}, {"stray"},
+             {"--parity", "X"}, {"--exception", "0"}, {"--exception-from", "0"}, {"--gap-ms"}, {"--frobnicate"}, {"stray"},
              {"--short", "--long"}, {"--device", "/dev/null", "--link", "/tmp/x"}}) {
         const FinishedRun run = RunToEnd(bad);
         EXPECT_EQ(run.ExitCode, 2) << bad.front();

@@ -45,6 +45,7 @@ std::uint16_t ParityIndex(char parity)
 Controller::Controller(const Config& config)
     : Address_(config.Address),
       ForcedException_(config.ForcedException),
+      ExceptionFrom_(config.ExceptionFrom),
       LoadingMs_(config.LoadingMs),
       Probes_(config.Seed)
 {
@@ -106,7 +107,7 @@ Controller::Reply Controller::Handle(const Bytes& frame)
         return {std::nullopt, "loading mode"};
     if (broadcast && frame[1] != 0x10)
         return {std::nullopt, "broadcast: only writes are carried out"};
-    if (ForcedException_ != 0)
+    if (ForcedException_ != 0 && ++Requests_ >= ExceptionFrom_)
         return Exception(frame, ForcedException_, "forced");
 
     switch (frame[1]) {

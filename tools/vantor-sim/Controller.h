@@ -23,6 +23,7 @@ public:
         char Parity = 'E';
         std::uint64_t Seed = 1;
         std::uint8_t ForcedException = 0;  // answer everything with this code; 0: off
+        int ExceptionFrom = 1;             // ..from this request to our address on (1: the first)
         int LoadingMs = 0;                 // how long the loading mode lasts; 0: until exit
     };
 
@@ -60,6 +61,8 @@ private:
 
     std::uint8_t Address_;
     std::uint8_t ForcedException_;
+    int ExceptionFrom_;
+    int Requests_ = 0;  // answerable requests so far
     int LoadingMs_;
     bool ServiceOpen_ = false;
     std::optional<stop_signal::Clock::time_point> LoadingUntil_;

@@ -9,7 +9,7 @@ namespace {
 
 enum Key {
     kDevice = 1000, kLink, kAddress, kBaud, kParity, kSeed, kVerbose, kHelp,
-    kSilent, kBadCrc, kException, kShort, kLong, kGapMs, kLateMs, kLoadingMs,
+    kSilent, kBadCrc, kException, kExceptionFrom, kShort, kLong, kGapMs, kLateMs, kLoadingMs,
 };
 
 const option kLongOptions[] = {
@@ -24,6 +24,7 @@ const option kLongOptions[] = {
     {"silent", no_argument, nullptr, kSilent},
     {"bad-crc", required_argument, nullptr, kBadCrc},
     {"exception", required_argument, nullptr, kException},
+    {"exception-from", required_argument, nullptr, kExceptionFrom},
     {"short", no_argument, nullptr, kShort},
     {"long", no_argument, nullptr, kLong},
     {"gap-ms", required_argument, nullptr, kGapMs},
@@ -71,6 +72,7 @@ Faults (they apply to every answer):
   --silent          never answer
   --bad-crc RATE    corrupt the CRC of this fraction of answers, 0..1
   --exception CODE  answer every request with this exception code, 1..255
+  --exception-from N  ..only from the N-th request to this address on (default 1)
   --short           drop the last byte before the CRC (the CRC stays valid)
   --long            add a zero byte before the CRC (the CRC stays valid)
   --gap-ms N        pause N ms in the middle of each answer
@@ -125,6 +127,7 @@ ParsedOptions ParseOptions(int argc, char** argv)
             break;
         }
         case kException: ok = ParseNumber<std::uint8_t>(optarg, 1, 255, o.Exception); break;
+        case kExceptionFrom: ok = ParseNumber(optarg, 1, std::numeric_limits<int>::max(), o.ExceptionFrom); break;
         case kShort: o.Short = true; break;
         case kLong: o.Long = true; break;
         case kGapMs: ok = ParseNumber(optarg, 0, kMaxMs, o.GapMs); break;

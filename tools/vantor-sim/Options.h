@@ -17,6 +17,7 @@ struct SimOptions
     bool Silent = false;
     double BadCrcRate = 0;
     std::uint8_t Exception = 0;  // 0: none
+    int ExceptionFrom = 1;       // the first request answered with it
     bool Short = false;
     bool Long = false;
     int GapMs = 0;

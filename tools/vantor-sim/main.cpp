@@ -64,7 +64,7 @@ int Serve(const SimOptions& o)
     std::optional<Link> link;
     if (!o.Link.empty())
         link.emplace(o.Link, line.ClientPath());
-    Controller controller({o.Address, o.Baud, o.Parity, o.Seed, o.Exception, o.LoadingMs});
+    Controller controller({o.Address, o.Baud, o.Parity, o.Seed, o.Exception, o.ExceptionFrom, o.LoadingMs});
     AnswerFaults faults({o.BadCrcRate, o.Short, o.Long}, o.Seed);
     const SendTiming timing{o.LateMs, o.GapMs};
 
