@@ -120,7 +120,7 @@ private:
     void actWriteSignSysAddrExecute();
     void actWriteSignPlantNumExecute();
     void actCommUpdateProgrExecute();
-    void RunServiceCommand(int command);
+    void RunServiceCommand(bool open);
     void actCommServiceOpenExecute();
     void actCommServiceCloseExecute();
     void actReadModbusParamsExecute();

@@ -2,8 +2,8 @@
 
 #include "common/OperatorMessage.h"
 #include "device/CommandTable.h"
-#include "device/Exchange.h"
 #include "device/InputWrite.h"
+#include "device/Operations.h"
 #include "device/PollTimer.h"
 #include "device/Polling.h"
 #include "device/Vantor.h"
@@ -19,7 +19,6 @@
 #include "ui_FormMain.h"
 
 #include <QApplication>
-#include <QThread>
 
 namespace {
 
@@ -34,22 +33,6 @@ public:
     TBusyCursor(const TBusyCursor&) = delete;
     TBusyCursor& operator=(const TBusyCursor&) = delete;
 };
-
-// An answer that cannot be decoded is a failed command like any other.
-bool Run(int command)
-{
-    try {
-        return ExecuteCommand(command);
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
-// The controller needs this long after a write before it answers again.
-void PauseAfterWrite()
-{
-    QThread::msleep(static_cast<unsigned long>(std::max(0, ComPauseWrite.load())));
-}
 
 }  // namespace
 
@@ -77,11 +60,10 @@ void TFormMain::SetupCommands()
 
 void TFormMain::ShowCommandError(int command)
 {
-    const QString name = CommandTable().Name(command);
-    ShowMessage(kCaptionWarning, QStringLiteral("Не выполнена команда") + u'\r' + name, TMessageIcon::Warning);
+    ShowMessage(kCaptionWarning, CommandFailure(command, QStringLiteral("\r")), TMessageIcon::Warning);
     const TVantor* vantor = Vantor();
     if (TAlarm* alarm = AlarmLog(); alarm && vantor)
-        alarm->WriteLine(vantor->Title + QStringLiteral(" Не выполнена команда: ") + name);
+        alarm->WriteLine(vantor->Title + u' ' + CommandFailure(command, QStringLiteral(": ")));
 }
 
 void TFormMain::ShowCommandDone()
@@ -149,12 +131,15 @@ bool TFormMain::actSignReadExecute()
 {
     if (!Ui_->actSignRead->isEnabled())
         return false;
-    TBusyCursor busy;
-    for (int command : {cmdSignature1, cmdSignature2, cmdSignature3})
-        if (!Run(command)) {
-            ShowCommandError(command);
-            return false;
-        }
+    int failed = 0;
+    {
+        TBusyCursor busy;
+        failed = ReadSignature();
+    }
+    if (failed != 0) {
+        ShowCommandError(failed);
+        return false;
+    }
     ShowSignature();
     return true;
 }
@@ -173,26 +158,17 @@ void TFormMain::actWriteSignSysAddrExecute()
     if (!ok)
         return;
 
-    TBusyCursor busy;
-    const quint8 old = vantor->SystemAddress();
-    vantor->SetSystemAddress(current);
-    if (current == 0) {
-        // A broadcast is never answered: the program follows the new address and asks it.
-        Run(cmdWriteAddress);
-        vantor->SetSystemAddress(vantor->WrSystemAddress);
-        PauseAfterWrite();
-        actSignReadExecute();
-    } else if (Run(cmdWriteAddress)) {
-        // The answer has moved the program to the new address.
-        PauseAfterWrite();
-        actSignReadExecute();
-    } else {
-        ShowCommandError(cmdWriteAddress);
-        vantor->SetSystemAddress(old);
+    bool done = false;
+    {
+        TBusyCursor busy;
+        done = WriteSystemAddress(vantor->WrSystemAddress, current, vantor->WrDevicePlantNumber);
     }
+    // After a broadcast the signature read tells whether the controller is there.
+    if (done)
+        actSignReadExecute();
+    else
+        ShowCommandError(cmdWriteAddress);
     ShowSystemAddress();
-    SaveSensitivity();
-    vantor->Save();
 }
 
 void TFormMain::actWriteSignPlantNumExecute()
@@ -206,15 +182,16 @@ void TFormMain::actWriteSignPlantNumExecute()
     vantor->WrDevicePlantNumber = static_cast<quint16>(number);
     if (!ok)
         return;
+    bool done = false;
     {
         TBusyCursor busy;
-        if (!Run(cmdWritePlantNumber)) {
-            ShowCommandError(cmdWritePlantNumber);
-            return;
-        }
-        PauseAfterWrite();
-        actSignReadExecute();
+        done = WritePlantNumber(vantor->WrDevicePlantNumber);
     }
+    if (!done) {
+        ShowCommandError(cmdWritePlantNumber);
+        return;
+    }
+    actSignReadExecute();
     SavePassportAsking(*vantor, this);
 }
 
@@ -232,7 +209,7 @@ void TFormMain::actCommUpdateProgrExecute()
     bool done = false;
     {
         TBusyCursor busy;
-        done = Run(cmdLoadingMode);
+        done = EnterLoadingMode(vantor->WrDevicePlantNumber);
     }
     if (done)
         ShowCommandDone();
@@ -240,15 +217,15 @@ void TFormMain::actCommUpdateProgrExecute()
         ShowCommandError(cmdLoadingMode);
 }
 
-void TFormMain::RunServiceCommand(int command)
+void TFormMain::RunServiceCommand(bool open)
 {
     bool done = false;
     {
         TBusyCursor busy;
-        done = Run(command);
+        done = SetServiceRange(open);
     }
     if (!done) {
-        ShowCommandError(command);
+        ShowCommandError(open ? cmdOpenService : cmdCloseService);
         return;
     }
     ShowSystemAddress();
@@ -257,12 +234,12 @@ void TFormMain::RunServiceCommand(int command)
 
 void TFormMain::actCommServiceOpenExecute()
 {
-    RunServiceCommand(cmdOpenService);
+    RunServiceCommand(true);
 }
 
 void TFormMain::actCommServiceCloseExecute()
 {
-    RunServiceCommand(cmdCloseService);
+    RunServiceCommand(false);
 }
 
 void TFormMain::actReadModbusParamsExecute()
@@ -270,7 +247,7 @@ void TFormMain::actReadModbusParamsExecute()
     bool done = false;
     {
         TBusyCursor busy;
-        done = Run(cmdReadModbus);
+        done = ReadModbusParams();
     }
     if (done)
         ShowModbusParams();
@@ -287,12 +264,10 @@ void TFormMain::actWriteModbusParamsExecute()
     quint8 parity = vantor->ModbusParity;
     if (!InputModbusParams(baud, parity, this))
         return;
-    vantor->WrBaud = baud;
-    vantor->WrParity = parity;
     bool done = false;
     {
         TBusyCursor busy;
-        done = Run(cmdWriteModbus);
+        done = WriteModbusParams(baud, parity);
     }
     if (done)
         ShowModbusParams();
@@ -313,7 +288,10 @@ void TFormMain::actWriteInputParamsExecute()
     bool done = false;
     {
         TBusyCursor busy;
-        done = WriteInputSettings(n, settings, QStringLiteral("Записать свойства входа ") + QString::number(n));
+        try {
+            done = WriteInputSettings(n, settings, QStringLiteral("Записать свойства входа ") + QString::number(n));
+        } catch (const std::exception&) {
+        }
     }
     if (!done)
         ShowCommandError(cmdWriteInput);

@@ -1,0 +1,105 @@
+#include "device/Operations.h"
+
+#include "device/CommandTable.h"
+#include "device/Exchange.h"
+#include "device/Vantor.h"
+#include "device/VantorUnit.h"
+
+#include <QThread>
+
+#include <algorithm>
+#include <exception>
+
+bool RunCommand(int command)
+{
+    try {
+        return ExecuteCommand(command);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void PauseAfterWrite()
+{
+    QThread::msleep(static_cast<unsigned long>(std::max(0, ComPauseWrite.load())));
+}
+
+int ReadSignature()
+{
+    for (int command : {cmdSignature1, cmdSignature2, cmdSignature3})
+        if (!RunCommand(command))
+            return command;
+    return 0;
+}
+
+bool WriteSystemAddress(quint8 newAddress, quint8 current, quint16 plantNumber)
+{
+    TVantor* vantor = Vantor();
+    if (!vantor)
+        return false;
+    vantor->WrSystemAddress = newAddress;
+    vantor->WrDevicePlantNumber = plantNumber;
+    const quint8 old = vantor->SystemAddress();
+    vantor->SetSystemAddress(current);
+    bool done = true;
+    if (current == 0) {
+        RunCommand(cmdWriteAddress);
+        vantor->SetSystemAddress(newAddress);
+    } else {
+        // On success the answer has moved the program to the new address already.
+        done = RunCommand(cmdWriteAddress);
+        if (!done)
+            vantor->SetSystemAddress(old);
+    }
+    if (done)
+        PauseAfterWrite();
+    SaveSensitivity();
+    vantor->Save();
+    return done;
+}
+
+bool WritePlantNumber(quint16 number)
+{
+    TVantor* vantor = Vantor();
+    if (!vantor)
+        return false;
+    vantor->WrDevicePlantNumber = number;
+    if (!RunCommand(cmdWritePlantNumber))
+        return false;
+    PauseAfterWrite();
+    return true;
+}
+
+bool EnterLoadingMode(quint16 plantNumber)
+{
+    TVantor* vantor = Vantor();
+    if (!vantor)
+        return false;
+    vantor->WrDevicePlantNumber = plantNumber;
+    return RunCommand(cmdLoadingMode);
+}
+
+bool SetServiceRange(bool open)
+{
+    return RunCommand(open ? cmdOpenService : cmdCloseService);
+}
+
+bool ReadModbusParams()
+{
+    return RunCommand(cmdReadModbus);
+}
+
+bool WriteModbusParams(quint8 baud, quint8 parity)
+{
+    TVantor* vantor = Vantor();
+    if (!vantor)
+        return false;
+    vantor->WrBaud = baud;
+    vantor->WrParity = parity;
+    return RunCommand(cmdWriteModbus);
+}
+
+QString CommandFailure(int command, const QString& separator)
+{
+    return QStringLiteral("Не выполнена команда") + separator + CommandTable().Name(command);
+}

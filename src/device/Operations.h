@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+// The controller's service commands, below every screen: the window, its dialogs and orvela-cli
+// run them alike. Each fills the write parameters, makes the exchanges in the calling thread (the
+// caller keeps polling stopped) and says whether the command went through; the caller reports a
+// failure under the command's current name in the command table.
+
+// One command; an answer that cannot be decoded counts as a failure.
+bool RunCommand(int command);
+// Waits ComPauseWrite ms: the controller needs it after a write before it answers again.
+void PauseAfterWrite();
+
+// Commands 11, 12, 13 in order: 0 when all three went through, else the first that failed.
+int ReadSignature();
+// Command 9 to address current (0: broadcast, never answered) with the new address and the
+// controller's plant number. On success, or after a broadcast, the program follows the new address
+// and waits ComPauseWrite; on failure it returns to its old address. The address is stored in
+// INI/VANTOR.ini in every case. True when the controller took it (a broadcast always).
+bool WriteSystemAddress(quint8 newAddress, quint8 current, quint16 plantNumber);
+// Command 10; after it the ComPauseWrite wait.
+bool WritePlantNumber(quint16 number);
+// Command 4 with the controller's plant number.
+bool EnterLoadingMode(quint16 plantNumber);
+// Command 5 (open) or 6 (close).
+bool SetServiceRange(bool open);
+// Command 3.
+bool ReadModbusParams();
+// Command 8 with codes into BaudTexts() and ParityTexts().
+bool WriteModbusParams(quint8 baud, quint8 parity);
+
+// "Не выполнена команда" + separator + the command's current name.
+QString CommandFailure(int command, const QString& separator);
