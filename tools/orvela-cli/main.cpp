@@ -1,5 +1,6 @@
 #include "ConfigCommand.h"
 #include "PollCommand.h"
+#include "ServiceCommand.h"
 #include "Session.h"
 
 #include <QCoreApplication>
@@ -11,7 +12,8 @@ const char* const kUsage =
     "Использование: orvela-cli poll --rounds N [--port PATH]\n"
     "  poll          опросить контроллер N полных кругов (48 циклов) и вывести все входы\n"
     "  --rounds N    число кругов опроса, 1..1000\n"
-    "  --port PATH   порт на этот запуск; INI/ComPort.ini не меняется\n";
+    "  --port PATH   порт на этот запуск; INI/ComPort.ini не меняется\n"
+    "Также: orvela-cli config ..., sign, address, plant-number, service, modbus, write-input, loader\n";
 
 }  // namespace
 
@@ -21,6 +23,8 @@ int main(int argc, char* argv[])
     const QStringList args = app.arguments().mid(1);
     if (!args.isEmpty() && args.first() == QStringLiteral("config"))
         return RunConfigCommand(args.mid(1));
+    if (!args.isEmpty() && IsServiceCommand(args.first()))
+        return RunServiceCommand(args.first(), args.mid(1));
     if (args.isEmpty() || args.first() != QStringLiteral("poll"))
         return Usage(args.isEmpty() ? QString() : QStringLiteral("Неизвестная команда: ") + args.first(), kUsage);
 
