@@ -379,7 +379,11 @@ TEST_F(Polling, ALateAnswerIsNeverShownAsTheNextGroup)
     EXPECT_EQ(misplaced, 0);
     const auto failed = std::count_if(Exchanges.begin(), Exchanges.end(), [](const Seen& e) { return !e.Result; });
     EXPECT_GT(failed, 100);
-    EXPECT_GE(QString::fromLatin1(EventLog()).count(QStringLiteral("] -> []")), failed);
+    // Every exchange is logged, the failed ones too; most of those with no answer at all, some
+    // with the front of a late answer cut by the read limit.
+    const QString log = QString::fromLatin1(EventLog());
+    EXPECT_EQ(log.count(QStringLiteral("] -> [")), static_cast<qsizetype>(Exchanges.size()));
+    EXPECT_GT(log.count(QStringLiteral("] -> []")), failed / 2);
 }
 
 TEST_F(Polling, HandlersReassignedWhileCyclesRun)
