@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 
+#include <csignal>
+
 namespace {
 
 // Answers the next prompt: sets each named spin box, then presses OK (or Cancel).
@@ -342,4 +344,41 @@ TEST_F(WindowCommands, PortSettingsOnlyWithThePortClosedAndAboutOnF1)
     ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
     QTest::keyClick(Grid(), Qt::Key_F1);
     EXPECT_TRUE(about);
+}
+
+TEST_F(WindowCommands, AControllerThatVanishesFailsTheCommandAndPollingGoesOnWithTheNextOne)
+{
+    FullMode = true;
+    const std::string link = Folder.Path("tty").toStdString();
+    ASSERT_TRUE(Simulator.Start({"--link", link}));
+    WriteSettings(link, 20000);
+    Open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles >= 1; }, 10000));
+    Action("actOprosStop")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 10000));
+
+    // Gone between two commands: each fails within the read limits, with its own name.
+    ASSERT_EQ(Simulator.Stop(SIGKILL), -1);
+    Action("actCommServiceOpen")->trigger();
+    Action("actReadModbusParams")->trigger();  // still disabled: the range never opened
+    AnswerPrompt("TFormInputInteger", {{"eiValue", 3107}});
+    Action("actCommUpdateProgr")->trigger();
+    EXPECT_EQ(Messages.Messages, (QStringList{kNotDone + "Открыть диапазон сервисных регистров|1",
+                                              kNotDone + "Переход в режим загрузки ПО|1"}));
+
+    // A controller on the line again: the port reopened, polling starts at inputs 1..4.
+    Action("actPortClose")->trigger();
+    SimulatorProcess again;
+    ASSERT_TRUE(again.Start({"--link", link}));
+    Action("actPortOpen")->trigger();
+    const int cycles = Cycles;
+    const int exchanges = Commands.size();
+    Action("actOprosStart")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles > cycles; }, 10000));
+    EXPECT_EQ(Commands.value(exchanges), CommandTable().Name(cmdGeneralInfo));
+    EXPECT_EQ(Text("lbModuleError"), "Норма");
+    Form->close();
+    EXPECT_EQ(LogLines("alarm").filter("Не выполнена команда"),
+              (QStringList{"Vantor Не выполнена команда: Открыть диапазон сервисных регистров",
+                           "Vantor Не выполнена команда: Переход в режим загрузки ПО"}));
 }
