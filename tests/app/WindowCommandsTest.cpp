@@ -267,6 +267,8 @@ TEST_F(WindowCommands, InputWriteRoundsTheSetPointAndThePollShowsIt)
     EXPECT_EQ(Vantor()->Input(7).Interval, 12);
     EXPECT_EQ(Vantor()->Input(7).TemperBound.Value(), 25.125);
     EXPECT_EQ(Vantor()->Input(7).ChannelEnabled.GetOutValue().ToInteger(), tsFalse);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Cell(7, 4) == "31000"; }, 10000));
+    EXPECT_EQ(Cell(7, 20), "12");
 
     // Silent controller: the error box with the input's name.
     Action("actOprosStop")->trigger();
