@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QPushButton>
 #include <QSpinBox>
 
@@ -115,7 +116,18 @@ TEST_F(WindowCommands, OnlyTheSafeActionsAreUsableWhilePollingAndTheServiceRange
 TEST_F(WindowCommands, SignatureReadShowsTheControllerAndAFailureKeepsTheLabels)
 {
     ASSERT_NO_FATAL_FAILURE(StartStopped());
+    // The window shows it is busy while the exchange runs.
+    bool busy = true;
+    TOnRequest request = Vantor()->OnRequest;
+    Vantor()->OnRequest = [&busy, request](TVantor* sender, const QString& device, const QString& command,
+                                           const QByteArray& req, const QByteArray& answer, bool result) {
+        const QCursor* cursor = QApplication::overrideCursor();
+        busy = busy && cursor && cursor->shape() == Qt::WaitCursor;
+        request(sender, device, command, req, answer, result);
+    };
     Form->findChild<QPushButton*>("btSignRead")->click();
+    EXPECT_TRUE(busy);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(Text("lbPlantNumber"), "3107");
     EXPECT_FALSE(Text("lbManufact").isEmpty());
     EXPECT_FALSE(Text("lbCRC").isEmpty());
@@ -346,6 +358,18 @@ TEST_F(WindowCommands, PortSettingsOnlyWithThePortClosedAndAboutOnF1)
     ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
     QTest::keyClick(Grid(), Qt::Key_F1);
     EXPECT_TRUE(about);
+
+    // The file commands ask for a file in DATA.
+    for (const char* name : {"actSaveInputsConfig", "actOpenInputsConfig"}) {
+        QString folder;
+        OnModal("QFileDialog", [&](QWidget* dialog) {
+            folder = static_cast<QFileDialog*>(dialog)->directory().dirName();
+            dialog->close();
+        });
+        Action("actPortOpen")->trigger();
+        Action(name)->trigger();
+        EXPECT_EQ(folder, "DATA") << name;
+    }
 }
 
 TEST_F(WindowCommands, AControllerThatVanishesFailsTheCommandAndPollingGoesOnWithTheNextOne)
