@@ -264,6 +264,13 @@ TEST_F(WindowCommands, InputWriteRoundsTheSetPointAndThePollShowsIt)
     EXPECT_EQ(Control<QDoubleSpinBox>("enWr_Bound")->value(), 25.0);
     EXPECT_EQ(Vantor()->WrBound, 25.0);
 
+    // The field's limits go through; past them it holds the limit.
+    for (const auto& [typed, written] : {std::pair{-50.0, -50.0}, {100.0, 100.0}, {100.5, 100.0}, {-50.01, -50.0}}) {
+        Control<QDoubleSpinBox>("enWr_Bound")->setValue(typed);
+        Form->findChild<QPushButton*>("btWrite")->click();
+        EXPECT_EQ(Vantor()->WrBound, written) << typed;
+    }
+    EXPECT_TRUE(Messages.Messages.isEmpty()) << Messages.Messages.join('\n').toStdString();
     Control<QDoubleSpinBox>("enWr_Bound")->setValue(25.09375);
     Form->findChild<QPushButton*>("btWrite")->click();
     EXPECT_EQ(Control<QDoubleSpinBox>("enWr_Bound")->value(), 25.125);
