@@ -82,6 +82,7 @@ private:
     void cbWr_FixClick();
     void LoadWriteFields();
     void DeviceRequest(const QString& command, const QByteArray& request, const QByteArray& answer);
+    void ShowLastExchange();
     void SetStatus(int panel, const QString& text);
     void PortBeforeOpen(TCustomComPort* sender);
     void PortBeforeClose(TCustomComPort* sender);
@@ -130,6 +131,15 @@ private:
     std::unique_ptr<Ui::FormMain> Ui_;
     std::unique_ptr<TiodIntegerToInteger> SelectedInput_;
     std::unique_ptr<TVantorVisual> Visual_;
+    // The last exchange on the line, and whether the protocol area has yet to show it.
+    struct TExchange
+    {
+        QString Command;
+        QByteArray Request;
+        QByteArray Answer;
+    };
+    TExchange LastExchange_;
+    bool ExchangePending_ = false;
     std::vector<std::unique_ptr<TQLabelView>> LabelViews_;
     std::vector<QLabel*> StatusPanels_;
     QCheckBox* cbOprosConfigs_ = nullptr;

@@ -159,6 +159,8 @@ void TFormMain::PollTimerTick(TCustomTimer* timer)
 
 void TFormMain::RequestCycleDone()
 {
+    if (ExchangePending_)
+        ShowLastExchange();
     RefreshPolledGroup();
 }
 

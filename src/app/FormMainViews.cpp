@@ -10,6 +10,8 @@
 #include "device/DisplayTables.h"
 #include "device/Exchange.h"
 #include "device/PollTimer.h"
+#include "device/Polling.h"
+#include "device/RequestThread.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
 #include "logs/Logs.h"
@@ -137,9 +139,13 @@ void TFormMain::SetupGrids()
     // A command name of a new length would lay the window out again at every exchange.
     Ui_->lbCommand->setFixedSize(600, Ui_->lbCommand->sizeHint().height());
     // The protocol fields change at every exchange: they fill their own background, so that
-    // their repaint stays inside them.
+    // their repaint stays inside them, and their hundreds of digits and blanks are laid out without
+    // text shaping, which they do not need.
     // Flat read-only fields in the button-face colour.
     for (QLineEdit* field : {Ui_->eReq, Ui_->eAns}) {
+        QFont plain = field->font();
+        plain.setStyleStrategy(QFont::PreferNoShaping);
+        field->setFont(plain);
         field->setAutoFillBackground(true);
         field->setAttribute(Qt::WA_OpaquePaintEvent);
         QPalette face = field->palette();
@@ -283,14 +289,26 @@ void TFormMain::cbWr_FixClick()
 void TFormMain::DeviceRequest(const QString& command, const QByteArray& request, const QByteArray& answer)
 {
     ++RequestCount;
-    Ui_->lbCommand->setText(command);
-    Ui_->eReq->setText(FrameText(request, LogRadix));
-    if (answer.isEmpty()) {
-        Ui_->eAns->setText(QStringLiteral("Нет ответа"));
-    } else {
-        Ui_->eAns->setText(FrameText(answer, LogRadix));
+    if (!answer.isEmpty())
         ++AnswerCount;
+    LastExchange_ = {command, request, answer};
+    // A cycle's exchanges follow one another faster than anyone reads them, and drawing the long
+    // frame texts costs the UI thread more than the rest of the cycle: while a cycle runs, its
+    // last exchange is shown when it ends.
+    if (const TRequestThread* thread = RequestThread(); thread && thread->Busy()) {
+        ExchangePending_ = true;
+        return;
     }
+    ShowLastExchange();
+}
+
+void TFormMain::ShowLastExchange()
+{
+    ExchangePending_ = false;
+    Ui_->lbCommand->setText(LastExchange_.Command);
+    Ui_->eReq->setText(FrameText(LastExchange_.Request, LogRadix));
+    Ui_->eAns->setText(LastExchange_.Answer.isEmpty() ? QStringLiteral("Нет ответа")
+                                                      : FrameText(LastExchange_.Answer, LogRadix));
     ShowStatistics();
 }
 
@@ -298,6 +316,7 @@ void TFormMain::ResetStatistics()
 {
     RequestCount = 0;
     AnswerCount = 0;
+    ExchangePending_ = false;
     Ui_->eReq->clear();
     Ui_->eAns->clear();
     Ui_->lbCommand->setText(QStringLiteral("_ _"));
