@@ -7,6 +7,7 @@
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
+#include "history/RiseMonitor.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"
 #include "transport/Transmitter.h"
@@ -85,6 +86,7 @@ void TFormMain::FormCreate()
         SelectedInput_ = std::make_unique<TiodIntegerToInteger>();
         SelectedInput_->SetValue(0);
         SelectedInput_->OnChange = [this](TIOData*) { RefreshCurrentInput(); };
+        CreateRiseMonitor();
     } catch (...) {
         // The window opens with what could be set up.
     }
@@ -162,6 +164,7 @@ void TFormMain::RequestCycleDone()
     if (ExchangePending_)
         ShowLastExchange();
     RefreshPolledGroup();
+    CheckRises();
 }
 
 void TFormMain::closeEvent(QCloseEvent* event)
@@ -180,6 +183,7 @@ void TFormMain::FormClose()
         // The cycle in flight ends without reaching the window.
         if (TRequestThread* thread = RequestThread())
             thread->OnCycle = nullptr;
+        RiseMonitor_.reset();
         if (TCustomTimer* timer = PollTimer()) {
             timer->OnTimer = nullptr;
             timer->OnChange = nullptr;

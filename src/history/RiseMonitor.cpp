@@ -3,6 +3,7 @@
 #include "history/HistoryStore.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 
 #include <memory>
 
@@ -15,13 +16,16 @@ public:
     std::array<std::optional<double>, 6> Rates(int input)
     {
         std::array<std::optional<double>, 6> rates;
-        if (!Store_) {
+        // The recording creates the database; until then there is nothing to watch. A database that
+        // cannot be opened is reported by the recording too; no rise is seen then, and the next
+        // check tries again.
+        if (!Store_ || !Store_->IsOpen()) {
+            if (!QFileInfo::exists(Path_))
+                return rates;
             Store_ = std::make_unique<THistoryStore>();
-            // A database that cannot be opened is reported by the recording; no rise is seen then.
-            Store_->Open(Path_);
+            if (!Store_->Open(Path_))
+                return rates;
         }
-        if (!Store_->IsOpen())
-            return rates;
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         const QVector<THistoryReading> readings = Store_->Query(input, now - Settings_.WindowMs(), now);
         for (int i = 0; i < 6; ++i)
