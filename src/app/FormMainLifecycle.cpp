@@ -7,6 +7,7 @@
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
+#include "history/HistoryUnit.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"
 #include "transport/Transmitter.h"
@@ -17,6 +18,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QKeyEvent>
 #include <QScreen>
 
@@ -162,6 +164,8 @@ void TFormMain::RequestCycleDone()
     if (ExchangePending_)
         ShowLastExchange();
     RefreshPolledGroup();
+    if (TVantor* vantor = Vantor())
+        RecordPolledGroup(*vantor, QDateTime::currentMSecsSinceEpoch());
 }
 
 void TFormMain::closeEvent(QCloseEvent* event)
