@@ -66,16 +66,16 @@ void THistoryRecorder::Flush()
     {
         std::lock_guard lock(Mutex_);
         if (!Failed_)
-            Pending_ += Queued_;
+            Pending_.push_back(std::move(Queued_));
     }
-    Queued_.clear();
+    Queued_ = {};
     Wake_.notify_all();
 }
 
 void THistoryRecorder::WaitWritten()
 {
     std::unique_lock lock(Mutex_);
-    Written_.wait(lock, [this] { return Failed_ || Stop_ || (Pending_.isEmpty() && !Writing_); });
+    Written_.wait(lock, [this] { return Failed_ || Stop_ || (Pending_.empty() && !Writing_); });
 }
 
 bool THistoryRecorder::Failed() const
@@ -103,12 +103,15 @@ void THistoryRecorder::Run(qint64 retentionMs)
     auto nextPrune = std::chrono::steady_clock::now();
     std::unique_lock lock(Mutex_);
     while (ok) {
-        Wake_.wait_until(lock, nextPrune, [this] { return Stop_ || !Pending_.isEmpty(); });
-        if (!Pending_.isEmpty()) {
-            const QVector<THistoryReading> batch = std::move(Pending_);
-            Pending_.clear();
+        Wake_.wait_until(lock, nextPrune, [this] { return Stop_ || !Pending_.empty(); });
+        if (!Pending_.empty()) {
+            std::vector<QVector<THistoryReading>> batches;
+            batches.swap(Pending_);
             Writing_ = true;
             lock.unlock();
+            QVector<THistoryReading> batch;
+            for (QVector<THistoryReading>& b : batches)
+                batch += std::move(b);
             ok = store.Append(batch);
             lock.lock();
             Writing_ = false;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 class TPostedCalls;
 
@@ -50,7 +51,8 @@ private:
     mutable std::mutex Mutex_;
     std::condition_variable Wake_;
     std::condition_variable Written_;
-    QVector<THistoryReading> Pending_;  // handed to the writer
+    // Handed to the writer, batch by batch: handing over never copies readings under the lock.
+    std::vector<QVector<THistoryReading>> Pending_;
     bool Writing_ = false;
     bool Stop_ = false;
     bool Failed_ = false;
