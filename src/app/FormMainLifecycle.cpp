@@ -8,6 +8,7 @@
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
 #include "history/HistoryUnit.h"
+#include "history/RiseMonitor.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"
 #include "transport/Transmitter.h"
@@ -87,6 +88,7 @@ void TFormMain::FormCreate()
         SelectedInput_ = std::make_unique<TiodIntegerToInteger>();
         SelectedInput_->SetValue(0);
         SelectedInput_->OnChange = [this](TIOData*) { RefreshCurrentInput(); };
+        CreateRiseMonitor();
     } catch (...) {
         // The window opens with what could be set up.
     }
@@ -166,6 +168,7 @@ void TFormMain::RequestCycleDone()
     RefreshPolledGroup();
     if (TVantor* vantor = Vantor())
         RecordPolledGroup(*vantor, QDateTime::currentMSecsSinceEpoch());
+    CheckRises();
 }
 
 void TFormMain::closeEvent(QCloseEvent* event)
@@ -184,6 +187,7 @@ void TFormMain::FormClose()
         // The cycle in flight ends without reaching the window.
         if (TRequestThread* thread = RequestThread())
             thread->OnCycle = nullptr;
+        RiseMonitor_.reset();
         if (TCustomTimer* timer = PollTimer()) {
             timer->OnTimer = nullptr;
             timer->OnChange = nullptr;

@@ -14,6 +14,7 @@
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
+#include "history/RiseMonitor.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"
 #include "transport/Transmitter.h"
@@ -99,9 +100,10 @@ void TFormMain::SetupGrids()
     for (int row = 0; row < grid->rowCount(); ++row)
         grid->item(row, 0)->setBackground(palette().button());
     grid->setItemDelegate(new TCellColorDelegate(
-        [](int row, int column) -> std::optional<TColor> {
+        [this](int row, int column) -> std::optional<TColor> {
             const TVantorInput* input = InputOrNull(row + 1);
-            return input ? InputCellColor(*input, column) : std::nullopt;
+            return input ? InputCellColor(*input, column, RiseMonitor_ ? RiseMonitor_->RisingMask(row + 1) : 0)
+                         : std::nullopt;
         },
         grid));
     connect(grid, &QTableWidget::currentCellChanged, this,
@@ -129,9 +131,10 @@ void TFormMain::SetupGrids()
     FillWithItems(channel);
     channel->setItemDelegate(new TCellColorDelegate(
         [this](int row, int column) -> std::optional<TColor> {
-            const TVantorInput* input =
-                SelectedInput_ ? InputOrNull(SelectedInput_->GetOutValue().ToInteger()) : nullptr;
-            return input ? CurChannelCellColor(*input, row, column) : std::nullopt;
+            const int n = SelectedInput_ ? SelectedInput_->GetOutValue().ToInteger() : 0;
+            const TVantorInput* input = InputOrNull(n);
+            return input ? CurChannelCellColor(*input, row, column, RiseMonitor_ ? RiseMonitor_->RisingMask(n) : 0)
+                         : std::nullopt;
         },
         channel));
     channel->setEnabled(false);
@@ -209,6 +212,12 @@ void TFormMain::FillInputRow(int n)
         if (IsPolledColumn(column))
             grid->item(n - 1, column)->setText(InputCellText(input, column));
     // A colour may change with its text unchanged: the row is drawn again in any case.
+    RedrawInputRow(n);
+}
+
+void TFormMain::RedrawInputRow(int n)
+{
+    QTableWidget* grid = Ui_->asgInputs;
     const QRect row = grid->visualRect(grid->model()->index(n - 1, 0));
     grid->viewport()->update(0, row.top(), grid->viewport()->width(), row.height());
 }

@@ -2,6 +2,8 @@
 #include "SimulatorProcess.h"
 #include "TestFolder.h"
 
+#include "history/HistoryCsv.h"
+
 #include <QProcess>
 
 namespace {
@@ -17,9 +19,14 @@ struct TRun {
     QString Err;
 };
 
-TRun RunCli(const QStringList& args)
+TRun RunCli(const QStringList& args, const QString& locale = {})
 {
     QProcess cli;
+    if (!locale.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), locale);
+        cli.setProcessEnvironment(environment);
+    }
     cli.start(CliExecutable(), QStringList{"history"} + args);
     TRun run;
     if (!cli.waitForFinished(30000))
@@ -81,6 +88,32 @@ TEST_F(HistoryCli, PrintsTheReadingsOfOneInputWithinTheSpanAsTheGridShowsThem)
     EXPECT_EQ(none.Code, 0);
     EXPECT_TRUE(none.Out.startsWith(QStringLiteral("Вход 7, с "))) << none.Out.toStdString();
     EXPECT_TRUE(none.Out.trimmed().endsWith(QStringLiteral("показаний 0")));
+}
+
+TEST_F(HistoryCli, WritesTheSpanAsTheSharedCsvTableInTheOperatorsLocale)
+{
+    Fill();
+    const qint64 from = QDateTime::fromString(Local(kDay0, "yyyy-MM-ddTHH:mm"), "yyyy-MM-ddTHH:mm").toMSecsSinceEpoch();
+    const QString span = Local(from, "yyyy-MM-ddTHH:mm");
+    Folder.Write("out/kept.csv", "old");
+    const TRun run = RunCli({"--input", "5", "--from", span, "--csv", Folder.Path("out/day.csv")}, "ru_RU.UTF-8");
+    ASSERT_EQ(run.Code, 0) << run.Err.toStdString();
+    EXPECT_TRUE(run.Out.startsWith(QStringLiteral("Вход 5: показаний "))) << run.Out.toStdString();
+
+    THistoryStore store;
+    ASSERT_TRUE(store.Open(Folder.Path("DATA/history.sqlite")));
+    const QVector<THistoryReading> readings = store.Query(5, from, from + kDayMs - 1);
+    ASSERT_FALSE(readings.isEmpty());
+    const QByteArray csv = Folder.Read("out/day.csv");
+    EXPECT_EQ(csv, HistoryCsv(readings, QLocale(QLocale::Russian, QLocale::Russia)));
+    EXPECT_TRUE(csv.contains("12,125")) << csv.left(400).toStdString();
+
+    // A name that cannot be a file (a folder, even for root): told, exit 1, nothing there lost.
+    const TRun denied = RunCli({"--input", "5", "--from", span, "--csv", Folder.Path("out")});
+    EXPECT_EQ(denied.Code, 1);
+    EXPECT_TRUE(denied.Err.startsWith(QStringLiteral("Не удалось записать файл "))) << denied.Err.toStdString();
+    EXPECT_EQ(Folder.Read("out/kept.csv"), "old");
+    EXPECT_EQ(Folder.Read("out/day.csv"), csv);
 }
 
 TEST_F(HistoryCli, BadArgumentsAreRefusedInRussianWithExitTwo)

@@ -3,11 +3,13 @@
 
 #include "device/VantorCodes.h"
 #include "device/VantorInput.h"
+#include "history/HistoryCsv.h"
 #include "history/HistoryStore.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QTextStream>
 
 #include <optional>
@@ -133,6 +135,14 @@ int RunHistoryCommand(const QStringList& args)
         PrintTable(readings, input, *from, *to);
         return 0;
     }
-    PrintError(QStringLiteral("Запись CSV пока не поддерживается"));
-    return 1;
+    // Through a temporary copy: a failed write leaves a file of that name as it was.
+    QSaveFile file(csv);
+    if (!file.open(QIODevice::WriteOnly) || file.write(HistoryCsv(readings, QLocale::system())) < 0 || !file.commit()) {
+        PrintError(QStringLiteral("Не удалось записать файл ") + QDir::toNativeSeparators(csv) + QStringLiteral(": ")
+                   + file.errorString());
+        return 1;
+    }
+    QTextStream(stdout) << QStringLiteral("Вход %1: показаний %2 записано в ").arg(input).arg(readings.size())
+                        << QDir::toNativeSeparators(csv) << u'\n';
+    return 0;
 }

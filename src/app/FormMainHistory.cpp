@@ -1,0 +1,56 @@
+#include "app/FormMain.h"
+
+#include "app/AlarmLines.h"
+#include "common/ProgramFolder.h"
+#include "device/Vantor.h"
+#include "device/VantorUnit.h"
+#include "history/HistoryStore.h"
+#include "history/RiseMonitor.h"
+#include "logs/Logs.h"
+#include "logs/LogsUnit.h"
+#include "trends/FormTrends.h"
+
+#include "ui_FormMain.h"
+
+void TFormMain::CreateRiseMonitor()
+{
+    RiseMonitor_ = std::make_unique<TRiseMonitor>(
+        HistoryPath(), ReadRiseSettings(ProgramFolder() + QStringLiteral("INI/VANTOR.ini")));
+    RiseMonitor_->OnRise = [this](int n, int sensor, double rate) { SensorRiseStart(n, sensor, rate); };
+}
+
+void TFormMain::CheckRises()
+{
+    const TVantor* vantor = Vantor();
+    if (!RiseMonitor_ || !vantor)
+        return;
+    // The monitor keeps each input to one check a minute: a round of 48 cycles is far shorter.
+    const int g = vantor->CurrentInput;
+    for (int n = g; n < g + vantor::kGroupSize && n <= vantor::kInputCount; ++n)
+        RiseMonitor_->Check(n);
+}
+
+void TFormMain::SensorRiseStart(int n, int sensor, double ratePerDay)
+{
+    try {
+        const TVantor* vantor = Vantor();
+        if (!vantor || n < 1 || n > vantor::kInputCount)
+            return;
+        if (TAlarm* alarm = AlarmLog())
+            alarm->WriteLine(SensorRiseLine(vantor->Input(n), sensor, ratePerDay));
+        RedrawInputRow(n);
+        if (SelectedInput_ && SelectedInput_->GetOutValue().ToInteger() == n)
+            Ui_->asgCurChannel->viewport()->update();
+    } catch (...) {
+    }
+}
+
+void TFormMain::actTrendsExecute()
+{
+    const int n = SelectedInput_ ? SelectedInput_->GetOutValue().ToInteger() : 1;
+    // A window of its own, beside the main window and closed with it.
+    auto* form = new TFormTrends(n > 0 ? n : 1, this);
+    form->setObjectName(QStringLiteral("FormTrends"));
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->show();
+}
