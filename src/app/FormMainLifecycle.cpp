@@ -7,6 +7,7 @@
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
+#include "history/HistoryUnit.h"
 #include "history/RiseMonitor.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"
@@ -18,6 +19,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QKeyEvent>
 #include <QScreen>
 
@@ -164,6 +166,8 @@ void TFormMain::RequestCycleDone()
     if (ExchangePending_)
         ShowLastExchange();
     RefreshPolledGroup();
+    if (TVantor* vantor = Vantor())
+        RecordPolledGroup(*vantor, QDateTime::currentMSecsSinceEpoch());
     CheckRises();
 }
 

@@ -1,6 +1,7 @@
 #include "app/FormMain.h"
 #include "common/OperatorMessage.h"
 #include "device/ProgramUnits.h"
+#include "history/HistoryUnit.h"
 #include "transport/ComSetupDialog.h"
 #include "transport/MessageCatalogue.h"
 #include "values/Switches.h"
@@ -39,6 +40,7 @@ int main(int argc, char* argv[])
     SetShowMessage(ShowMessageBox);
     ReadSwitches(QApplication::arguments());
     StartUnits();
+    HistoryStartup();
     int result = 0;
     {
         TFormMain form;
@@ -46,6 +48,7 @@ int main(int argc, char* argv[])
         form.show();
         result = QApplication::exec();
     }
+    HistoryShutdown();
     StopUnits();
     SetShowMessage(nullptr);
     return result;

@@ -9,8 +9,10 @@
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
+#include "history/HistoryUnit.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QTextStream>
 
@@ -45,11 +47,13 @@ int RunPoll(const TPollOptions& options)
         StopUnits();
         return 1;
     }
+    HistoryStartup();
     TCustomTimer* timer = PollTimer();
     TRequestThread* thread = RequestThread();
 
     int cycles = 0;
     thread->OnCycle = [&cycles, &options, timer](TRequestThread*, const QString&) {
+        RecordPolledGroup(*Vantor(), QDateTime::currentMSecsSinceEpoch());
         if (++cycles < options.Rounds * kCyclesPerRound)
             return;
         timer->Stop();
@@ -78,6 +82,7 @@ int RunPoll(const TPollOptions& options)
         out << InputLine(Vantor()->Input(n)) << u'\n';
     out.flush();
     thread->OnCycle = nullptr;
+    HistoryShutdown();
     StopUnits();
     return interrupted ? kInterruptedExit : 0;
 }
