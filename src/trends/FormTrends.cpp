@@ -53,8 +53,8 @@ QString StateCaption(int state)
 
 }  // namespace
 
-TFormTrends::TFormTrends(int input, QWidget* parent, const QString& databasePath)
-    : QWidget(parent, Qt::Window), Ui_(std::make_unique<Ui::FormTrends>())
+TFormTrends::TFormTrends(int input, QWidget* parent, const QString& databasePath, ETrendSpan span)
+    : QWidget(parent, Qt::Window), Ui_(std::make_unique<Ui::FormTrends>()), Span_(span == ETrendSpan::Dates ? ETrendSpan::Day : span)
 {
     Ui_->setupUi(this);
     Inputs_[0] = std::clamp(input, 1, kInputCount);
