@@ -118,9 +118,8 @@ void TFormTrends::SetupChart()
     chart->addAxis(TimeAxis_, Qt::AlignBottom);
     chart->addAxis(ValueAxis_, Qt::AlignLeft);
 
-    View_ = new TTrendsChartView(Ui_->pnChart);
+    View_ = new TTrendsChartView(chart, Ui_->pnChart);
     View_->setObjectName(QStringLiteral("chvTrends"));
-    View_->setChart(chart);
     Ui_->lyChart->addWidget(View_);
     CreateSeries(0);
     CreateSeries(1);
