@@ -108,6 +108,7 @@ void TFormTrends::SetupChart()
     auto* chart = new QChart;
     chart->setLocalizeNumbers(true);
     chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->legend()->setShowToolTips(true);
     chart->setMargins(QMargins(4, 4, 4, 4));
     TimeAxis_ = new QDateTimeAxis(chart);
     TimeAxis_->setTickCount(7);
@@ -215,9 +216,11 @@ void TFormTrends::Reload()
     for (int set = 0; set < 2; ++set) {
         Readings_[set] = Inputs_[set] && Store_.IsOpen() ? Store_.Query(Inputs_[set], Range_.From, Range_.To)
                                                          : QVector<THistoryReading>();
+        // Short names, so that two inputs' fifteen entries fit the legend: "T 5.1", as the sensors'
+        // own titles, and "Уставка 5".
         for (int i = 0; i < kSensorCount; ++i)
-            Series_[set].Sensors[i]->setName(QStringLiteral("Вход %1 T%2").arg(Inputs_[set]).arg(i + 1));
-        Series_[set].Bound->setName(QStringLiteral("Вход %1 уставка").arg(Inputs_[set]));
+            Series_[set].Sensors[i]->setName(QStringLiteral("T %1.%2").arg(Inputs_[set]).arg(i + 1));
+        Series_[set].Bound->setName(QStringLiteral("Уставка %1").arg(Inputs_[set]));
         const bool visible = Inputs_[set] != 0;
         for (QLineSeries* series : Series_[set].Sensors)
             series->setVisible(visible);
@@ -289,7 +292,7 @@ void TFormTrends::Draw(const TTimeRange& visible)
     for (auto it = marks.cbegin(); it != marks.cend(); ++it)
         if (!Faults_.contains(it.key())) {
             auto* series = new QScatterSeries(View_->chart());
-            series->setName(it.key() == clGray ? StateCaption(2) : QStringLiteral("Неисправность датчика"));
+            series->setName(it.key() == clGray ? StateCaption(2) : QStringLiteral("Неисправность"));
             series->setColor(ToQColor(it.key()));
             series->setBorderColor(ToQColor(it.key()));
             series->setMarkerSize(8);

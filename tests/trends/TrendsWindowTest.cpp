@@ -131,7 +131,7 @@ TEST_F(TrendsWindow, ShowsAWeekOfReadingsWithSetPointAndFaults)
 
     // 2000 readings a line are thinned to the limit, their extremes kept.
     for (int i = 1; i <= 6; ++i) {
-        QLineSeries* line = Line(*form, QStringLiteral("Вход 5 T%1").arg(i));
+        QLineSeries* line = Line(*form, QStringLiteral("T 5.%1").arg(i));
         ASSERT_TRUE(line) << i;
         EXPECT_TRUE(line->isVisible());
         EXPECT_LE(line->count(), TFormTrends::kMaxPoints);
@@ -146,7 +146,7 @@ TEST_F(TrendsWindow, ShowsAWeekOfReadingsWithSetPointAndFaults)
         EXPECT_EQ(high, written) << i;
     }
     // The constant set-point: one step, its two ends.
-    QLineSeries* bound = Line(*form, QStringLiteral("Вход 5 уставка"));
+    QLineSeries* bound = Line(*form, QStringLiteral("Уставка 5"));
     ASSERT_TRUE(bound);
     ASSERT_EQ(bound->count(), 2);
     EXPECT_EQ(bound->at(0).y(), 25);
@@ -155,9 +155,9 @@ TEST_F(TrendsWindow, ShowsAWeekOfReadingsWithSetPointAndFaults)
     ASSERT_TRUE(marks);
     ASSERT_EQ(marks->count(), 1);
     EXPECT_EQ(marks->color(), QColor(255, 0, 0));
-    EXPECT_EQ(marks->name(), QStringLiteral("Неисправность датчика"));
+    EXPECT_EQ(marks->name(), QStringLiteral("Неисправность"));
     // No second input: its lines stay hidden.
-    EXPECT_FALSE(Line(*form, QStringLiteral("Вход 0 T1"))->isVisible());
+    EXPECT_FALSE(Line(*form, QStringLiteral("T 0.1"))->isVisible());
 
     // The image: saved for a look, and not blank.
     for (int i = 0; i < 5; ++i)
@@ -174,7 +174,7 @@ TEST_F(TrendsWindow, ShowsAWeekOfReadingsWithSetPointAndFaults)
 TEST_F(TrendsWindow, ZoomDrawsTheShownPartInFullDetailAndResetShowsTheSpanAgain)
 {
     auto form = Open();
-    QLineSeries* line = Line(*form, QStringLiteral("Вход 5 T1"));
+    QLineSeries* line = Line(*form, QStringLiteral("T 5.1"));
     // The middle tenth of the plot: about 17 hours.
     QRectF plot = form->Chart()->plotArea();
     form->Chart()->zoomIn(QRectF(plot.left() + plot.width() * 0.45, plot.top(), plot.width() * 0.1, plot.height()));
@@ -201,7 +201,7 @@ TEST_F(TrendsWindow, ASecondInputIsComparedOnTheSameChart)
     auto form = Open();
     form->findChild<QCheckBox*>(QStringLiteral("cbCompare"))->setChecked(true);  // input 6 is proposed
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Графики: вход 5 и вход 6"));
-    QLineSeries* other = Line(*form, QStringLiteral("Вход 6 T1"));
+    QLineSeries* other = Line(*form, QStringLiteral("T 6.1"));
     ASSERT_TRUE(other);
     EXPECT_TRUE(other->isVisible());
     EXPECT_GT(other->count(), 100);
