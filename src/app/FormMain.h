@@ -118,7 +118,9 @@ private:
     void actLogExecute();
     void actInputPrevExecute();
     void actInputNextExecute();
-    void actTrendsExecute();
+    // "История": the trends window, from the menu and from the current-input panel.
+    void SetupHistoryMenu();
+    void OpenTrends();
 
     // Commands.
     void SetupCommands();

@@ -45,7 +45,6 @@ void TFormMain::SetupActions()
     on(Ui_->actLog, &TFormMain::actLogExecute);
     on(Ui_->actInputPrev, &TFormMain::actInputPrevExecute);
     on(Ui_->actInputNext, &TFormMain::actInputNextExecute);
-    on(Ui_->actTrends, &TFormMain::actTrendsExecute);
     connect(Ui_->actExit, &QAction::triggered, this, &QWidget::close);
 
     SetupCommands();
@@ -54,7 +53,7 @@ void TFormMain::SetupActions()
     BindButton(Ui_->btWr_Back, Ui_->actInputPrev);
     BindButton(Ui_->btWr_Forward, Ui_->actInputNext);
     BindButton(Ui_->btWrite, Ui_->actWriteInputParams);
-    BindButton(Ui_->btCh_Trends, Ui_->actTrends);
+    SetupHistoryMenu();
     SetupToolBar();
 }
 

@@ -12,6 +12,8 @@
 
 #include "ui_FormMain.h"
 
+#include <QAction>
+
 void TFormMain::CreateRiseMonitor()
 {
     RiseMonitor_ = std::make_unique<TRiseMonitor>(
@@ -45,7 +47,20 @@ void TFormMain::SensorRiseStart(int n, int sensor, double ratePerDay)
     }
 }
 
-void TFormMain::actTrendsExecute()
+void TFormMain::SetupHistoryMenu()
+{
+    // Not one of the window's act* actions: those are the controller's commands and settings,
+    // enabled by the port and the polling; the history can be looked at at any time.
+    auto* trends = new QAction(QStringLiteral("Графики"), Ui_->mmHistory);
+    trends->setObjectName(QStringLiteral("miTrends"));
+    trends->setToolTip(QStringLiteral("Графики температур входа"));
+    trends->setStatusTip(trends->toolTip());
+    Ui_->mmHistory->addAction(trends);
+    connect(trends, &QAction::triggered, this, [this] { OpenTrends(); });
+    BindButton(Ui_->btCh_Trends, trends);
+}
+
+void TFormMain::OpenTrends()
 {
     const int n = SelectedInput_ ? SelectedInput_->GetOutValue().ToInteger() : 1;
     // A window of its own, beside the main window and closed with it.

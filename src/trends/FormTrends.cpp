@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QToolTip>
 #include <QScatterSeries>
 #include <QValueAxis>
 
@@ -52,8 +53,8 @@ QString StateCaption(int state)
 
 }  // namespace
 
-TFormTrends::TFormTrends(int input, QWidget* parent, const QString& databasePath)
-    : QWidget(parent, Qt::Window), Ui_(std::make_unique<Ui::FormTrends>())
+TFormTrends::TFormTrends(int input, QWidget* parent, const QString& databasePath, ETrendSpan span)
+    : QWidget(parent, Qt::Window), Ui_(std::make_unique<Ui::FormTrends>()), Span_(span == ETrendSpan::Dates ? ETrendSpan::Day : span)
 {
     Ui_->setupUi(this);
     Inputs_[0] = std::clamp(input, 1, kInputCount);
@@ -111,22 +112,25 @@ void TFormTrends::SetupChart()
     TimeAxis_ = new QDateTimeAxis(chart);
     TimeAxis_->setTickCount(7);
     ValueAxis_ = new QValueAxis(chart);
-    ValueAxis_->setTitleText(QStringLiteral("°С"));
     ValueAxis_->setLabelFormat(QStringLiteral("%.1f"));
+    // The chart measures the labels of the first range only; later ranges' labels would be cut short.
+    ValueAxis_->setTruncateLabels(false);
     chart->addAxis(TimeAxis_, Qt::AlignBottom);
     chart->addAxis(ValueAxis_, Qt::AlignLeft);
 
-    View_ = new TTrendsChartView(Ui_->pnChart);
+    View_ = new TTrendsChartView(chart, Ui_->pnChart);
     View_->setObjectName(QStringLiteral("chvTrends"));
-    View_->setChart(chart);
     Ui_->lyChart->addWidget(View_);
     CreateSeries(0);
     CreateSeries(1);
 
     HoverLabel_ = new QLabel(View_);
     HoverLabel_->setObjectName(QStringLiteral("lbHover"));
-    HoverLabel_->setStyleSheet(
-        QStringLiteral("QLabel { background: #ffffe1; border: 1px solid gray; padding: 2px; color: black; }"));
+    // A tool-tip's look; a style sheet here would reach the chart's axis labels and clip them.
+    HoverLabel_->setAutoFillBackground(true);
+    HoverLabel_->setPalette(QToolTip::palette());
+    HoverLabel_->setFrameShape(QFrame::Box);
+    HoverLabel_->setMargin(2);
     HoverLabel_->setAttribute(Qt::WA_TransparentForMouseEvents);
     HoverLabel_->hide();
 
@@ -246,6 +250,7 @@ void TFormTrends::ResetZoom()
     QChart* chart = View_->chart();
     chart->zoomReset();
     ValueAxis_->setRange(ValueMin_, ValueMax_);
+    ValueAxis_->applyNiceNumbers();
     TimeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(Range_.From), QDateTime::fromMSecsSinceEpoch(Range_.To));
     Redraw_.stop();
     Draw(Range_);

@@ -29,8 +29,9 @@ class TFormTrends : public QWidget
 {
 public:
     // Opens the database at databasePath (the program's own by default) and shows input over the
-    // last day.
-    explicit TFormTrends(int input, QWidget* parent = nullptr, const QString& databasePath = HistoryPath());
+    // span ending now.
+    explicit TFormTrends(int input, QWidget* parent = nullptr, const QString& databasePath = HistoryPath(),
+                         ETrendSpan span = ETrendSpan::Day);
     ~TFormTrends() override;
 
     // Reads the span again and draws it whole.

@@ -12,7 +12,7 @@ constexpr int kKeyPan = 40;          // pixels an arrow key pans
 
 }  // namespace
 
-TTrendsChartView::TTrendsChartView(QWidget* parent) : QChartView(parent)
+TTrendsChartView::TTrendsChartView(QChart* chart, QWidget* parent) : QChartView(chart, parent)
 {
     setRubberBand(QChartView::HorizontalRubberBand);
     setMouseTracking(true);

@@ -11,7 +11,8 @@
 class TTrendsChartView : public QChartView
 {
 public:
-    explicit TTrendsChartView(QWidget* parent = nullptr);
+    // Takes the chart over.
+    TTrendsChartView(QChart* chart, QWidget* parent);
 
     std::function<void(QPointF value, QPoint position)> OnHover;
     std::function<void()> OnLeave;
