@@ -295,9 +295,11 @@ bool THistoryStore::Append(const QVector<THistoryReading>& readings)
     }
     if (readings.isEmpty())
         return true;
-    QSqlDatabase db = Data_->Database();
-    if (!db.transaction())
-        return Data_->Fail(QStringLiteral("Не удалось записать историю"), db.lastError());
+    // The statements themselves rather than the driver's transaction calls: their errors keep
+    // SQLite's result code, which names the reason for the operator.
+    const QString failure = QStringLiteral("Не удалось записать историю");
+    if (!Data_->Exec(QStringLiteral("BEGIN"), failure))
+        return false;
     bool ok = true;
     for (const THistoryReading& reading : readings) {
         TOpenBlock* block = nullptr;
@@ -310,10 +312,10 @@ bool THistoryStore::Append(const QVector<THistoryReading>& readings)
     for (auto it = Data_->Dirty.cbegin(); ok && it != Data_->Dirty.cend(); ++it)
         ok = Data_->Store(*it, Data_->OpenBlocks.value(*it));
     Data_->Dirty.clear();
-    if (ok && !db.commit())
-        ok = Data_->Fail(QStringLiteral("Не удалось записать историю"), db.lastError());
+    if (ok)
+        ok = Data_->Exec(QStringLiteral("COMMIT"), failure);
     if (!ok) {
-        db.rollback();
+        QSqlQuery(Data_->Database()).exec(QStringLiteral("ROLLBACK"));
         // The cache may hold what was rolled back: the next batch reads the blocks again.
         Data_->OpenBlocks.clear();
     }

@@ -116,6 +116,31 @@ TEST_F(HistoryCli, WritesTheSpanAsTheSharedCsvTableInTheOperatorsLocale)
     EXPECT_EQ(Folder.Read("out/day.csv"), csv);
 }
 
+TEST_F(HistoryCli, APollKeepsEveryInputItReadAndTheCommandShowsIt)
+{
+    SimulatorProcess simulator;
+    ASSERT_TRUE(simulator.Start());
+    Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=10\r\n");
+    Folder.Write("INI/Timer.ini", "[ctReqDevices]\r\nInterval=20\r\n");
+    const FinishedRun poll = RunProgram({CliExecutable().toStdString(), "poll", "--rounds", "1", "--port", simulator.Path()},
+                                        false, std::chrono::seconds(120));
+    ASSERT_EQ(poll.ExitCode, 0) << poll.Output;
+
+    THistoryStore store;
+    ASSERT_TRUE(store.Open(Folder.Path("DATA/history.sqlite")));
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    for (int n = 1; n <= 192; ++n)
+        ASSERT_EQ(store.Query(n, now - kDayMs, now).size(), 1) << "input " << n;
+    // Input 5 has sensor 1 in status 0xAAA7 on the simulator: the poll's line and the kept reading agree.
+    const THistoryReading five = store.Query(5, now - kDayMs, now).front();
+    EXPECT_EQ(five.TemperState[0], 2);
+    EXPECT_EQ(five.Bound, 15.0);
+    const TRun shown = RunCli({"--input", "5"});
+    ASSERT_EQ(shown.Code, 0) << shown.Err.toStdString();
+    EXPECT_TRUE(shown.Out.contains(QStringLiteral("показаний 1"))) << shown.Out.toStdString();
+    EXPECT_TRUE(shown.Out.contains(QStringLiteral("AAA7"))) << shown.Out.toStdString();
+}
+
 TEST_F(HistoryCli, BadArgumentsAreRefusedInRussianWithExitTwo)
 {
     Fill();

@@ -62,4 +62,26 @@ TEST(HistoryDurability, AWriterKilledMidwayLeavesEveryCommittedBatch)
     }
 }
 
+TEST(HistoryDurability, AFullDiskIsToldOnceAndRecordingGoesOnWithoutHistory)
+{
+    TestFolder folder;
+    QProcess helper;
+    helper.start(HelperPath(), {folder.Path("DATA/history.sqlite"), "--limit", "262144"});
+    ASSERT_TRUE(helper.waitForFinished(120000));
+    const QString errors = QString::fromUtf8(helper.readAllStandardError());
+    EXPECT_EQ(helper.exitCode(), 0) << errors.toStdString();
+    EXPECT_EQ(errors.count(QStringLiteral("История показаний не ведётся.")), 1) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QStringLiteral("Не удалось записать историю"))) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QStringLiteral("ошибка ввода-вывода")) || errors.contains(QStringLiteral("диск переполнен")))
+        << errors.toStdString();
+
+    // What was committed before the disk filled up is all there.
+    THistoryStore store;
+    ASSERT_TRUE(store.Open(folder.Path("DATA/history.sqlite"))) << store.ErrorText().toStdString();
+    const QVector<THistoryReading> kept = store.Query(1, kDay0, kDay0 + 365 * kDayMs);
+    ASSERT_FALSE(kept.isEmpty());
+    for (qsizetype i = 0; i < kept.size(); ++i)
+        ASSERT_EQ(kept[i].Time, kDay0 + i * 5 * kMinute) << i;
+}
+
 }  // namespace
