@@ -2,9 +2,11 @@
 // the month read and decoded, the lines thinned and set) to the window's first picture painted.
 //   bench_trends [MINUTES]   one reading every MINUTES minutes (default 5, the probes' interval;
 //                            1 for a probe read every minute), temperatures changing every reading
-// Prints the readings, the median and the worst of 10 openings. Runs under QT_QPA_PLATFORM=offscreen
-// when no display is set.
+// Prints the readings, the median and the worst of 10 openings, and what one check of the rise
+// alarm costs its thread (the window's last hours read and the six slopes taken). Runs under
+// QT_QPA_PLATFORM=offscreen when no display is set.
 #include "history/HistoryStore.h"
+#include "history/RiseDetector.h"
 #include "trends/FormTrends.h"
 
 #include <QApplication>
@@ -68,5 +70,21 @@ int main(int argc, char** argv)
                 qlonglong(readings.size()));
     std::printf("open to first picture: median %.1f ms, worst %.1f ms (10 openings)\n", times[times.size() / 2],
                 times.back());
+
+    THistoryStore store;
+    store.Open(path);
+    const TRiseSettings settings;
+    std::vector<double> checks;
+    for (int run = 0; run < 50; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        const QVector<THistoryReading> window = store.Query(5, now - settings.WindowMs(), now);
+        for (int i = 1; i <= 6; ++i)
+            RiseRate(window, i, settings, now);
+        checks.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(checks.begin(), checks.end());
+    std::printf("rise check of one input (%g h read, six slopes): median %.2f ms, worst %.2f ms (50 checks)\n",
+                settings.WindowHours, checks[checks.size() / 2], checks.back());
     return 0;
 }
