@@ -54,7 +54,9 @@ QString StateCaption(int state)
 }  // namespace
 
 TFormTrends::TFormTrends(int input, QWidget* parent, const QString& databasePath, ETrendSpan span)
-    : QWidget(parent, Qt::Window), Ui_(std::make_unique<Ui::FormTrends>()), Span_(span == ETrendSpan::Dates ? ETrendSpan::Day : span)
+    : QWidget(parent, Qt::Window),
+      Ui_(std::make_unique<Ui::FormTrends>()),
+      Span_(span == ETrendSpan::Dates ? ETrendSpan::Day : span)
 {
     Ui_->setupUi(this);
     Inputs_[0] = std::clamp(input, 1, kInputCount);
@@ -276,7 +278,6 @@ void TFormTrends::Draw(const TTimeRange& visible)
     // A margin of half the width on each side, so that a short pan shows lines at once.
     const qint64 half = (visible.To - visible.From) / 2;
     const TTimeRange range{visible.From - half, visible.To + half};
-    Drawn_ = range;
     for (int set = 0; set < 2; ++set) {
         for (int i = 0; i < kSensorCount; ++i)
             Series_[set].Sensors[i]->replace(SensorPoints(Readings_[set], i + 1, range, kMaxPoints));

@@ -82,7 +82,6 @@ private:
     QVector<THistoryReading> Readings_[2];
     ETrendSpan Span_ = ETrendSpan::Day;
     TTimeRange Range_;
-    TTimeRange Drawn_;
     double ValueMin_ = 0;
     double ValueMax_ = 1;
     QTimer Redraw_;

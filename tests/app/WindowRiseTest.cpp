@@ -62,7 +62,8 @@ TEST_F(Window, ARisingSensorIsWrittenOnceToTheAlarmLogAndDrawnInTheRiseColour)
     ASSERT_TRUE(monitor);
     monitor->CheckIntervalMs = 0;  // every round checks input 5 again
     ASSERT_TRUE(PollUntilCycle(3));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return RiseLines(LogLines("alarm")) == 1; }, 10000)) << LogLines("alarm").join(u'\n').toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return RiseLines(LogLines("alarm")) == 1; }, 10000))
+        << LogLines("alarm").join(u'\n').toStdString();
     EXPECT_TRUE(monitor->IsRising(5, 3));
     EXPECT_FALSE(monitor->IsRising(5, 2));
 

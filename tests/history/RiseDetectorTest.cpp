@@ -138,7 +138,8 @@ TEST(RiseRate, OnlyTheWindowBeforeNowCounts)
 {
     // A day of steady readings, then a sharp rise over the last 8 hours: a 24-hour window dilutes
     // the rise, an 8-hour one sees it; readings after now are not counted.
-    auto readings = Series(48, [](int, qint64 ago) { return ago > 8 * kHour ? 10.0 : 10 + 3.0 * (8 * kHour - ago) / kDay; });
+    auto readings =
+        Series(48, [](int, qint64 ago) { return ago > 8 * kHour ? 10.0 : 10 + 3.0 * (8 * kHour - ago) / kDay; });
     TRiseSettings narrow;
     narrow.WindowHours = 8;
     EXPECT_NEAR(*RiseRate(readings, 1, narrow, kNow), 3, 0.1);
