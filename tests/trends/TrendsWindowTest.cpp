@@ -22,6 +22,7 @@
 #include <QSet>
 #include <QTest>
 #include <QValueAxis>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -194,6 +195,15 @@ TEST_F(TrendsWindow, ZoomDrawsTheShownPartInFullDetailAndResetShowsTheSpanAgain)
     QTest::keyClick(view, Qt::Key_Home);
     EXPECT_EQ(form->Shown().To - form->Shown().From, 7 * kDay);
     EXPECT_LE(line->count(), TFormTrends::kMaxPoints);
+
+    // A wheel notch forward over the middle of the plot zooms in about it.
+    const QPointF middle = view->mapFromScene(form->Chart()->mapToScene(form->Chart()->plotArea().center()));
+    QWheelEvent wheel(middle, view->viewport()->mapToGlobal(middle), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &wheel);
+    const TTimeRange wheeled = form->Shown();
+    EXPECT_NEAR(double(wheeled.To - wheeled.From), 7 * kDay / 1.25, kDay / 100.0);
+    EXPECT_NEAR(double(wheeled.From + wheeled.To) / 2, double(Now - 7 * kDay / 2), kDay / 20.0);
 }
 
 TEST_F(TrendsWindow, ASecondInputIsComparedOnTheSameChart)
