@@ -16,6 +16,7 @@
 #include "device/VantorUnit.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"
+#include "transport/PortWatch.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 #include "values/Switches.h"
@@ -423,10 +424,25 @@ void TFormMain::PortAfterClose(TCustomComPort*)
     ShowPortState();
 }
 
+void TFormMain::PortVanished(TCustomComPort* sender)
+{
+    ShowPortState();
+    WriteAlarm(PortVanishedText(sender->Port()));
+}
+
+void TFormMain::PortReturned(TCustomComPort* sender)
+{
+    ShowPortState();
+    WriteAlarm(PortReturnedText(sender->Port()));
+}
+
 void TFormMain::ShowPortState()
 {
     const TTransmitter* transmitter = Transmitter();
-    SetStatus(1, transmitter && transmitter->Connected() ? QStringLiteral("Порт открыт") : QStringLiteral("Порт закрыт"));
+    if (transmitter && transmitter->Connected() && transmitter->DeviceAway())
+        SetStatus(1, PortVanishedText(transmitter->Port()));
+    else
+        SetStatus(1, transmitter && transmitter->Connected() ? QStringLiteral("Порт открыт") : QStringLiteral("Порт закрыт"));
 }
 
 void TFormMain::ShowPollState(TCustomTimer* sender)
