@@ -107,6 +107,15 @@ void TCustomComPort::LoseDevice()
         Thread_->Stop();
         Thread_.reset();
     }
+    // The event thread's report of the loss was given up with it: a listener of line errors
+    // still hears of it, as of any line error.
+    if (Events_.Contains(evError) && ListenedEvents().Contains(evError)) {
+        try {
+            if (const TComErrors errors = TakeLineErrors(); !errors.Empty())
+                DoError(errors);
+        } catch (...) {
+        }
+    }
     CloseDevice();
     try {
         DoDeviceLost();

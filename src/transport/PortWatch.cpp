@@ -25,8 +25,9 @@ TPortWatch::~TPortWatch()
 void TPortWatch::Vanished()
 {
     Timer_.start();
-    if (OnVanish)
-        OnVanish(&Port_);
+    // A copy: the subscriber may clear the notification from inside it.
+    if (const TPortEvent vanish = OnVanish)
+        vanish(&Port_);
 }
 
 void TPortWatch::TryReturn()
@@ -41,8 +42,8 @@ void TPortWatch::TryReturn()
         return;
     Timer_.stop();
     try {
-        if (OnReturn)
-            OnReturn(&Port_);
+        if (const TPortEvent back = OnReturn)
+            back(&Port_);
     } catch (...) {
         // The port is back whatever the subscriber does.
     }
