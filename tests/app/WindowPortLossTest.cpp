@@ -3,6 +3,8 @@
 #include "transport/PortWatch.h"
 #include "transport/TransmitterUnit.h"
 
+#include <QFile>
+
 #include <csignal>
 
 namespace {
@@ -21,6 +23,14 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles >= 2; }, 10000));
     }
 
+    // Killed, as an adapter pulled out, and its device node goes with it: the link the simulator
+    // leaves behind would lead to whichever pseudo-terminal takes its number next.
+    void Unplug()
+    {
+        EXPECT_EQ(Simulator.Stop(SIGKILL), -1);
+        QFile::remove(QString::fromStdString(Link));
+    }
+
     bool WaitForStatus(const QString& text)
     {
         return QTest::qWaitFor([&] { return Form->StatusText(1) == text; }, 5000);
@@ -35,7 +45,7 @@ protected:
 TEST_F(WindowPortLoss, AnUnpluggedPortIsShownAndLoggedOnceAndPollingGoesOnWhenItIsBack)
 {
     OpenOnLink();
-    ASSERT_EQ(Simulator.Stop(SIGKILL), -1);
+    Unplug();
     ASSERT_TRUE(WaitForStatus("Порт отключён: " + Port));
     // The operator's polling stays on; it only waits for the device.
     EXPECT_EQ(Form->StatusText(2), "Опрос возобновлен");
@@ -82,7 +92,7 @@ TEST_F(WindowPortLoss, ClosingWhileTheDeviceIsAwayOrReturningEndsAtOnce)
 {
     for (const bool returning : {false, true}) {
         OpenOnLink();
-        ASSERT_EQ(Simulator.Stop(SIGKILL), -1);
+        Unplug();
         ASSERT_TRUE(WaitForStatus("Порт отключён: " + Port));
         SimulatorProcess again;
         if (returning) {

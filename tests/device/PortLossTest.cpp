@@ -16,6 +16,8 @@
 #include <QDate>
 #include <QTest>
 
+#include <QFile>
+
 #include <csignal>
 
 #include <gtest/gtest.h>
@@ -51,6 +53,14 @@ protected:
         LogRadix = 0;
     }
 
+    // Killed, as an adapter pulled out, and its device node goes with it: the link the simulator
+    // leaves behind would lead to whichever pseudo-terminal takes its number next.
+    void Unplug()
+    {
+        EXPECT_EQ(Simulator.Stop(SIGKILL), -1);
+        QFile::remove(QString::fromStdString(Link));
+    }
+
     qsizetype EventLogLines() const
     {
         return Folder.Read("LOG/log_" + QDate::currentDate().toString("yyyy_MM_dd") + ".txt").count("\r\n");
@@ -71,7 +81,7 @@ TEST_F(PortLoss, PollingHoldsWhileTheDeviceIsAwayAndGoesOnWithTheGroupItMissed)
 {
     ResumePolling();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles >= 3; }, 10000));
-    ASSERT_EQ(Simulator.Stop(SIGKILL), -1);
+    Unplug();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Vanished == 1; }, 5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 5000));
 
@@ -101,7 +111,7 @@ TEST_F(PortLoss, PollingHoldsWhileTheDeviceIsAwayAndGoesOnWithTheGroupItMissed)
 
 TEST_F(PortLoss, ACommandWhileTheDeviceIsAwayFailsAndWorksOnceItIsBack)
 {
-    ASSERT_EQ(Simulator.Stop(SIGKILL), -1);
+    Unplug();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Vanished == 1; }, 5000));
     EXPECT_TRUE(DeviceAway());
     // The operator's command is refused like any failed exchange, and the port stays open for

@@ -38,6 +38,14 @@ protected:
         ASSERT_EQ(Exchange().size(), 9);
     }
 
+    // Killed, as an adapter pulled out, and its device node goes with it: the link the simulator
+    // leaves behind would lead to whichever pseudo-terminal takes its number next.
+    void Unplug()
+    {
+        EXPECT_EQ(Simulator.Stop(SIGKILL), -1);
+        QFile::remove(QString::fromStdString(Link));
+    }
+
     // The controller's state: 9 bytes from a controller on the line.
     QByteArray Exchange()
     {
@@ -75,7 +83,7 @@ TEST_F(PortWatchTest, AKilledPeerIsLetGoAtOnceAndTheSamePathReopenedWhenItReturn
     Open(Link);
     const std::string terminal = Simulator.Path();
     ASSERT_EQ(DescriptorsOn(terminal), 1);
-    ASSERT_EQ(Simulator.Stop(SIGKILL), -1);
+    Unplug();
     ASSERT_TRUE(WaitUntil([&] { return Vanished == 1; }));
     // The descriptor is let go, so that a device plugged in again gets its old name back.
     EXPECT_EQ(DescriptorsOn(terminal), 0);
@@ -83,7 +91,7 @@ TEST_F(PortWatchTest, AKilledPeerIsLetGoAtOnceAndTheSamePathReopenedWhenItReturn
     EXPECT_TRUE(Port.DeviceAway());
     EXPECT_EQ(Exchange(), QByteArray());
 
-    // The link the killed simulator left behind leads nowhere: tried once a second, no more.
+    // Nothing at the path: tried once a second, no more.
     QElapsedTimer away;
     away.start();
     ASSERT_TRUE(WaitUntil([&] { return Watch.Attempts() >= 3; }, 10000));
@@ -107,7 +115,7 @@ TEST_F(PortWatchTest, WithoutLineEventsTheExchangeFindsTheLoss)
 {
     Port.SetEvents({});
     Open(Link);
-    ASSERT_EQ(Simulator.Stop(SIGKILL), -1);
+    Unplug();
     EXPECT_EQ(Exchange(), QByteArray());
     EXPECT_TRUE(Port.DeviceAway());
     ASSERT_TRUE(WaitUntil([&] { return Vanished == 1; }));
@@ -145,7 +153,7 @@ TEST_F(PortWatchTest, TheStableLinkBringsTheDeviceBackUnderAnotherName)
 TEST_F(PortWatchTest, ClosedWhileAwayThePortStaysClosedAndOpensAgainOnDemand)
 {
     Open(Link);
-    ASSERT_EQ(Simulator.Stop(SIGKILL), -1);
+    Unplug();
     ASSERT_TRUE(WaitUntil([&] { return Vanished == 1; }));
     EXPECT_TRUE(Port.DeactivatePort());
     EXPECT_FALSE(Port.Connected());
@@ -168,7 +176,7 @@ TEST_F(PortWatchTest, DestroyedWhileAwayNothingHangs)
     ASSERT_TRUE(Simulator.Start({"--link", Link}));
     port->SetPort(QString::fromStdString(Link));
     ASSERT_TRUE(port->ActivatePort());
-    ASSERT_EQ(Simulator.Stop(SIGKILL), -1);
+    Unplug();
     ASSERT_TRUE(WaitUntil([&] { return port->DeviceAway(); }));
     watch.reset();
     port.reset();
