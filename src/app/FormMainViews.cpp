@@ -26,6 +26,8 @@
 #include <QGroupBox>
 #include <QHeaderView>
 
+#include <algorithm>
+
 namespace {
 
 const QStringList kInputHeaders = {
@@ -42,6 +44,9 @@ bool IsPolledColumn(int column)
 {
     return column != 0 && column != 18 && column != 22;
 }
+
+// Status bar panels 0..2; the first grows with its port path.
+constexpr int kStatusWidths[3] = {50, 145, 120};
 
 constexpr int kCurChannelRows = kSensorCount;
 const int kCurChannelWidths[3] = {20, 34, 14};
@@ -165,16 +170,15 @@ void TFormMain::SetupGrids()
     connect(Ui_->cbWr_Enabled, &QCheckBox::clicked, this, [this] { cbWr_EnabledClick(); });
     connect(Ui_->cbWr_Fix, &QCheckBox::clicked, this, [this] { cbWr_FixClick(); });
     // Status bar panels 0..2: port, port state, poll state.
-    const int widths[3] = {50, 145, 120};
     const QString texts[3] = {QStringLiteral("COM"), QStringLiteral("Состояние порта"),
                               QStringLiteral("Состояние опроса")};
     for (int i = 0; i < 3; ++i) {
         auto* panel = new QLabel(texts[i], Ui_->StatusBarMain);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         // A port path is longer than a Windows port name: the first panel grows to show it.
-        panel->setMinimumWidth(widths[i]);
+        panel->setMinimumWidth(kStatusWidths[i]);
         if (i > 0)
-            panel->setMaximumWidth(widths[i]);
+            panel->setMaximumWidth(kStatusWidths[i]);
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
         Ui_->StatusBarMain->addWidget(panel);
@@ -409,8 +413,14 @@ QString TFormMain::StatusText(int panel) const
 
 void TFormMain::SetStatus(int panel, const QString& text)
 {
-    if (panel >= 0 && panel < int(StatusPanels_.size()))
-        StatusPanels_[panel]->setText(text);
+    if (panel < 0 || panel >= int(StatusPanels_.size()))
+        return;
+    QLabel* label = StatusPanels_[panel];
+    label->setText(text);
+    // A text with a port path in it ("Порт отключён: /dev/serial/by-id/...") widens its panel
+    // for as long as it is shown.
+    if (panel > 0)
+        label->setMaximumWidth(std::max(kStatusWidths[panel], label->sizeHint().width()));
 }
 
 void TFormMain::PortBeforeOpen(TCustomComPort*)

@@ -47,6 +47,9 @@ TEST_F(WindowPortLoss, AnUnpluggedPortIsShownAndLoggedOnceAndPollingGoesOnWhenIt
     OpenOnLink();
     Unplug();
     ASSERT_TRUE(WaitForStatus("Порт отключён: " + Port));
+    // The whole text is seen, port path and all.
+    QLabel* panel = Control<QLabel>("StatusPanel1");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panel->width() >= panel->sizeHint().width(); }, 2000));
     // The operator's polling stays on; it only waits for the device.
     EXPECT_EQ(Form->StatusText(2), "Опрос возобновлен");
     EXPECT_TRUE(Action("actOprosStop")->isEnabled());
@@ -59,6 +62,7 @@ TEST_F(WindowPortLoss, AnUnpluggedPortIsShownAndLoggedOnceAndPollingGoesOnWhenIt
     SimulatorProcess again;
     ASSERT_TRUE(again.Start({"--link", Link}));
     ASSERT_TRUE(WaitForStatus("Порт открыт"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panel->width() == 145; }, 2000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles > cycles; }, 10000));
     // The group the loss cut short is the first one polled, and its row is drawn.
     EXPECT_TRUE(QTest::qWaitFor([&] { return Cell(next, kTimeColumn) != before; }, 5000));
