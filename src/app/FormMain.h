@@ -91,6 +91,9 @@ private:
     void PortBeforeClose(TCustomComPort* sender);
     void PortAfterOpen(TCustomComPort* sender);
     void PortAfterClose(TCustomComPort* sender);
+    // The port's device went away or came back: panel 1 and one alarm line each.
+    void PortVanished(TCustomComPort* sender);
+    void PortReturned(TCustomComPort* sender);
     void ShowPortState();
     void ShowPollState(TCustomTimer* sender);
     void ModuleErrorChange();

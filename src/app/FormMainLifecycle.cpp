@@ -11,6 +11,7 @@
 #include "history/RiseMonitor.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"
+#include "transport/PortWatch.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 #include "values/Switches.h"
@@ -66,6 +67,10 @@ void TFormMain::FormCreate()
         transmitter->OnBeforeClose = [this](TCustomComPort* sender) { PortBeforeClose(sender); };
         transmitter->OnAfterOpen = [this](TCustomComPort* sender) { PortAfterOpen(sender); };
         transmitter->OnAfterClose = [this](TCustomComPort* sender) { PortAfterClose(sender); };
+        if (TPortWatch* watch = PortWatch()) {
+            watch->OnVanish = [this](TCustomComPort* sender) { PortVanished(sender); };
+            watch->OnReturn = [this](TCustomComPort* sender) { PortReturned(sender); };
+        }
         vantor->OnRequest = [this](TVantor*, const QString&, const QString& command, const QByteArray& request,
                                    const QByteArray& answer, bool) { DeviceRequest(command, request, answer); };
         vantor->ModuleError.OnChange = [this](TIOData*) { ModuleErrorChange(); };
@@ -210,6 +215,10 @@ void TFormMain::FormClose()
             transmitter->OnBeforeClose = nullptr;
             transmitter->OnAfterOpen = nullptr;
             transmitter->OnAfterClose = nullptr;
+        }
+        if (TPortWatch* watch = PortWatch()) {
+            watch->OnVanish = nullptr;
+            watch->OnReturn = nullptr;
         }
         Visual_.reset();
         if (SelectedInput_) {

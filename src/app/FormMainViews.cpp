@@ -17,6 +17,7 @@
 #include "history/RiseMonitor.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"
+#include "transport/PortWatch.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 #include "values/Switches.h"
@@ -25,6 +26,8 @@
 
 #include <QGroupBox>
 #include <QHeaderView>
+
+#include <algorithm>
 
 namespace {
 
@@ -42,6 +45,9 @@ bool IsPolledColumn(int column)
 {
     return column != 0 && column != 18 && column != 22;
 }
+
+// Status bar panels 0..2; the first grows with its port path.
+constexpr int kStatusWidths[3] = {50, 145, 120};
 
 constexpr int kCurChannelRows = kSensorCount;
 const int kCurChannelWidths[3] = {20, 34, 14};
@@ -167,16 +173,15 @@ void TFormMain::SetupGrids()
     connect(Ui_->cbWr_Enabled, &QCheckBox::clicked, this, [this] { cbWr_EnabledClick(); });
     connect(Ui_->cbWr_Fix, &QCheckBox::clicked, this, [this] { cbWr_FixClick(); });
     // Status bar panels 0..2: port, port state, poll state.
-    const int widths[3] = {50, 145, 120};
     const QString texts[3] = {QStringLiteral("COM"), QStringLiteral("Состояние порта"),
                               QStringLiteral("Состояние опроса")};
     for (int i = 0; i < 3; ++i) {
         auto* panel = new QLabel(texts[i], Ui_->StatusBarMain);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         // A port path is longer than a Windows port name: the first panel grows to show it.
-        panel->setMinimumWidth(widths[i]);
+        panel->setMinimumWidth(kStatusWidths[i]);
         if (i > 0)
-            panel->setMaximumWidth(widths[i]);
+            panel->setMaximumWidth(kStatusWidths[i]);
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
         Ui_->StatusBarMain->addWidget(panel);
@@ -417,8 +422,14 @@ QString TFormMain::StatusText(int panel) const
 
 void TFormMain::SetStatus(int panel, const QString& text)
 {
-    if (panel >= 0 && panel < int(StatusPanels_.size()))
-        StatusPanels_[panel]->setText(text);
+    if (panel < 0 || panel >= int(StatusPanels_.size()))
+        return;
+    QLabel* label = StatusPanels_[panel];
+    label->setText(text);
+    // A text with a port path in it ("Порт отключён: /dev/serial/by-id/...") widens its panel
+    // for as long as it is shown.
+    if (panel > 0)
+        label->setMaximumWidth(std::max(kStatusWidths[panel], label->sizeHint().width()));
 }
 
 void TFormMain::PortBeforeOpen(TCustomComPort*)
@@ -441,10 +452,25 @@ void TFormMain::PortAfterClose(TCustomComPort*)
     ShowPortState();
 }
 
+void TFormMain::PortVanished(TCustomComPort* sender)
+{
+    ShowPortState();
+    WriteAlarm(PortVanishedText(sender->Port()));
+}
+
+void TFormMain::PortReturned(TCustomComPort* sender)
+{
+    ShowPortState();
+    WriteAlarm(PortReturnedText(sender->Port()));
+}
+
 void TFormMain::ShowPortState()
 {
     const TTransmitter* transmitter = Transmitter();
-    SetStatus(1, transmitter && transmitter->Connected() ? QStringLiteral("Порт открыт") : QStringLiteral("Порт закрыт"));
+    if (transmitter && transmitter->Connected() && transmitter->DeviceAway())
+        SetStatus(1, PortVanishedText(transmitter->Port()));
+    else
+        SetStatus(1, transmitter && transmitter->Connected() ? QStringLiteral("Порт открыт") : QStringLiteral("Порт закрыт"));
 }
 
 void TFormMain::ShowPollState(TCustomTimer* sender)

@@ -10,6 +10,9 @@
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
 #include "history/HistoryUnit.h"
+#include "transport/ComPort.h"
+#include "transport/PortWatch.h"
+#include "transport/TransmitterUnit.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -65,6 +68,12 @@ int RunPoll(const TPollOptions& options)
         timer->Stop();
         QCoreApplication::quit();
     });
+    // An unplugged adapter holds the poll until it is back; the operator hears of both.
+    TPortWatch* watch = PortWatch();
+    if (watch) {
+        watch->OnVanish = [](TCustomComPort* port) { PrintError(PortVanishedText(port->Port())); };
+        watch->OnReturn = [](TCustomComPort* port) { PrintError(PortReturnedText(port->Port())); };
+    }
     timer->OnTimer = PollTick;
     ResumePolling();
     QCoreApplication::exec();
@@ -82,6 +91,10 @@ int RunPoll(const TPollOptions& options)
         out << InputLine(Vantor()->Input(n)) << u'\n';
     out.flush();
     thread->OnCycle = nullptr;
+    if (watch) {
+        watch->OnVanish = nullptr;
+        watch->OnReturn = nullptr;
+    }
     HistoryShutdown();
     StopUnits();
     return interrupted ? kInterruptedExit : 0;
