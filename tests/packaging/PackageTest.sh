@@ -23,7 +23,8 @@ contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for path in ./usr/bin/orvela ./usr/bin/orvela-cli ./usr/bin/vantor-sim \
             ./usr/share/orvela/locale/ru/LC_MESSAGES/default.mo ./usr/share/orvela/locale/ru/LC_MESSAGES/cport.mo \
             ./usr/share/applications/orvela.desktop ./usr/share/icons/hicolor/scalable/apps/orvela.svg \
-            ./usr/share/man/man1/orvela-cli.1.gz ./usr/share/doc/orvela/copyright ./usr/share/doc/orvela/changelog.gz; do
+            ./usr/share/man/man1/orvela-cli.1.gz ./usr/share/man/man1/orvela.1.gz \
+            ./usr/share/man/man1/vantor-sim.1.gz ./usr/share/doc/orvela/copyright ./usr/share/doc/orvela/changelog.gz; do
   grep -qxF "$path" <<< "$contents" || fail "$path is not in the package"
 done
 # Only the programs and their shared files: no test, benchmark or library of the build.
