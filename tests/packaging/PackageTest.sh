@@ -50,9 +50,7 @@ dpkg-deb -x "$deb" "$work/root"
 grep -qx 'Name=Orvela — программа настройки' "$desktop" || fail "the menu entry has no Russian name"
 grep -q '^Comment=Настройка и опрос контроллера' "$desktop" || fail "the menu entry has no Russian comment"
 grep -qE '^Categories=.*(Utility|Monitor);' "$desktop" || fail "the menu entry is in no category"
-if command -v desktop-file-validate > /dev/null; then
-  desktop-file-validate "$desktop" || fail "desktop-file-validate refuses the menu entry"
-fi
+desktop-file-validate "$desktop" || fail "desktop-file-validate refuses the menu entry"
 
 # The unpacked programs, as an ordinary user of a fresh account would start them.
 bin="$work/root/usr/bin"
