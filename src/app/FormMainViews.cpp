@@ -22,6 +22,7 @@
 
 #include "ui_FormMain.h"
 
+#include <QGroupBox>
 #include <QHeaderView>
 
 namespace {
@@ -136,8 +137,16 @@ void TFormMain::SetupGrids()
         channel));
     channel->setEnabled(false);
 
-    // A command name of a new length would lay the window out again at every exchange.
+    // A command name of a new length would lay the window out again at every exchange; filling its
+    // own background keeps the group box and the window under it from being repainted too. The
+    // style draws a group box's inside from an image, so its colour is taken from a drawn one.
     Ui_->lbCommand->setFixedSize(600, Ui_->lbCommand->sizeHint().height());
+    QGroupBox sample;
+    sample.resize(64, 64);
+    QPalette inside = Ui_->lbCommand->palette();
+    inside.setColor(QPalette::Window, sample.grab().toImage().pixelColor(32, 48));
+    Ui_->lbCommand->setPalette(inside);
+    Ui_->lbCommand->setAutoFillBackground(true);
     // The protocol fields change at every exchange: they fill their own background, so that
     // their repaint stays inside them, and their hundreds of digits and blanks are laid out without
     // text shaping, which they do not need.
