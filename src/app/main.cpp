@@ -1,4 +1,5 @@
 #include "app/FormMain.h"
+#include "app/ToolkitTranslations.h"
 #include "common/OperatorMessage.h"
 #include "device/ProgramUnits.h"
 #include "history/HistoryUnit.h"
@@ -7,10 +8,7 @@
 #include "values/Switches.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QMessageBox>
-#include <QTranslator>
 
 namespace {
 
@@ -32,10 +30,7 @@ int main(int argc, char* argv[])
     // The port's messages and its setup dialog in the operator's language, and the toolkit's own
     // texts (file dialogs, buttons) too.
     BindMessageLanguage();
-    QTranslator toolkitTexts;
-    if (toolkitTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&toolkitTexts);
+    InstallToolkitTranslations();
     InstallPortSetupDialog();
     SetShowMessage(ShowMessageBox);
     ReadSwitches(QApplication::arguments());

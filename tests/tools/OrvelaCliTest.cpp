@@ -136,3 +136,19 @@ TEST_F(OrvelaCli, AnUnpluggedPortHoldsThePollUntilItIsBackAndSaysSo)
     ASSERT_EQ(lines.size(), 193);
     EXPECT_EQ(lines[0], "Vantor: Норма");
 }
+
+TEST_F(OrvelaCli, APortThatCannotBeOpenedIsExplainedOnStandardError)
+{
+    Folder.Write("notes.txt", "not a port");
+    const QString file = Folder.Path("notes.txt");
+    Cli.setProgram(CliExecutable());
+    Cli.setArguments({"poll", "--rounds", "1", "--port", file});
+    Cli.start();
+    ASSERT_TRUE(Cli.waitForFinished(30000));
+    EXPECT_EQ(Cli.exitCode(), 1);
+    const QString errors = QString::fromUtf8(Cli.readAllStandardError());
+    EXPECT_TRUE(errors.contains("Ошибка активации порта :" + file + "\n" + file + " — не последовательный порт.\n"))
+        << errors.toStdString();
+    EXPECT_TRUE(Cli.readAllStandardOutput().isEmpty());
+    EXPECT_EQ(Folder.Read("notes.txt"), "not a port");
+}
