@@ -74,7 +74,9 @@ program=$!
 deadline=$((SECONDS + 120))
 while [ "$(rounds_started)" -lt $((before + 2)) ]; do
   if ! kill -0 "$program" 2>/dev/null || [ $SECONDS -ge $deadline ]; then
-    echo "no full round was polled; event log: $log" >&2
+    # What the window shows then (a message box, most likely) tells why.
+    import -window root "$home/orvela-window.png" 2>/dev/null || true
+    echo "no full round was polled; screen: $home/orvela-window.png; event log: $log" >&2
     kill "$program" 2>/dev/null || true
     exit 1
   fi
