@@ -1,5 +1,6 @@
 #include "app/FormMain.h"
 #include "common/OperatorMessage.h"
+#include "common/StopSignals.h"
 #include "device/ProgramUnits.h"
 #include "transport/ComSetupDialog.h"
 #include "transport/MessageCatalogue.h"
@@ -44,6 +45,12 @@ int main(int argc, char* argv[])
         TFormMain form;
         form.setObjectName(QStringLiteral("FormMain"));
         form.show();
+        // A session that ends, or a service manager, asks with SIGTERM: the program ends as after
+        // the operator's exit, leaving any dialog or box open at the time.
+        WatchStopSignals(&form, [&form] {
+            form.close();
+            QApplication::exit(0);
+        });
         result = QApplication::exec();
     }
     StopUnits();

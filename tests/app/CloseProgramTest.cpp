@@ -1,5 +1,5 @@
-// The program itself, on a virtual display, closed with Esc at random moments while it polls:
-// it must end by itself within a second with exit code 0, its logs on whole lines and its
+// The program itself, on a virtual display, closed with Esc or SIGTERM at random moments while it
+// polls: it must end by itself within a second with exit code 0, its logs on whole lines and its
 // settings files as they were.
 #include "SimulatorProcess.h"
 
@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <iostream>
 #include <random>
 
@@ -87,54 +88,55 @@ QByteArray Xdotool(const QString& display, const QStringList& arguments)
     return tool.exitCode() == 0 ? tool.readAllStandardOutput() : QByteArray();
 }
 
-TEST(CloseProgram, TwentyRunsClosedWithEscWhilePollingEndCleanly)
+class CloseProgram : public ::testing::Test
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
-        || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-        GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
-    VirtualDisplay display;
-    ASSERT_TRUE(display.Start());
-    SimulatorProcess simulator;
-    ASSERT_TRUE(simulator.Start({"--bad-crc", "0.05"}));
+protected:
+    void SetUp() override
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
+            || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
+        ASSERT_TRUE(Display.Start());
+        ASSERT_TRUE(Simulator.Start({"--bad-crc", "0.05"}));
+    }
 
-    std::mt19937 random(20261208);
-    constexpr int kRuns = 20;
-    qint64 longest = 0;
-    for (int run = 0; run < kRuns; ++run) {
-        SCOPED_TRACE(run);
+    // One run: the program polls until a random moment, then close(program, window) ends it.
+    // The time from the close to the exit goes into Longest.
+    void Run(const std::function<void(QProcess& program, const QString& window)>& close)
+    {
         QTemporaryDir home;
         ASSERT_TRUE(WriteFile(home.path() + "/INI/VANTOR.ini",
                               "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=5\r\n"));
         ASSERT_TRUE(WriteFile(home.path() + "/INI/ComPort.ini",
-                              QByteArray("[Transmitter]\r\nPort=") + simulator.Path().c_str() + "\r\n"));
+                              QByteArray("[Transmitter]\r\nPort=") + Simulator.Path().c_str() + "\r\n"));
         ASSERT_TRUE(WriteFile(home.path() + "/INI/Timer.ini", "[ctReqDevices]\r\nInterval=20\r\nEnabled=0\r\n"));
         const QMap<QString, QByteArray> settings = Files(home.path() + "/INI");
 
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("ORVELA_HOME"), home.path());
-        env.insert(QStringLiteral("DISPLAY"), display.Name());
+        env.insert(QStringLiteral("DISPLAY"), Display.Name());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         program.setProcessEnvironment(env);
         program.start(QStringLiteral(ORVELA_PROGRAM), {});
         ASSERT_TRUE(program.waitForStarted(5000));
-        const QByteArray window = Xdotool(display.Name(), {"search", "--sync", "--onlyvisible", "--pid",
+        const QByteArray window = Xdotool(Display.Name(), {"search", "--sync", "--onlyvisible", "--pid",
                                                            QString::number(program.processId()), "--name", "Orvela"})
                                       .split('\n')
                                       .value(0);
         ASSERT_FALSE(window.isEmpty()) << "the window did not appear";
         // From before the port opens to a few rounds of cycles in.
-        QTest::qWait(std::uniform_int_distribution(0, 1500)(random));
-        Xdotool(display.Name(), {"windowfocus", "--sync", QString::fromLatin1(window), "key", "Escape"});
+        QTest::qWait(std::uniform_int_distribution(0, 1500)(Random));
+        close(program, QString::fromLatin1(window));
         QElapsedTimer clock;
         clock.start();
         const bool ended = program.waitForFinished(1000);
-        longest = std::max(longest, clock.elapsed());
+        Longest = std::max(Longest, clock.elapsed());
         if (!ended) {
             program.kill();
             program.waitForFinished();
         }
-        ASSERT_TRUE(ended) << "still running a second after Esc";
+        ASSERT_TRUE(ended) << "still running a second after the close";
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
         const QMap<QString, QByteArray> logs = Files(home.path() + "/LOG");
@@ -143,7 +145,34 @@ TEST(CloseProgram, TwentyRunsClosedWithEscWhilePollingEndCleanly)
             EXPECT_TRUE(log.value().endsWith("\r\n")) << log.key().toStdString();
         EXPECT_EQ(Files(home.path() + "/INI"), settings);
     }
-    std::cout << "[ measured ] " << kRuns << " runs closed with Esc; longest from the key to the exit " << longest
+
+    VirtualDisplay Display;
+    SimulatorProcess Simulator;
+    std::mt19937 Random{20261208};
+    qint64 Longest = 0;
+};
+
+TEST_F(CloseProgram, TwentyRunsClosedWithEscWhilePollingEndCleanly)
+{
+    constexpr int kRuns = 20;
+    for (int run = 0; run < kRuns; ++run) {
+        SCOPED_TRACE(run);
+        Run([this](QProcess&, const QString& window) {
+            Xdotool(Display.Name(), {"windowfocus", "--sync", window, "key", "Escape"});
+        });
+    }
+    std::cout << "[ measured ] " << kRuns << " runs closed with Esc; longest from the key to the exit " << Longest
+              << " ms\n";
+}
+
+TEST_F(CloseProgram, TerminateSignalEndsItLikeTheOperatorsExit)
+{
+    constexpr int kRuns = 10;
+    for (int run = 0; run < kRuns; ++run) {
+        SCOPED_TRACE(run);
+        Run([](QProcess& program, const QString&) { program.terminate(); });
+    }
+    std::cout << "[ measured ] " << kRuns << " runs ended by SIGTERM; longest from the signal to the exit " << Longest
               << " ms\n";
 }
 
