@@ -201,7 +201,8 @@ int CycleMode(int cycles)
             perCycle.push_back(now - last);
             wakeUps.push_back(woken - lastWakeUps);
         }
-        last = now;
+        // The measurement's own reading of /proc is not the window's time.
+        last = ThreadCpuMs();
         lastWakeUps = woken;
     };
     run.Open();
@@ -224,6 +225,9 @@ int PartsMode()
     if (!run.Ready)
         return 1;
     run.Open();
+    // Stopped once the start-up has opened the port and polled its first cycle.
+    if (!run.WaitCycles(1, 10000))
+        return 1;
     run.Form->findChild<QAction*>("actOprosStop")->trigger();
     for (int group = 0; group < 48; ++group) {
         const int before = run.Cycles;
@@ -254,7 +258,7 @@ int PartsMode()
         vantor->OnRequest(vantor, vantor->Title, QStringLiteral("Считать показания %1").arg(turn), req1,
                           ans1 + char(turn), true);
     });
-    measure("Visual RefreshAll", [&] { run.Form->RefreshPolledGroup(); });
+    measure("RefreshPolledGroup of the same group", [&] { run.Form->RefreshPolledGroup(); });
     int g = 1;
     measure("RefreshPolledGroup with repaint", [&] {
         vantor->CurrentInput = static_cast<quint8>(g);

@@ -3,6 +3,8 @@
 #include "device/DisplayTables.h"
 #include "device/Vantor.h"
 
+#include <QLocale>
+
 namespace {
 
 int OutInteger(const TIOData& value)
@@ -49,4 +51,12 @@ QString SensorStateLine(const TVantorInput& input, int sensor)
         return QString();
     return state.StatesDescription().Title + QStringLiteral(": ") + state.StateCaption() + QStringLiteral(" (") +
            SensorMessage(OutInteger(state)) + QStringLiteral(") ");
+}
+
+QString SensorRiseLine(const TVantorInput& input, int sensor, double ratePerDay)
+{
+    const TIODouble& temper = input.Temper[sensor - 1];
+    return input.TemperState[sensor - 1].StatesDescription().Title + QStringLiteral(": рост ") +
+           QLocale::system().toString(ratePerDay, 'f', 1) + u' ' + temper.Description().Dimension +
+           QStringLiteral("/сут ");
 }

@@ -16,3 +16,6 @@ QString ErrorCodeLine(const TVantor& vantor);
 QString InputStateLine(const TVantorInput& input);
 // "Состояние датчика 5.3: AAAA (Термодатчик неисправен) ", only for an alarm state; sensor 1..6.
 QString SensorStateLine(const TVantorInput& input, int sensor);
+// "Состояние датчика 5.3: рост 1,6 °С/сут ": a sensor that has begun to rise faster than the rise
+// alarm's rate, in the form of the sensor lines; the rate with one decimal in the locale's form.
+QString SensorRiseLine(const TVantorInput& input, int sensor, double ratePerDay);

@@ -19,6 +19,7 @@ class QLabel;
 class TCustomComPort;
 class TCustomTimer;
 class TQLabelView;
+class TRiseMonitor;
 class TVantorVisual;
 
 // The main window: the controller's state, one grid row per input, the selected input in detail,
@@ -39,6 +40,8 @@ public:
     // Text of status bar panel 0..2.
     QString StatusText(int panel) const;
     QTimer* TimerStartConnection() { return &TimerStartConnection_; }
+    // Watches the polled inputs for rising sensors; none before the window is created or after it closed.
+    TRiseMonitor* RiseMonitor() const { return RiseMonitor_.get(); }
 
     // Views.
     void RefreshPolledGroup();
@@ -88,12 +91,20 @@ private:
     void PortBeforeClose(TCustomComPort* sender);
     void PortAfterOpen(TCustomComPort* sender);
     void PortAfterClose(TCustomComPort* sender);
+    // The port's device went away or came back: panel 1 and one alarm line each.
+    void PortVanished(TCustomComPort* sender);
+    void PortReturned(TCustomComPort* sender);
     void ShowPortState();
     void ShowPollState(TCustomTimer* sender);
     void ModuleErrorChange();
     void ErrorCodeChange();
     void InputStateChange(int n);
     void SensorStateChange(int n, int sensor);
+    // The rise alarm: the inputs just polled are checked, a rise that begins is written once.
+    void CreateRiseMonitor();
+    void CheckRises();
+    void SensorRiseStart(int n, int sensor, double ratePerDay);
+    void RedrawInputRow(int n);
 
     // Actions.
     void SetupActions();
@@ -110,6 +121,9 @@ private:
     void actLogExecute();
     void actInputPrevExecute();
     void actInputNextExecute();
+    // "История": the trends window, from the menu and from the current-input panel.
+    void SetupHistoryMenu();
+    void OpenTrends();
 
     // Commands.
     void SetupCommands();
@@ -131,6 +145,7 @@ private:
     std::unique_ptr<Ui::FormMain> Ui_;
     std::unique_ptr<TiodIntegerToInteger> SelectedInput_;
     std::unique_ptr<TVantorVisual> Visual_;
+    std::unique_ptr<TRiseMonitor> RiseMonitor_;
     // The last exchange on the line, and whether the protocol area has yet to show it.
     struct TExchange
     {

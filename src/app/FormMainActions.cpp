@@ -53,6 +53,7 @@ void TFormMain::SetupActions()
     BindButton(Ui_->btWr_Back, Ui_->actInputPrev);
     BindButton(Ui_->btWr_Forward, Ui_->actInputNext);
     BindButton(Ui_->btWrite, Ui_->actWriteInputParams);
+    SetupHistoryMenu();
     SetupToolBar();
 }
 

@@ -7,8 +7,11 @@
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
+#include "history/HistoryUnit.h"
+#include "history/RiseMonitor.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"
+#include "transport/PortWatch.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 #include "values/Switches.h"
@@ -17,6 +20,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QKeyEvent>
 #include <QScreen>
 
@@ -63,6 +67,10 @@ void TFormMain::FormCreate()
         transmitter->OnBeforeClose = [this](TCustomComPort* sender) { PortBeforeClose(sender); };
         transmitter->OnAfterOpen = [this](TCustomComPort* sender) { PortAfterOpen(sender); };
         transmitter->OnAfterClose = [this](TCustomComPort* sender) { PortAfterClose(sender); };
+        if (TPortWatch* watch = PortWatch()) {
+            watch->OnVanish = [this](TCustomComPort* sender) { PortVanished(sender); };
+            watch->OnReturn = [this](TCustomComPort* sender) { PortReturned(sender); };
+        }
         vantor->OnRequest = [this](TVantor*, const QString&, const QString& command, const QByteArray& request,
                                    const QByteArray& answer, bool) { DeviceRequest(command, request, answer); };
         vantor->ModuleError.OnChange = [this](TIOData*) { ModuleErrorChange(); };
@@ -85,6 +93,7 @@ void TFormMain::FormCreate()
         SelectedInput_ = std::make_unique<TiodIntegerToInteger>();
         SelectedInput_->SetValue(0);
         SelectedInput_->OnChange = [this](TIOData*) { RefreshCurrentInput(); };
+        CreateRiseMonitor();
     } catch (...) {
         // The window opens with what could be set up.
     }
@@ -162,6 +171,9 @@ void TFormMain::RequestCycleDone()
     if (ExchangePending_)
         ShowLastExchange();
     RefreshPolledGroup();
+    if (TVantor* vantor = Vantor())
+        RecordPolledGroup(*vantor, QDateTime::currentMSecsSinceEpoch());
+    CheckRises();
 }
 
 void TFormMain::closeEvent(QCloseEvent* event)
@@ -180,6 +192,7 @@ void TFormMain::FormClose()
         // The cycle in flight ends without reaching the window.
         if (TRequestThread* thread = RequestThread())
             thread->OnCycle = nullptr;
+        RiseMonitor_.reset();
         if (TCustomTimer* timer = PollTimer()) {
             timer->OnTimer = nullptr;
             timer->OnChange = nullptr;
@@ -202,6 +215,10 @@ void TFormMain::FormClose()
             transmitter->OnBeforeClose = nullptr;
             transmitter->OnAfterOpen = nullptr;
             transmitter->OnAfterClose = nullptr;
+        }
+        if (TPortWatch* watch = PortWatch()) {
+            watch->OnVanish = nullptr;
+            watch->OnReturn = nullptr;
         }
         Visual_.reset();
         if (SelectedInput_) {

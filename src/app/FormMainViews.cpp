@@ -14,15 +14,20 @@
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
+#include "history/RiseMonitor.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"
+#include "transport/PortWatch.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 #include "values/Switches.h"
 
 #include "ui_FormMain.h"
 
+#include <QGroupBox>
 #include <QHeaderView>
+
+#include <algorithm>
 
 namespace {
 
@@ -40,6 +45,9 @@ bool IsPolledColumn(int column)
 {
     return column != 0 && column != 18 && column != 22;
 }
+
+// Status bar panels 0..2; the first grows with its port path.
+constexpr int kStatusWidths[3] = {50, 145, 120};
 
 constexpr int kCurChannelRows = kSensorCount;
 const int kCurChannelWidths[3] = {20, 34, 14};
@@ -99,9 +107,10 @@ void TFormMain::SetupGrids()
     for (int row = 0; row < grid->rowCount(); ++row)
         grid->item(row, 0)->setBackground(palette().button());
     grid->setItemDelegate(new TCellColorDelegate(
-        [](int row, int column) -> std::optional<TColor> {
+        [this](int row, int column) -> std::optional<TColor> {
             const TVantorInput* input = InputOrNull(row + 1);
-            return input ? InputCellColor(*input, column) : std::nullopt;
+            return input ? InputCellColor(*input, column, RiseMonitor_ ? RiseMonitor_->RisingMask(row + 1) : 0)
+                         : std::nullopt;
         },
         grid));
     connect(grid, &QTableWidget::currentCellChanged, this,
@@ -129,15 +138,24 @@ void TFormMain::SetupGrids()
     FillWithItems(channel);
     channel->setItemDelegate(new TCellColorDelegate(
         [this](int row, int column) -> std::optional<TColor> {
-            const TVantorInput* input =
-                SelectedInput_ ? InputOrNull(SelectedInput_->GetOutValue().ToInteger()) : nullptr;
-            return input ? CurChannelCellColor(*input, row, column) : std::nullopt;
+            const int n = SelectedInput_ ? SelectedInput_->GetOutValue().ToInteger() : 0;
+            const TVantorInput* input = InputOrNull(n);
+            return input ? CurChannelCellColor(*input, row, column, RiseMonitor_ ? RiseMonitor_->RisingMask(n) : 0)
+                         : std::nullopt;
         },
         channel));
     channel->setEnabled(false);
 
-    // A command name of a new length would lay the window out again at every exchange.
+    // A command name of a new length would lay the window out again at every exchange; filling its
+    // own background keeps the group box and the window under it from being repainted too. The
+    // style draws a group box's inside from an image, so its colour is taken from a drawn one.
     Ui_->lbCommand->setFixedSize(600, Ui_->lbCommand->sizeHint().height());
+    QGroupBox sample;
+    sample.resize(64, 64);
+    QPalette inside = Ui_->lbCommand->palette();
+    inside.setColor(QPalette::Window, sample.grab().toImage().pixelColor(32, 48));
+    Ui_->lbCommand->setPalette(inside);
+    Ui_->lbCommand->setAutoFillBackground(true);
     // The protocol fields change at every exchange: they fill their own background, so that
     // their repaint stays inside them, and their hundreds of digits and blanks are laid out without
     // text shaping, which they do not need.
@@ -155,16 +173,15 @@ void TFormMain::SetupGrids()
     connect(Ui_->cbWr_Enabled, &QCheckBox::clicked, this, [this] { cbWr_EnabledClick(); });
     connect(Ui_->cbWr_Fix, &QCheckBox::clicked, this, [this] { cbWr_FixClick(); });
     // Status bar panels 0..2: port, port state, poll state.
-    const int widths[3] = {50, 145, 120};
     const QString texts[3] = {QStringLiteral("COM"), QStringLiteral("Состояние порта"),
                               QStringLiteral("Состояние опроса")};
     for (int i = 0; i < 3; ++i) {
         auto* panel = new QLabel(texts[i], Ui_->StatusBarMain);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         // A port path is longer than a Windows port name: the first panel grows to show it.
-        panel->setMinimumWidth(widths[i]);
+        panel->setMinimumWidth(kStatusWidths[i]);
         if (i > 0)
-            panel->setMaximumWidth(widths[i]);
+            panel->setMaximumWidth(kStatusWidths[i]);
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
         Ui_->StatusBarMain->addWidget(panel);
@@ -209,6 +226,12 @@ void TFormMain::FillInputRow(int n)
         if (IsPolledColumn(column))
             grid->item(n - 1, column)->setText(InputCellText(input, column));
     // A colour may change with its text unchanged: the row is drawn again in any case.
+    RedrawInputRow(n);
+}
+
+void TFormMain::RedrawInputRow(int n)
+{
+    QTableWidget* grid = Ui_->asgInputs;
     const QRect row = grid->visualRect(grid->model()->index(n - 1, 0));
     grid->viewport()->update(0, row.top(), grid->viewport()->width(), row.height());
 }
@@ -399,8 +422,14 @@ QString TFormMain::StatusText(int panel) const
 
 void TFormMain::SetStatus(int panel, const QString& text)
 {
-    if (panel >= 0 && panel < int(StatusPanels_.size()))
-        StatusPanels_[panel]->setText(text);
+    if (panel < 0 || panel >= int(StatusPanels_.size()))
+        return;
+    QLabel* label = StatusPanels_[panel];
+    label->setText(text);
+    // A text with a port path in it ("Порт отключён: /dev/serial/by-id/...") widens its panel
+    // for as long as it is shown.
+    if (panel > 0)
+        label->setMaximumWidth(std::max(kStatusWidths[panel], label->sizeHint().width()));
 }
 
 void TFormMain::PortBeforeOpen(TCustomComPort*)
@@ -423,10 +452,25 @@ void TFormMain::PortAfterClose(TCustomComPort*)
     ShowPortState();
 }
 
+void TFormMain::PortVanished(TCustomComPort* sender)
+{
+    ShowPortState();
+    WriteAlarm(PortVanishedText(sender->Port()));
+}
+
+void TFormMain::PortReturned(TCustomComPort* sender)
+{
+    ShowPortState();
+    WriteAlarm(PortReturnedText(sender->Port()));
+}
+
 void TFormMain::ShowPortState()
 {
     const TTransmitter* transmitter = Transmitter();
-    SetStatus(1, transmitter && transmitter->Connected() ? QStringLiteral("Порт открыт") : QStringLiteral("Порт закрыт"));
+    if (transmitter && transmitter->Connected() && transmitter->DeviceAway())
+        SetStatus(1, PortVanishedText(transmitter->Port()));
+    else
+        SetStatus(1, transmitter && transmitter->Connected() ? QStringLiteral("Порт открыт") : QStringLiteral("Порт закрыт"));
 }
 
 void TFormMain::ShowPollState(TCustomTimer* sender)

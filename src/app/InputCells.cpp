@@ -77,6 +77,18 @@ std::optional<TColor> InputCellColor(const TVantorInput& input, int column)
     return std::nullopt;
 }
 
+std::optional<TColor> InputCellColor(const TVantorInput& input, int column, unsigned risingSensors)
+{
+    using namespace cells;
+    constexpr int kTemperature = 1;
+    if (column >= kFirstTemper && column < kFirstBound) {
+        const int i = column - kFirstTemper;
+        if ((risingSensors >> i & 1u) && OutInteger(input.TemperState[i]) == kTemperature)
+            return clRise;
+    }
+    return InputCellColor(input, column);
+}
+
 namespace {
 
 // The inputs-grid column that column of row stands for in the current-channel grid.
@@ -100,10 +112,10 @@ QString CurChannelCellText(const TVantorInput& input, int row, int column)
     return gridColumn < 0 ? QString() : InputCellText(input, gridColumn);
 }
 
-std::optional<TColor> CurChannelCellColor(const TVantorInput& input, int row, int column)
+std::optional<TColor> CurChannelCellColor(const TVantorInput& input, int row, int column, unsigned risingSensors)
 {
     const int gridColumn = GridColumn(row, column);
-    return gridColumn < 0 ? std::nullopt : InputCellColor(input, gridColumn);
+    return gridColumn < 0 ? std::nullopt : InputCellColor(input, gridColumn, risingSensors);
 }
 
 QString CrcLabelText(const TVantorInput& input)

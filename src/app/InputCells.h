@@ -27,11 +27,17 @@ QString InputCellText(const TVantorInput& input, int column);
 // Font colour of a cell of input's row, from its current values; none (the grid's default) for a
 // column without a colour rule.
 std::optional<TColor> InputCellColor(const TVantorInput& input, int column);
+// The same, with the sensors of the rise alarm (bit i - 1 for sensor i) in the rise colour while
+// they show a temperature; a sensor in a status keeps its status's colour.
+std::optional<TColor> InputCellColor(const TVantorInput& input, int column, unsigned risingSensors);
+// Dark orange: apart from the states' black, grey and red.
+inline constexpr TColor clRise = 0x00008CFF;
 
 // The current-channel grid shows sensor 6 - row in its row: column 1 as the sensor's grid column,
 // column 2 as its set-point state column. Column 0 is the number.
 QString CurChannelCellText(const TVantorInput& input, int row, int column);
-std::optional<TColor> CurChannelCellColor(const TVantorInput& input, int row, int column);
+std::optional<TColor> CurChannelCellColor(const TVantorInput& input, int row, int column,
+                                          unsigned risingSensors = 0);
 
 // The probe's CRC as one number, "0x1A2B", or "_ _" while unread.
 QString CrcLabelText(const TVantorInput& input);

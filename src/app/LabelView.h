@@ -2,14 +2,11 @@
 
 #include "values/LabelValues.h"
 
-#include <QColor>
-#include <QPalette>
+#include "app/ColorNumber.h"
 
 class QLabel;
 class QWidget;
 
-// A colour number as the toolkit's colour; the button-face system colour is the palette's Button.
-QColor ToQColor(TColor color, const QPalette& palette);
 // Sets the widget's text colour (active, inactive and disabled alike).
 void SetFontColor(QWidget* widget, TColor color);
 

@@ -1,16 +1,15 @@
 #include "app/FormMain.h"
+#include "app/ToolkitTranslations.h"
 #include "common/OperatorMessage.h"
 #include "common/StopSignals.h"
 #include "device/ProgramUnits.h"
+#include "history/HistoryUnit.h"
 #include "transport/ComSetupDialog.h"
 #include "transport/MessageCatalogue.h"
 #include "values/Switches.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QMessageBox>
-#include <QTranslator>
 
 namespace {
 
@@ -32,14 +31,12 @@ int main(int argc, char* argv[])
     // The port's messages and its setup dialog in the operator's language, and the toolkit's own
     // texts (file dialogs, buttons) too.
     BindMessageLanguage();
-    QTranslator toolkitTexts;
-    if (toolkitTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&toolkitTexts);
+    InstallToolkitTranslations();
     InstallPortSetupDialog();
     SetShowMessage(ShowMessageBox);
     ReadSwitches(QApplication::arguments());
     StartUnits();
+    HistoryStartup();
     int result = 0;
     {
         TFormMain form;
@@ -53,6 +50,7 @@ int main(int argc, char* argv[])
         });
         result = QApplication::exec();
     }
+    HistoryShutdown();
     StopUnits();
     SetShowMessage(nullptr);
     return result;

@@ -72,6 +72,12 @@ void LogExchange(int command, const QByteArray& request, const QByteArray& answe
 
 }  // namespace
 
+bool DeviceAway()
+{
+    const TTransmitter* transmitter = Transmitter();
+    return transmitter && transmitter->DeviceAway();
+}
+
 bool PollExchange(int command, QByteArray& request, QByteArray& answer)
 {
     const std::lock_guard lock(ExchangeLock);

@@ -12,6 +12,9 @@ extern std::recursive_mutex ExchangeLock;
 // 10 or 16: the form of frames in the event log; anything else writes no exchange lines.
 extern std::atomic<int> LogRadix;
 
+// The transmitter's device went away: nothing is sent to it until it is back. Any thread.
+bool DeviceAway();
+
 // One poll exchange of command 0..3 for the worker; true when the answer has the command's length.
 bool PollExchange(int command, QByteArray& request, QByteArray& answer);
 // One complete operator command in the UI thread: the result of ParseAnswer. An EConvertError of

@@ -14,6 +14,15 @@
 
 using namespace vantor;
 
+namespace {
+
+// Ends a cycle whose exchange met a device that went away.
+struct TDeviceLost
+{
+};
+
+}  // namespace
+
 TRequestThread::TRequestThread() : Worker_([this] { Execute(); }) {}
 
 TRequestThread::~TRequestThread()
@@ -73,9 +82,13 @@ void TRequestThread::Execute()
 
 bool TRequestThread::RunCycle()
 {
+    if (DeviceAway())
+        return false;
     bool result = false;
     try {
         result = RunPoll();
+        if (Lost_)
+            return false;
         // Read where it is raised: the UI thread may reassign or clear it at any moment.
         Synchronize([this] {
             if (!OnCycle)
@@ -92,10 +105,12 @@ bool TRequestThread::RunCycle()
 
 bool TRequestThread::RunPoll()
 {
+    Lost_ = false;
     TVantor* vantor = Vantor();
     if (!vantor)
         return false;
-    const int first = vantor->CurrentInput >= kInputCount - kGroupSize + 1 ? 1 : vantor->CurrentInput + kGroupSize;
+    const quint8 previous = vantor->CurrentInput;
+    const int first = previous >= kInputCount - kGroupSize + 1 ? 1 : previous + kGroupSize;
     vantor->CurrentInput = static_cast<quint8>(first);
     try {
         CommandTable().NameGroup(first);
@@ -119,6 +134,9 @@ bool TRequestThread::RunPoll()
             return false;
         PollAndParse(cmdReadSettings, ok);
         return ok;
+    } catch (const TDeviceLost&) {
+        vantor->CurrentInput = previous;
+        return false;
     } catch (...) {
         // A failure inside the exchanges ends the cycle; OnCycle is still raised.
         return false;
@@ -129,6 +147,11 @@ void TRequestThread::PollAndParse(int command, bool& ok)
 {
     QByteArray request, answer;
     ok = PollExchange(command, request, answer);
+    // An answer that never came because the device went away says nothing about the controller.
+    if (!ok && DeviceAway()) {
+        Lost_ = true;
+        throw TDeviceLost();
+    }
     Request = request;
     Answer = answer;
     Command = static_cast<quint8>(command);

@@ -41,9 +41,11 @@ public:
     void Terminate();
     bool Busy() const;
 
-    // One cycle with its OnCycle; never throws.
+    // One cycle with its OnCycle; never throws. While the port's device is away there is no
+    // cycle: nothing is sent and the round stays where it is.
     bool RunCycle();
-    // The exchanges of one cycle.
+    // The exchanges of one cycle. A cycle that finds the device gone is undone: its group is the
+    // next one polled once the device is back.
     bool RunPoll();
     // Parses the last poll exchange; runs in the UI thread.
     void ParseReceived();
@@ -56,6 +58,9 @@ private:
     // False when terminated meanwhile.
     bool Pause(int ms);
     void PollAndParse(int command, bool& ok);
+
+    // The worker's own: the cycle running met a device that went away.
+    bool Lost_ = false;
 
     mutable std::mutex Mutex_;
     std::condition_variable Wake_;

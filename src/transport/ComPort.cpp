@@ -27,6 +27,7 @@ TRunPortSetupDialog SetRunPortSetupDialog(TRunPortSetupDialog run)
 
 TCustomComPort::TCustomComPort(QObject* owner) : QObject(owner)
 {
+    Line_.SetGoneHook([this] { Calls_.Post([this] { LoseDevice(); }); });
 }
 
 TCustomComPort::~TCustomComPort()
@@ -56,8 +57,7 @@ void TCustomComPort::Open()
     Connected_ = true;
     try {
         ApplyAllSettings();
-        if (!Events_.Empty())
-            Thread_ = std::make_unique<TComThread>(*this, Line_, Events_, SyncMethod_);
+        StartEventThread();
     } catch (...) {
         CloseDevice();
         Connected_ = false;
@@ -84,7 +84,61 @@ void TCustomComPort::Close()
     }
     CloseDevice();
     Connected_ = false;
+    Away_ = false;
     DoAfterClose();
+}
+
+void TCustomComPort::StartEventThread()
+{
+    if (!Events_.Empty())
+        Thread_ = std::make_unique<TComThread>(*this, Line_, Events_, SyncMethod_);
+}
+
+void TCustomComPort::LoseDevice()
+{
+    // News of an earlier open, or of a device already let go, is stale.
+    if (!Connected_ || Away_ || !Line_.Vanished())
+        return;
+    // Before the transfers are ended: the exchange that fails now is known to have met a lost
+    // device.
+    Away_ = true;
+    AbortTransfers();
+    if (Thread_) {
+        Thread_->Stop();
+        Thread_.reset();
+    }
+    // The event thread's report of the loss was given up with it: a listener of line errors
+    // still hears of it, as of any line error.
+    if (Events_.Contains(evError) && ListenedEvents().Contains(evError)) {
+        try {
+            if (const TComErrors errors = TakeLineErrors(); !errors.Empty())
+                DoError(errors);
+        } catch (...) {
+        }
+    }
+    CloseDevice();
+    try {
+        DoDeviceLost();
+    } catch (...) {
+        // The port is let go whatever the subscriber does.
+    }
+}
+
+bool TCustomComPort::Reconnect()
+{
+    if (!Connected_ || !Away_)
+        return false;
+    if (Line_.Open(Line_.ReturnPath()) != 0)
+        return false;
+    try {
+        ApplyAllSettings();
+        StartEventThread();
+    } catch (...) {
+        CloseDevice();
+        return false;
+    }
+    Away_ = false;
+    return true;
 }
 
 void TCustomComPort::Listen(TComEvent event, bool on)
@@ -361,6 +415,7 @@ void TCustomComPort::DoAfterClose() { if (OnAfterClose) OnAfterClose(this); }
 void TCustomComPort::DoAfterOpen() { if (OnAfterOpen) OnAfterOpen(this); }
 void TCustomComPort::DoBeforeClose() { if (OnBeforeClose) OnBeforeClose(this); }
 void TCustomComPort::DoBeforeOpen() { if (OnBeforeOpen) OnBeforeOpen(this); }
+void TCustomComPort::DoDeviceLost() { if (OnDeviceLost) OnDeviceLost(this); }
 void TCustomComPort::DoRxChar(int count) { if (OnRxChar) OnRxChar(this, count); }
 void TCustomComPort::DoTxEmpty() { if (OnTxEmpty) OnTxEmpty(this); }
 void TCustomComPort::DoBreak() { if (OnBreak) OnBreak(this); }

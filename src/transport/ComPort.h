@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/PostedCalls.h"
 #include "transport/ComSettings.h"
 #include "transport/ComTypes.h"
 #include "transport/SerialLine.h"
@@ -74,6 +75,13 @@ public:
     bool Connected() const { return Connected_; }
     // True runs the open sequence, false the close sequence.
     void SetConnected(bool connected);
+    // The device of the open port went away (unplugged, hung up): nothing reaches the line until
+    // Reconnect brings it back; the port stays open for its owner. Any thread may ask; it is true
+    // from the moment a transfer or the event thread sees the device gone.
+    bool DeviceAway() const { return Away_ || Line_.Vanished(); }
+    // Opens the device of a port whose device went away again, under the path it comes back by,
+    // with every setting; the event thread runs again. False while it is still away.
+    bool Reconnect();
     const QString& Port() const { return Port_; }
     // A different name (compared exactly) while open closes and reopens under it.
     void SetPort(const QString& port);
@@ -142,6 +150,8 @@ public:
     TNotifyEvent OnAfterOpen;
     TNotifyEvent OnBeforeClose;
     TNotifyEvent OnAfterClose;
+    // In the port's thread, once the device has gone away and the port has let go of it.
+    TNotifyEvent OnDeviceLost;
     TLineEvent<TRxCharEvent> OnRxChar{*this, evRxChar};
     TLineEvent<TNotifyEvent> OnTxEmpty{*this, evTxEmpty};
     TLineEvent<TNotifyEvent> OnBreak{*this, evBreak};
@@ -165,6 +175,7 @@ protected:
     virtual void DoAfterOpen();
     virtual void DoBeforeClose();
     virtual void DoBeforeOpen();
+    virtual void DoDeviceLost();
     virtual void DoRxChar(int count);
     virtual void DoTxEmpty();
     virtual void DoBreak();
@@ -185,6 +196,10 @@ private:
 
     void Open();
     void Close();
+    // The port's thread learns that the device went away: the descriptor is let go at once, so
+    // that an adapter plugged in again gets its old name back.
+    void LoseDevice();
+    void StartEventThread();
     bool Applying() const { return Connected_ && ApplySuspended_ == 0; }
     // One event set, in the fixed order; only while the port is open.
     void HandleEvents(TComEvents events);
@@ -207,6 +222,9 @@ private:
     TSerialLine Line_;
     std::unique_ptr<TComThread> Thread_;
     std::atomic<std::uint16_t> Listened_{0};
+    std::atomic<bool> Away_{false};
+    // Lives in the port's thread: the line's news of a lost device is handled there.
+    TPostedCalls Calls_;
 };
 
 // The same component with everything public; the transmitter derives from it.

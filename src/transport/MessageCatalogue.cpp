@@ -3,6 +3,7 @@
 #include "common/ProgramFolder.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <clocale>
 #include <cstdlib>
@@ -20,12 +21,22 @@ bool IsPlainLocale(const char* name)
 
 }  // namespace
 
+QString CatalogueFolder()
+{
+    const QString programFolder = ProgramFolder() + QStringLiteral("locale");
+    for (const QString& folder : {programFolder, ExecutableFolder() + QStringLiteral("locale")})
+        if (QFileInfo(folder).isDir())
+            return folder;
+    const QString installed = InstalledDataFolder();
+    return installed.isEmpty() ? programFolder : installed + QStringLiteral("locale");
+}
+
 QString Translate(const char* domain, const char* text)
 {
     if (!*text)
         return {};  // the empty text would look up the catalogue's header
     // Bound on every use: the catalogue folder follows the program folder, and binding is cheap.
-    const QByteArray folder = QFile::encodeName(ProgramFolder() + QStringLiteral("locale"));
+    const QByteArray folder = QFile::encodeName(CatalogueFolder());
     bindtextdomain(domain, folder.constData());
     bind_textdomain_codeset(domain, "UTF-8");
     return QString::fromUtf8(dgettext(domain, text));

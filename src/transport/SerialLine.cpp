@@ -1,5 +1,7 @@
 #include "transport/SerialLine.h"
 
+#include "transport/SerialPorts.h"
+
 #include <QFile>
 
 #include <fcntl.h>
@@ -87,9 +89,14 @@ int TSerialLine::Open(const QString& port)
         return EBUSY;
     }
     ioctl(fd, TIOCEXCL);
+    const QString opened = PortDevicePath(port);
+    const QString stable = StableSerialLink(opened);
     const std::lock_guard lock(Mutex_);
     Fd_ = fd;
+    OpenedPath_ = opened;
+    StableLink_ = stable;
     IoErrorPending_ = false;
+    Vanished_ = false;
     Taken_ = {};
     ReadCounters(Taken_);
     return 0;
@@ -110,6 +117,13 @@ void TSerialLine::Close()
     close(Fd_);
     Fd_ = -1;
     Closing_ = false;
+    Vanished_ = false;
+}
+
+QString TSerialLine::ReturnPath() const
+{
+    const std::lock_guard lock(Mutex_);
+    return StableLink_.isEmpty() ? OpenedPath_ : StableLink_;
 }
 
 int TSerialLine::SetControlBlock(const TDeviceControlBlock& dcb)
@@ -162,10 +176,22 @@ void TSerialLine::Unregister(TTransferRecord& record)
     Released_.notify_all();
 }
 
+void TSerialLine::MarkGone()
+{
+    IoErrorPending_ = true;
+    if (!Vanished_.exchange(true) && GoneHook_)
+        GoneHook_();
+}
+
 int TSerialLine::Gone()
 {
     MarkGone();
     return EIO;
+}
+
+int TSerialLine::Failed(int error)
+{
+    return error == EIO ? Gone() : error;
 }
 
 // Moves bytes until the device has no more to give or take for now.
@@ -190,7 +216,7 @@ int TSerialLine::Move(TTransferRecord& record)
             continue;
         if (errno == EAGAIN)
             return 0;
-        return errno == EIO ? Gone() : errno;
+        return Failed(errno);
     }
     return 0;
 }
@@ -310,7 +336,7 @@ int TSerialLine::Purge(bool input, bool output)
         return EBADF;
     if (!input && !output)
         return 0;
-    return tcflush(Fd_, input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH) == 0 ? 0 : errno;
+    return tcflush(Fd_, input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH) == 0 ? 0 : Failed(errno);
 }
 
 int TSerialLine::PendingInput(int& count)
@@ -318,7 +344,7 @@ int TSerialLine::PendingInput(int& count)
     const std::lock_guard lock(Mutex_);
     if (Fd_ < 0)
         return EBADF;
-    return ioctl(Fd_, FIONREAD, &count) == 0 ? 0 : errno;
+    return ioctl(Fd_, FIONREAD, &count) == 0 ? 0 : Failed(errno);
 }
 
 int TSerialLine::ReadCounters(TLineCounters& counters) const

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -80,6 +81,16 @@ public:
     int Open(const QString& port);
     // The terminal's exclusive mode ends with the close.
     void Close();
+    // The path under which the device last opened comes back after it went away: its stable
+    // serial/by-id link when it has one (an adapter plugged in again may get another tty name),
+    // else the path it was opened by.
+    QString ReturnPath() const;
+
+    // Set once, before the first open. Called once per open, in whichever thread first sees the
+    // device go away.
+    void SetGoneHook(std::function<void()> hook) { GoneHook_ = std::move(hook); }
+    // The device went away since the open: hung up, unplugged, its peer closed.
+    bool Vanished() const { return Vanished_; }
     // For the event thread, which runs only while the line is open.
     int Handle() const { return Fd_; }
 
@@ -115,7 +126,7 @@ public:
     std::uint64_t Written() const { return Written_; }
 
     // Hang-up, a removed adapter, a closed peer. Reported once as a line error.
-    void MarkGone() { IoErrorPending_ = true; }
+    void MarkGone();
 
 private:
     friend class TTransferRecord;
@@ -123,6 +134,8 @@ private:
     int Move(TTransferRecord& record);
     int WaitReady(TTransferRecord& record, std::chrono::steady_clock::time_point deadline);
     int Gone();
+    // EIO from the device means it is gone.
+    int Failed(int error);
     // Under Mutex_.
     void SignalTransfers();
     void Unregister(TTransferRecord& record);
@@ -136,5 +149,10 @@ private:
     int InputQueueSize_ = 1024;
     TLineCounters Taken_;
     std::atomic<bool> IoErrorPending_ = false;
+    std::atomic<bool> Vanished_ = false;
+    std::function<void()> GoneHook_;
+    // Under Mutex_.
+    QString OpenedPath_;
+    QString StableLink_;
     std::atomic<std::uint64_t> Written_ = 0;
 };

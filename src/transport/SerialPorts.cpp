@@ -87,3 +87,19 @@ void ListSerialPorts(QStringList& target)
     std::sort(ports.begin(), ports.end(), SerialPortNameLess);
     target = ports;
 }
+
+QString StableSerialLink(const QString& path)
+{
+    const QString device = QFileInfo(path).canonicalFilePath();
+    if (device.isEmpty())
+        return QString();
+    const QString links = Roots().Devices + QStringLiteral("/serial/by-id");
+    try {
+        for (const QString& link : FolderEntries(links, true))
+            if (QFileInfo(links + u'/' + link).canonicalFilePath() == device)
+                return links + u'/' + link;
+    } catch (const EComPort&) {
+        // An unreadable folder: the device comes back only under its own path.
+    }
+    return QString();
+}

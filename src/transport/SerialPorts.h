@@ -18,5 +18,8 @@ TSerialPortRoots SetSerialPortRoots(TSerialPortRoots roots);
 // EComPort number 23 with errno; a missing by-id folder only means no such links.
 void ListSerialPorts(QStringList& target);
 
+// The serial/by-id link that leads to the same device as path, or an empty text.
+QString StableSerialLink(const QString& path);
+
 // The order of the port list: letter case ignored.
 bool SerialPortNameLess(const QString& a, const QString& b);

@@ -4,6 +4,7 @@
 #include "common/OperatorMessage.h"
 #include "common/ProgramFolder.h"
 #include "transport/EComPort.h"
+#include "transport/PortFailure.h"
 
 namespace {
 
@@ -96,14 +97,21 @@ void TTransmitter::WriteSection(TIniFile& ini) const
 
 bool TTransmitter::ActivatePort()
 {
+    QString reason;
     try {
         SetConnected(true);
         return true;
+    } catch (const EComPort& failure) {
+        // The system's error number says what the operator can do about it; the driver's own
+        // message does not.
+        if (failure.SystemCode() >= 0)
+            reason = PortFailureReason(Port(), failure.SystemCode());
     } catch (...) {
-        // The operator learns which port; the driver's reason is not for them.
-        ShowAlert(kCaptionWarning, QStringLiteral("Ошибка активации порта :") + Port());
-        return false;
+        // A failure without a system error number: the first line alone.
     }
+    const QString text = QStringLiteral("Ошибка активации порта :") + Port();
+    ShowAlert(kCaptionWarning, reason.isEmpty() ? text : text + u'\n' + reason);
+    return false;
 }
 
 bool TTransmitter::DeactivatePort()

@@ -1,5 +1,6 @@
 #include "transport/TransmitterUnit.h"
 
+#include "transport/PortWatch.h"
 #include "transport/Transmitter.h"
 
 #include <memory>
@@ -7,6 +8,7 @@
 namespace {
 
 std::unique_ptr<TTransmitter> transmitter;
+std::unique_ptr<TPortWatch> portWatch;
 
 }  // namespace
 
@@ -15,10 +17,16 @@ TTransmitter* Transmitter()
     return transmitter.get();
 }
 
+TPortWatch* PortWatch()
+{
+    return portWatch.get();
+}
+
 void TransmitterStartup()
 {
     try {
         transmitter = std::make_unique<TTransmitter>();
+        portWatch = std::make_unique<TPortWatch>(*transmitter);
         transmitter->ReadSettings();
     } catch (...) {
         // The built-in defaults stay.
@@ -27,6 +35,7 @@ void TransmitterStartup()
 
 void TransmitterShutdown()
 {
+    portWatch.reset();
     if (transmitter)
         transmitter->DeactivatePort();
     transmitter.reset();

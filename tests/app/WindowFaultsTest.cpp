@@ -22,7 +22,6 @@ const ShownFault kShownFaults[] = {
     {"ShortAnswer", {"--short"}, "Ошибка чтения"},
     {"IllegalFunction", {"--exception", "1"}, "Получен недопустимый код функции"},
     {"SlaveDeviceFailure", {"--exception", "4"}, "Во время выполнения запрошенной операции произошла ошибка"},
-    {"KilledMidAnswer", {"--die-mid-answer", "3"}, "Нет ответа от устройства"},
 };
 
 class ShownLineFault : public Window, public ::testing::WithParamInterface<ShownFault>

@@ -65,7 +65,9 @@ TEST_F(Window, WithoutItsPortShowsOneErrorAndDoesNotPollUntilThePortIsThere)
     Open();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !Form->TimerStartConnection()->isActive(); }, 5000));
     ASSERT_EQ(Messages.Messages.size(), 1);
-    EXPECT_TRUE(Messages.Messages[0].contains("|Ошибка активации порта :" + link + "|"));
+    EXPECT_TRUE(Messages.Messages[0].startsWith("Внимание|Ошибка активации порта :" + link + "\nПорта " + link
+                                                 + " нет в системе."))
+        << Messages.Messages[0].toStdString();
     EXPECT_EQ(Form->StatusText(0), link);
     EXPECT_EQ(Form->StatusText(1), "Не удалось открыть порт");
     EXPECT_EQ(Form->StatusText(2), "Опрос остановлен");

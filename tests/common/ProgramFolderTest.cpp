@@ -16,6 +16,20 @@ TEST(ProgramFolder, FollowsTheOverrideWithATrailingSeparator)
     EXPECT_TRUE(QFileInfo::exists(own + "common_tests"));
 }
 
+TEST(ProgramFolder, TheOverrideThenAWritableUninstalledExecutableFolderThenThePerUserFolder)
+{
+    TProgramFolderFacts facts{QString(), QStringLiteral("/opt/orvela"), true, false, QStringLiteral("/home/ivan/.local/share/Orvela")};
+    EXPECT_EQ(ChooseProgramFolder(facts), QStringLiteral("/opt/orvela/"));
+    facts.ExecutableFolderWritable = false;
+    EXPECT_EQ(ChooseProgramFolder(facts), QStringLiteral("/home/ivan/.local/share/Orvela/"));
+    // Installed: the per-user folder even where the bin folder is writable (root and /usr/bin).
+    facts.ExecutableFolderWritable = true;
+    facts.Installed = true;
+    EXPECT_EQ(ChooseProgramFolder(facts), QStringLiteral("/home/ivan/.local/share/Orvela/"));
+    facts.Override = QStringLiteral("/srv/orvela/");
+    EXPECT_EQ(ChooseProgramFolder(facts), QStringLiteral("/srv/orvela/"));
+}
+
 TEST(EnsureFile, CreatesFoldersAndFileButNeverTouchesContent)
 {
     TestFolder folder;

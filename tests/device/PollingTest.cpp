@@ -13,6 +13,7 @@
 #include "common/OperatorMessage.h"
 #include "device/SignatureFields.h"
 
+#include "Application.h"
 #include "Fixtures.h"
 #include "SimulatorProcess.h"
 #include "TestFolder.h"
@@ -31,15 +32,6 @@
 #include <thread>
 
 namespace {
-
-// The UI thread of these tests: the worker hands its answers over to it.
-void EnsureApplication()
-{
-    static int argc = 1;
-    static char name[] = "device_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-}
 
 struct Seen
 {

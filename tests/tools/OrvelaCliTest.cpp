@@ -2,6 +2,7 @@
 #include "TestFolder.h"
 
 #include <QDate>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -99,4 +100,55 @@ TEST_F(OrvelaCli, AStopSignalEndsThePollAfterTheExchangeAndPrintsWhatWasRead)
         ASSERT_EQ(lines.size(), 193) << stop;
         EXPECT_TRUE(lines[1].startsWith(QString::fromUtf8("Вход 1: Норма"))) << lines[1].toStdString();
     }
+}
+
+TEST_F(OrvelaCli, AnUnpluggedPortHoldsThePollUntilItIsBackAndSaysSo)
+{
+    const QString link = Folder.Path("tty");
+    Simulator.Stop(SIGTERM);
+    ASSERT_TRUE(Simulator.Start({"--link", link.toStdString()}));
+    Cli.setProgram(CliExecutable());
+    Cli.setArguments({"poll", "--rounds", "2", "--port", link});
+    Cli.start();
+    ASSERT_TRUE(Cli.waitForStarted(10000));
+    ASSERT_TRUE(WaitWhilePolling([&] { return Log("log").count("] -> [") >= 6; }, 20s));
+
+    // Pulled out: the simulator goes, and its node with it.
+    Simulator.Stop(SIGKILL);
+    QFile::remove(link);
+    QByteArray errors;
+    const auto told = [&](const QString& text) {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!QString::fromUtf8(errors).contains(text) && std::chrono::steady_clock::now() < deadline) {
+            Cli.waitForReadyRead(50);
+            errors += Cli.readAllStandardError();
+        }
+        return QString::fromUtf8(errors).contains(text);
+    };
+    ASSERT_TRUE(told("Порт отключён: " + link)) << errors.toStdString();
+    SimulatorProcess again;
+    ASSERT_TRUE(again.Start({"--link", link.toStdString()}));
+    ASSERT_TRUE(Cli.waitForFinished(60000));
+    errors += Cli.readAllStandardError();
+    EXPECT_EQ(Cli.exitCode(), 0);
+    EXPECT_EQ(QString::fromUtf8(errors), "Порт отключён: " + link + "\nПорт " + link + " восстановлен\n");
+    const QStringList lines = QString::fromUtf8(Cli.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 193);
+    EXPECT_EQ(lines[0], "Vantor: Норма");
+}
+
+TEST_F(OrvelaCli, APortThatCannotBeOpenedIsExplainedOnStandardError)
+{
+    Folder.Write("notes.txt", "not a port");
+    const QString file = Folder.Path("notes.txt");
+    Cli.setProgram(CliExecutable());
+    Cli.setArguments({"poll", "--rounds", "1", "--port", file});
+    Cli.start();
+    ASSERT_TRUE(Cli.waitForFinished(30000));
+    EXPECT_EQ(Cli.exitCode(), 1);
+    const QString errors = QString::fromUtf8(Cli.readAllStandardError());
+    EXPECT_TRUE(errors.contains("Ошибка активации порта :" + file + "\n" + file + " — не последовательный порт.\n"))
+        << errors.toStdString();
+    EXPECT_TRUE(Cli.readAllStandardOutput().isEmpty());
+    EXPECT_EQ(Folder.Read("notes.txt"), "not a port");
 }

@@ -159,11 +159,15 @@ TEST(TransmitterActivation, AFailedOpenTellsTheOperatorWhichPort)
     EXPECT_FALSE(port.ActivatePort());
     EXPECT_FALSE(port.Connected());
     EXPECT_EQ(messages.Shown.Caption, QStringLiteral("Внимание"));
-    EXPECT_EQ(messages.Shown.Text, QStringLiteral("Ошибка активации порта :orvela-no-such-port"));
+    // The first line as it always was; the reason follows on the next.
+    EXPECT_TRUE(messages.Shown.Text.startsWith(
+        QStringLiteral("Ошибка активации порта :orvela-no-such-port\nПорта orvela-no-such-port "
+                       "(/dev/orvela-no-such-port) нет в системе.")))
+        << messages.Shown.Text.toStdString();
     EXPECT_EQ(messages.Shown.Icon, TMessageIcon::Error);
     port.SetPort(QString());
     EXPECT_FALSE(port.ActivatePort());
-    EXPECT_EQ(messages.Shown.Text, QStringLiteral("Ошибка активации порта :"));
+    EXPECT_EQ(messages.Shown.Text, QStringLiteral("Ошибка активации порта :\nПорт не задан."));
     EXPECT_EQ(messages.Shown.Count, 2);
     EXPECT_TRUE(port.DeactivatePort());
 }

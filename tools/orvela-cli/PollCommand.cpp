@@ -9,8 +9,13 @@
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
+#include "history/HistoryUnit.h"
+#include "transport/ComPort.h"
+#include "transport/PortWatch.h"
+#include "transport/TransmitterUnit.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QTextStream>
 
@@ -45,11 +50,13 @@ int RunPoll(const TPollOptions& options)
         StopUnits();
         return 1;
     }
+    HistoryStartup();
     TCustomTimer* timer = PollTimer();
     TRequestThread* thread = RequestThread();
 
     int cycles = 0;
     thread->OnCycle = [&cycles, &options, timer](TRequestThread*, const QString&) {
+        RecordPolledGroup(*Vantor(), QDateTime::currentMSecsSinceEpoch());
         if (++cycles < options.Rounds * kCyclesPerRound)
             return;
         timer->Stop();
@@ -61,6 +68,12 @@ int RunPoll(const TPollOptions& options)
         timer->Stop();
         QCoreApplication::quit();
     });
+    // An unplugged adapter holds the poll until it is back; the operator hears of both.
+    TPortWatch* watch = PortWatch();
+    if (watch) {
+        watch->OnVanish = [](TCustomComPort* port) { PrintError(PortVanishedText(port->Port())); };
+        watch->OnReturn = [](TCustomComPort* port) { PrintError(PortReturnedText(port->Port())); };
+    }
     timer->OnTimer = PollTick;
     ResumePolling();
     QCoreApplication::exec();
@@ -78,6 +91,11 @@ int RunPoll(const TPollOptions& options)
         out << InputLine(Vantor()->Input(n)) << u'\n';
     out.flush();
     thread->OnCycle = nullptr;
+    if (watch) {
+        watch->OnVanish = nullptr;
+        watch->OnReturn = nullptr;
+    }
+    HistoryShutdown();
     StopUnits();
     return interrupted ? kInterruptedExit : 0;
 }

@@ -1,4 +1,5 @@
 #include "ConfigCommand.h"
+#include "HistoryCommand.h"
 #include "PollCommand.h"
 #include "ServiceCommand.h"
 #include "Session.h"
@@ -13,6 +14,7 @@ const char* const kUsage =
     "  poll          опросить контроллер N полных кругов (48 циклов) и вывести все входы\n"
     "  --rounds N    число кругов опроса, 1..1000\n"
     "  --port PATH   порт на этот запуск; INI/ComPort.ini не меняется\n"
+    "  history       показания входа из истории: orvela-cli history --input N ...\n"
     "Также: orvela-cli config ..., sign, address, plant-number, service, modbus, write-input, loader\n";
 
 }  // namespace
@@ -23,6 +25,8 @@ int main(int argc, char* argv[])
     const QStringList args = app.arguments().mid(1);
     if (!args.isEmpty() && args.first() == QStringLiteral("config"))
         return RunConfigCommand(args.mid(1));
+    if (!args.isEmpty() && args.first() == QStringLiteral("history"))
+        return RunHistoryCommand(args.mid(1));
     if (!args.isEmpty() && IsServiceCommand(args.first()))
         return RunServiceCommand(args.first(), args.mid(1));
     if (args.isEmpty() || args.first() != QStringLiteral("poll"))

@@ -88,8 +88,9 @@ Faults (they apply to every answer):
   --long            add a zero byte before the CRC (the CRC stays valid)
   --gap-ms N        pause N ms in the middle of each answer
   --late-ms N       answer N ms after the request
-  --die-mid-answer N  send the first half of the N-th answer, then kill the process
-                    (SIGKILL: no clean-up, the link stays; the client sees the line hang up)
+  --die-mid-answer N  send the first half of the N-th answer, then after --gap-ms (default
+                    20 ms) kill the process (SIGKILL: no clean-up, the link stays; the client
+                    sees the line hang up)
   --loading-ms N    after the loading-mode command stay silent for N ms, then resume
                     (default: silent until exit, like a controller waiting for firmware)
 

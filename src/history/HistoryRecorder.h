@@ -1,0 +1,64 @@
+#pragma once
+
+#include "history/HistoryReading.h"
+
+#include <QHash>
+#include <QString>
+#include <QVector>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class TPostedCalls;
+
+// Keeps polled readings in the history without holding up the thread that polls: Record only
+// filters and queues; a writer thread of its own, with its own connection, commits the queue one
+// transaction per batch and prunes what is older than the retention. A database that fails is
+// reported once to the operator; recording then stops and polling goes on.
+class THistoryRecorder
+{
+public:
+    // Used when a probe's interval is not known (0).
+    static constexpr int kDefaultIntervalMinutes = 5;
+
+    THistoryRecorder(const QString& path, int retentionDays);
+    // Finishes the batch being written and stops the writer.
+    ~THistoryRecorder();
+    THistoryRecorder(const THistoryRecorder&) = delete;
+    THistoryRecorder& operator=(const THistoryRecorder&) = delete;
+
+    // Queues the reading when it differs from the last one kept for its input or when the
+    // probe's interval has passed since then. Thread of the creator only.
+    void Record(const THistoryReading& reading, int intervalMinutes);
+    // Ends a batch: the queued readings go to the writer (a polling cycle's end).
+    void Flush();
+
+    // Blocks until every reading flushed so far is committed or dropped after a failure.
+    void WaitWritten();
+    bool Failed() const;
+
+private:
+    void Run(qint64 retentionMs);
+    void Report(const QString& text);
+
+    QString Path_;
+    QHash<int, THistoryReading> LastKept_;
+    QVector<THistoryReading> Queued_;  // creator's thread, until Flush
+
+    mutable std::mutex Mutex_;
+    std::condition_variable Wake_;
+    std::condition_variable Written_;
+    // Handed to the writer, batch by batch: handing over never copies readings under the lock.
+    std::vector<QVector<THistoryReading>> Pending_;
+    bool Writing_ = false;
+    bool Stop_ = false;
+    bool Failed_ = false;
+    QString Failure_;     // text of the failure, until reported
+    bool Reported_ = false;  // creator's thread
+
+    std::unique_ptr<TPostedCalls> Calls_;
+    std::thread Writer_;
+};

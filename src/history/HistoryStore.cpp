@@ -1,0 +1,337 @@
+#include "history/HistoryStore.h"
+
+#include "common/ProgramFolder.h"
+#include "history/HistoryBlock.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <algorithm>
+#include <atomic>
+
+namespace {
+
+// A block is closed at the end of its day or at this many readings, so rewriting the open block
+// on every batch stays cheap.
+constexpr qsizetype kBlockReadings = 512;
+constexpr int kSchemaVersion = 1;
+
+QString NewConnectionName()
+{
+    static std::atomic<int> counter{0};
+    return QStringLiteral("history-%1").arg(counter.fetch_add(1));
+}
+
+// The operator's reason for a failed statement, from SQLite's result code.
+QString Reason(const QSqlError& error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xFF;
+    QString reason;
+    if (ok) {
+        switch (code) {
+        case 5:  // SQLITE_BUSY
+        case 6:  // SQLITE_LOCKED
+            reason = QStringLiteral("база занята другой программой");
+            break;
+        case 11:  // SQLITE_CORRUPT
+        case 26:  // SQLITE_NOTADB
+            reason = QStringLiteral("файл базы повреждён");
+            break;
+        case 13:  // SQLITE_FULL
+            reason = QStringLiteral("диск переполнен");
+            break;
+        case 8:   // SQLITE_READONLY
+        case 14:  // SQLITE_CANTOPEN
+        case 23:  // SQLITE_AUTH
+            reason = QStringLiteral("нет доступа к файлу базы");
+            break;
+        case 10:  // SQLITE_IOERR
+            reason = QStringLiteral("ошибка ввода-вывода");
+            break;
+        default:
+            break;
+        }
+    }
+    const QString detail = error.text().trimmed();
+    if (reason.isEmpty())
+        return detail.isEmpty() ? QStringLiteral("неизвестная ошибка") : detail;
+    return detail.isEmpty() ? reason : reason + QStringLiteral(" (") + detail + u')';
+}
+
+struct TOpenBlock {
+    qint64 Start = 0;  // seconds: the key of the block
+    QVector<THistoryReading> Readings;
+};
+
+}  // namespace
+
+struct THistoryStore::TData {
+    QString Connection;
+    QString Path;
+    QString Error;
+    // The last block of each input touched by Append, as stored.
+    QHash<int, TOpenBlock> OpenBlocks;
+    QSet<int> Dirty;  // inputs whose open block the current batch changed
+
+    QSqlDatabase Database() const { return QSqlDatabase::database(Connection, false); }
+
+    bool Fail(const QString& what, const QSqlError& error)
+    {
+        Error = what + QStringLiteral(" «") + QDir::toNativeSeparators(Path) + QStringLiteral("»: ") + Reason(error)
+                + u'.';
+        return false;
+    }
+
+    bool Exec(QSqlQuery& query, const QString& what)
+    {
+        return query.exec() || Fail(what, query.lastError());
+    }
+
+    bool Exec(const QString& statement, const QString& what)
+    {
+        QSqlQuery query(Database());
+        return query.exec(statement) || Fail(what, query.lastError());
+    }
+
+    // The block a reading of this input goes into: the input's last one when the reading falls on
+    // its day and it has room, else a new one keyed by the reading's time (or the stored block
+    // already under that key).
+    bool BlockFor(const THistoryReading& reading, TOpenBlock*& block);
+    bool Load(int input, const QString& condition, qint64 value, TOpenBlock& block, bool& found);
+    bool Store(int input, const TOpenBlock& block);
+};
+
+THistoryStore::THistoryStore() : Data_(new TData) {}
+
+THistoryStore::~THistoryStore()
+{
+    Close();
+    delete Data_;
+}
+
+bool THistoryStore::Open(const QString& path)
+{
+    Close();
+    Data_->Path = path;
+    Data_->Error.clear();
+    const QString failure = QStringLiteral("Не удалось открыть базу истории");
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        Data_->Error = failure + QStringLiteral(" «") + QDir::toNativeSeparators(path)
+                       + QStringLiteral("»: не удалось создать папку.");
+        return false;
+    }
+    Data_->Connection = NewConnectionName();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), Data_->Connection);
+        db.setDatabaseName(path);
+        // A writer holding the file only briefly is waited for; one that keeps it is a failure.
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
+        if (!db.open()) {
+            Data_->Fail(failure, db.lastError());
+            Close();
+            return false;
+        }
+    }
+    // The first statement reads the header: a file that is not a database fails here.
+    QSqlQuery version(Data_->Database());
+    if (!version.exec(QStringLiteral("PRAGMA user_version")) || !version.next()) {
+        Data_->Fail(failure, version.lastError());
+        version = QSqlQuery();
+        Close();
+        return false;
+    }
+    const int stored = version.value(0).toInt();
+    version = QSqlQuery();
+    if (stored > kSchemaVersion) {
+        Data_->Error = failure + QStringLiteral(" «") + QDir::toNativeSeparators(path)
+                       + QStringLiteral("»: база записана более новой версией программы.");
+        Close();
+        return false;
+    }
+    // WAL: a killed process loses at most the batch it was writing; NORMAL syncs at checkpoints.
+    QSqlQuery wal(Data_->Database());
+    const bool walOk = wal.exec(QStringLiteral("PRAGMA journal_mode=WAL")) && wal.next()
+                       && wal.value(0).toString().compare(QStringLiteral("wal"), Qt::CaseInsensitive) == 0;
+    const QSqlError walError = wal.lastError();
+    wal = QSqlQuery();
+    if (!walOk) {
+        Data_->Fail(failure, walError);
+        Close();
+        return false;
+    }
+    if (!Data_->Exec(QStringLiteral("PRAGMA synchronous=NORMAL"), failure)
+        || !Data_->Exec(QStringLiteral("CREATE TABLE IF NOT EXISTS block("
+                                       "input INTEGER NOT NULL, start INTEGER NOT NULL, "
+                                       "count INTEGER NOT NULL, data BLOB NOT NULL, "
+                                       "PRIMARY KEY(input, start))"),
+                        failure)
+        || (stored < kSchemaVersion
+            && !Data_->Exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion), failure))) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+void THistoryStore::Close()
+{
+    Data_->OpenBlocks.clear();
+    if (Data_->Connection.isEmpty())
+        return;
+    {
+        QSqlDatabase db = Data_->Database();
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(Data_->Connection);
+    Data_->Connection.clear();
+}
+
+bool THistoryStore::IsOpen() const { return !Data_->Connection.isEmpty(); }
+
+QString THistoryStore::ErrorText() const { return Data_->Error; }
+
+QVector<THistoryReading> THistoryStore::Query(int input, qint64 from, qint64 to) const
+{
+    QVector<THistoryReading> result;
+    if (!IsOpen() || from > to)
+        return result;
+    QSqlQuery query(Data_->Database());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT data FROM block WHERE input=? AND start>=? AND start<=? ORDER BY start"));
+    query.addBindValue(input);
+    // Every reading of a block lies on the block's day.
+    query.addBindValue(DayOf(Seconds(from)) * kSecondsPerDay);
+    query.addBindValue(Seconds(to));
+    if (!query.exec()) {
+        Data_->Fail(QStringLiteral("Не удалось прочитать историю"), query.lastError());
+        return result;
+    }
+    QVector<THistoryReading> block;
+    while (query.next()) {
+        // A damaged block is skipped; the others still show.
+        if (!DecodeBlock(query.value(0).toByteArray(), input, block))
+            continue;
+        for (const THistoryReading& r : block)
+            if (r.Time >= from && r.Time <= to)
+                result.append(r);
+    }
+    std::stable_sort(result.begin(), result.end(),
+                     [](const THistoryReading& a, const THistoryReading& b) { return a.Time < b.Time; });
+    return result;
+}
+
+bool THistoryStore::TData::Load(int input, const QString& condition, qint64 value, TOpenBlock& block, bool& found)
+{
+    found = false;
+    QSqlQuery query(Database());
+    query.prepare(QStringLiteral("SELECT start, data FROM block WHERE input=? AND ") + condition);
+    query.addBindValue(input);
+    query.addBindValue(value);
+    if (!Exec(query, QStringLiteral("Не удалось прочитать историю")))
+        return false;
+    if (!query.next())
+        return true;
+    block.Start = query.value(0).toLongLong();
+    // A damaged block is started afresh rather than stopping the history.
+    if (!DecodeBlock(query.value(1).toByteArray(), input, block.Readings))
+        block.Readings.clear();
+    found = true;
+    return true;
+}
+
+bool THistoryStore::TData::BlockFor(const THistoryReading& reading, TOpenBlock*& block)
+{
+    const qint64 seconds = Seconds(reading.Time);
+    auto it = OpenBlocks.find(reading.Input);
+    if (it == OpenBlocks.end()) {
+        TOpenBlock last;
+        bool found = false;
+        if (!Load(reading.Input, QStringLiteral("start<=? ORDER BY start DESC LIMIT 1"), seconds, last, found))
+            return false;
+        if (found)
+            it = OpenBlocks.insert(reading.Input, std::move(last));
+    }
+    if (it != OpenBlocks.end() && DayOf(it->Start) == DayOf(seconds) && it->Readings.size() < kBlockReadings) {
+        block = &*it;
+        return true;
+    }
+    // The block being left is written before the cache lets it go.
+    if (it != OpenBlocks.end() && Dirty.remove(reading.Input) && !Store(reading.Input, *it))
+        return false;
+    TOpenBlock fresh;
+    fresh.Start = seconds;
+    bool found = false;
+    if (!Load(reading.Input, QStringLiteral("start=?"), seconds, fresh, found))
+        return false;
+    block = &*OpenBlocks.insert(reading.Input, std::move(fresh));
+    return true;
+}
+
+bool THistoryStore::TData::Store(int input, const TOpenBlock& block)
+{
+    QSqlQuery query(Database());
+    query.prepare(QStringLiteral("INSERT OR REPLACE INTO block(input, start, count, data) VALUES(?, ?, ?, ?)"));
+    query.addBindValue(input);
+    query.addBindValue(block.Start);
+    query.addBindValue(block.Readings.size());
+    query.addBindValue(EncodeBlock(block.Readings));
+    return Exec(query, QStringLiteral("Не удалось записать историю"));
+}
+
+bool THistoryStore::Append(const QVector<THistoryReading>& readings)
+{
+    if (!IsOpen()) {
+        if (Data_->Error.isEmpty())
+            Data_->Error = QStringLiteral("База истории не открыта.");
+        return false;
+    }
+    if (readings.isEmpty())
+        return true;
+    // The statements themselves rather than the driver's transaction calls: their errors keep
+    // SQLite's result code, which names the reason for the operator.
+    const QString failure = QStringLiteral("Не удалось записать историю");
+    if (!Data_->Exec(QStringLiteral("BEGIN"), failure))
+        return false;
+    bool ok = true;
+    for (const THistoryReading& reading : readings) {
+        TOpenBlock* block = nullptr;
+        if (!(ok = Data_->BlockFor(reading, block)))
+            break;
+        block->Readings.append(reading);
+        block->Readings.back().Time = Seconds(reading.Time) * 1000;
+        Data_->Dirty.insert(reading.Input);
+    }
+    for (auto it = Data_->Dirty.cbegin(); ok && it != Data_->Dirty.cend(); ++it)
+        ok = Data_->Store(*it, Data_->OpenBlocks.value(*it));
+    Data_->Dirty.clear();
+    if (ok)
+        ok = Data_->Exec(QStringLiteral("COMMIT"), failure);
+    if (!ok) {
+        QSqlQuery(Data_->Database()).exec(QStringLiteral("ROLLBACK"));
+        // The cache may hold what was rolled back: the next batch reads the blocks again.
+        Data_->OpenBlocks.clear();
+    }
+    return ok;
+}
+
+bool THistoryStore::Prune(qint64 before)
+{
+    if (!IsOpen())
+        return false;
+    QSqlQuery query(Data_->Database());
+    query.prepare(QStringLiteral("DELETE FROM block WHERE start<?"));
+    // A block may hold readings up to the end of its day: it goes only when that day is over.
+    query.addBindValue(DayOf(Seconds(before)) * kSecondsPerDay);
+    Data_->OpenBlocks.clear();
+    return Data_->Exec(query, QStringLiteral("Не удалось удалить старую историю"));
+}
+
+QString HistoryPath() { return ProgramFolder() + QStringLiteral("DATA/history.sqlite"); }

@@ -1,0 +1,111 @@
+#include "WindowFixture.h"
+
+#include "transport/PortWatch.h"
+#include "transport/TransmitterUnit.h"
+
+#include <QFile>
+
+#include <csignal>
+
+namespace {
+
+constexpr int kTimeColumn = 23;
+
+class WindowPortLoss : public Window
+{
+protected:
+    // The window polling the simulator behind a link, every 20 ms.
+    void OpenOnLink()
+    {
+        ASSERT_TRUE(Simulator.Start({"--link", Link}));
+        WriteSettings(Link, 20);
+        Open();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles >= 2; }, 10000));
+    }
+
+    // Killed, as an adapter pulled out, and its device node goes with it: the link the simulator
+    // leaves behind would lead to whichever pseudo-terminal takes its number next.
+    void Unplug()
+    {
+        EXPECT_EQ(Simulator.Stop(SIGKILL), -1);
+        QFile::remove(QString::fromStdString(Link));
+    }
+
+    bool WaitForStatus(const QString& text)
+    {
+        return QTest::qWaitFor([&] { return Form->StatusText(1) == text; }, 5000);
+    }
+
+    const std::string Link = Folder.Path("tty").toStdString();
+    const QString Port = QString::fromStdString(Link);
+};
+
+}  // namespace
+
+TEST_F(WindowPortLoss, AnUnpluggedPortIsShownAndLoggedOnceAndPollingGoesOnWhenItIsBack)
+{
+    OpenOnLink();
+    Unplug();
+    ASSERT_TRUE(WaitForStatus("Порт отключён: " + Port));
+    // The whole text is seen, port path and all.
+    QLabel* panel = Control<QLabel>("StatusPanel1");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panel->width() >= panel->sizeHint().width(); }, 2000));
+    // The operator's polling stays on; it only waits for the device.
+    EXPECT_EQ(Form->StatusText(2), "Опрос возобновлен");
+    EXPECT_TRUE(Action("actOprosStop")->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 5000));
+    const int cycles = Cycles;
+    const int held = Vantor()->CurrentInput;
+    const int next = held >= vantor::kInputCount - vantor::kGroupSize + 1 ? 1 : held + vantor::kGroupSize;
+    const QString before = Cell(next, kTimeColumn);
+
+    SimulatorProcess again;
+    ASSERT_TRUE(again.Start({"--link", Link}));
+    ASSERT_TRUE(WaitForStatus("Порт открыт"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panel->width() == 145; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles > cycles; }, 10000));
+    // The group the loss cut short is the first one polled, and its row is drawn.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Cell(next, kTimeColumn) != before; }, 5000));
+    EXPECT_EQ(Text("lbModuleError"), "Норма");
+    Form->close();
+    EXPECT_EQ(LogLines("alarm").filter(Port), (QStringList{"Порт отключён: " + Port, "Порт " + Port + " восстановлен"}));
+    EXPECT_TRUE(LogLines("alarm").filter("Ошибка обмена").isEmpty());
+    EXPECT_TRUE(Messages.Messages.isEmpty()) << Messages.Messages.join('\n').toStdString();
+}
+
+TEST_F(WindowPortLoss, ThePortClosedByTheOperatorWhileAwayIsNotReopened)
+{
+    OpenOnLink();
+    Action("actOprosStop")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 5000));
+    ASSERT_EQ(Simulator.Stop(SIGTERM), 0);
+    ASSERT_TRUE(WaitForStatus("Порт отключён: " + Port));
+    ASSERT_TRUE(Action("actPortClose")->isEnabled());
+    Action("actPortClose")->trigger();
+    EXPECT_EQ(Form->StatusText(1), "Порт закрыт");
+
+    SimulatorProcess again;
+    ASSERT_TRUE(again.Start({"--link", Link}));
+    const int attempts = PortWatch()->Attempts();
+    EXPECT_FALSE(QTest::qWaitFor([&] { return PortWatch()->Attempts() > attempts; }, 1500));
+    EXPECT_EQ(Form->StatusText(1), "Порт закрыт");
+    EXPECT_TRUE(Action("actPortOpen")->isEnabled());
+}
+
+TEST_F(WindowPortLoss, ClosingWhileTheDeviceIsAwayOrReturningEndsAtOnce)
+{
+    for (const bool returning : {false, true}) {
+        OpenOnLink();
+        Unplug();
+        ASSERT_TRUE(WaitForStatus("Порт отключён: " + Port));
+        SimulatorProcess again;
+        if (returning) {
+            ASSERT_TRUE(again.Start({"--link", Link}));
+        }
+        Form->close();
+        Form.reset();
+        StopUnits();
+        EXPECT_TRUE(Folder.Read("LOG/alarm_" + QDate::currentDate().toString("yyyy_MM_dd") + ".txt").endsWith("\r\n"));
+        Cycles = 0;
+    }
+}

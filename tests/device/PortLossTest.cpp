@@ -1,0 +1,125 @@
+#include "device/Exchange.h"
+#include "device/PollTimer.h"
+#include "device/Polling.h"
+#include "device/ProgramUnits.h"
+#include "device/RequestThread.h"
+#include "device/Vantor.h"
+#include "device/VantorUnit.h"
+#include "transport/PortWatch.h"
+#include "transport/Transmitter.h"
+#include "transport/TransmitterUnit.h"
+
+#include "Application.h"
+#include "SimulatorProcess.h"
+#include "TestFolder.h"
+
+#include <QDate>
+#include <QTest>
+
+#include <QFile>
+
+#include <csignal>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The units polling the simulator behind a link, as the program polls an adapter under its name.
+class PortLoss : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        EnsureApplication();
+        ASSERT_TRUE(Simulator.Start({"--link", Link}));
+        Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=5\r\n");
+        Folder.Write("INI/ComPort.ini", QByteArray("[Transmitter]\r\nPort=") + Link.c_str() + "\r\n");
+        StartUnits();
+        ASSERT_TRUE(Transmitter()->ActivatePort());
+        LogRadix = 10;
+        PortWatch()->OnVanish = [this](TCustomComPort*) { ++Vanished; };
+        PortWatch()->OnReturn = [this](TCustomComPort*) { ++Returned; };
+        RequestThread()->OnCycle = [this](TRequestThread*, const QString&) {
+            ++Cycles;
+            Polled.push_back(Vantor()->CurrentInput);
+        };
+        PollTimer()->OnTimer = PollTick;
+        PollTimer()->SetInterval(20);
+    }
+
+    ~PortLoss() override
+    {
+        StopUnits();
+        LogRadix = 0;
+    }
+
+    // Killed, as an adapter pulled out, and its device node goes with it: the link the simulator
+    // leaves behind would lead to whichever pseudo-terminal takes its number next.
+    void Unplug()
+    {
+        EXPECT_EQ(Simulator.Stop(SIGKILL), -1);
+        QFile::remove(QString::fromStdString(Link));
+    }
+
+    qsizetype EventLogLines() const
+    {
+        return Folder.Read("LOG/log_" + QDate::currentDate().toString("yyyy_MM_dd") + ".txt").count("\r\n");
+    }
+
+    TestFolder Folder;
+    const std::string Link = Folder.Path("tty").toStdString();
+    SimulatorProcess Simulator;
+    int Vanished = 0;
+    int Returned = 0;
+    int Cycles = 0;
+    std::vector<int> Polled;
+};
+
+}  // namespace
+
+TEST_F(PortLoss, PollingHoldsWhileTheDeviceIsAwayAndGoesOnWithTheGroupItMissed)
+{
+    ResumePolling();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles >= 3; }, 10000));
+    Unplug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Vanished == 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 5000));
+
+    // Two attempts to reopen, a second apart, with the poll timer ticking every 20 ms all along:
+    // nothing goes to the line and the round stays where it is.
+    const int held = Vantor()->CurrentInput;
+    const qsizetype lines = EventLogLines();
+    const int cycles = Cycles;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return PortWatch()->Attempts() >= 2; }, 5000));
+    EXPECT_EQ(Vantor()->CurrentInput, held);
+    EXPECT_EQ(EventLogLines(), lines);
+    EXPECT_EQ(Cycles, cycles);
+    EXPECT_TRUE(PollTimer()->Enabled());
+    EXPECT_TRUE(Transmitter()->Connected());
+    // The exchange that met the loss says nothing about the controller.
+    EXPECT_EQ(Vantor()->ErrorCount, 0);
+
+    SimulatorProcess again;
+    ASSERT_TRUE(again.Start({"--link", Link}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Returned == 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles >= cycles + 2; }, 10000));
+    EXPECT_EQ(Polled[cycles], held == vantor::kInputCount - vantor::kGroupSize + 1 ? 1 : held + vantor::kGroupSize);
+    EXPECT_EQ(Polled[cycles + 1], Polled[cycles] + vantor::kGroupSize);
+    EXPECT_EQ(Vantor()->ErrorCount, 0);
+    EXPECT_EQ(Vanished, 1);
+}
+
+TEST_F(PortLoss, ACommandWhileTheDeviceIsAwayFailsAndWorksOnceItIsBack)
+{
+    Unplug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Vanished == 1; }, 5000));
+    EXPECT_TRUE(DeviceAway());
+    // The operator's command is refused like any failed exchange, and the port stays open for
+    // the device's return.
+    EXPECT_FALSE(ExecuteCommand(0));
+    EXPECT_TRUE(Transmitter()->Connected());
+    SimulatorProcess again;
+    ASSERT_TRUE(again.Start({"--link", Link}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Returned == 1; }, 5000));
+    EXPECT_TRUE(ExecuteCommand(0));
+}

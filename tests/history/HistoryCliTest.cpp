@@ -1,0 +1,180 @@
+#include "HistorySupport.h"
+#include "SimulatorProcess.h"
+#include "TestFolder.h"
+
+#include "history/HistoryCsv.h"
+
+#include <QProcess>
+
+namespace {
+
+QString CliExecutable()
+{
+    return QString::fromStdString(SimulatorProcess::Executable()).section(u'/', 0, -3) + "/orvela-cli/orvela-cli";
+}
+
+struct TRun {
+    int Code = -1;
+    QString Out;
+    QString Err;
+};
+
+TRun RunCli(const QStringList& args, const QString& locale = {})
+{
+    QProcess cli;
+    if (!locale.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), locale);
+        cli.setProcessEnvironment(environment);
+    }
+    cli.start(CliExecutable(), QStringList{"history"} + args);
+    TRun run;
+    if (!cli.waitForFinished(30000))
+        return run;
+    run.Code = cli.exitCode();
+    run.Out = QString::fromUtf8(cli.readAllStandardOutput());
+    run.Err = QString::fromUtf8(cli.readAllStandardError());
+    return run;
+}
+
+QString Local(qint64 ms, const char* format) { return QDateTime::fromMSecsSinceEpoch(ms).toString(format); }
+
+class HistoryCli : public ::testing::Test
+{
+protected:
+    void Fill()
+    {
+        THistoryStore store;
+        ASSERT_TRUE(store.Open(Folder.Path("DATA/history.sqlite")));
+        for (int n = 0; n < 48; ++n) {
+            THistoryReading r = MakeReading(5, kDay0 + n * 30 * kMinute, n);
+            if (n == 3)
+                r.TemperState[1] = 4;
+            ASSERT_TRUE(store.Append({r, MakeReading(6, r.Time, n)}));
+        }
+    }
+
+    TestFolder Folder;
+};
+
+TEST_F(HistoryCli, PrintsTheReadingsOfOneInputWithinTheSpanAsTheGridShowsThem)
+{
+    Fill();
+    const qint64 first = kDay0 + 2 * 30 * kMinute;
+    const TRun run = RunCli({"--input", "5", "--from", Local(first, "yyyy-MM-ddTHH:mm"), "--to",
+                             Local(first + 90 * kMinute, "yyyy-MM-ddTHH:mm")});
+    ASSERT_EQ(run.Code, 0) << run.Err.toStdString();
+    const QStringList lines = run.Out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2 + 4) << run.Out.toStdString();
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Вход 5, с ") + Local(first, "dd.MM.yyyy HH:mm:ss")));
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("показаний 4")));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Время")));
+    EXPECT_TRUE(lines[2].startsWith(Local(first, "dd.MM.yyyy HH:mm:ss"))) << lines[2].toStdString();
+    // Reading 2: battery 88 %, set-point 30.5, sensor 1 at 12 + 2/16.
+    EXPECT_TRUE(lines[2].contains(QStringLiteral("88%"))) << lines[2].toStdString();
+    EXPECT_TRUE(lines[2].contains(QStringLiteral("30.5"))) << lines[2].toStdString();
+    EXPECT_TRUE(lines[2].contains(QStringLiteral("12.1"))) << lines[2].toStdString();
+    // Reading 3 has a sensor in a status code: its caption, not a number.
+    EXPECT_FALSE(lines[3].contains(QStringLiteral("13.2"))) << lines[3].toStdString();
+
+    // A date alone: that whole day, from its first reading on.
+    const TRun day = RunCli({"--input", "6", "--from", Local(kDay0 + kDayMs / 2, "yyyy-MM-dd"), "--to",
+                             Local(kDay0 + kDayMs / 2, "yyyy-MM-dd")});
+    ASSERT_EQ(day.Code, 0);
+    EXPECT_TRUE(day.Out.contains(QStringLiteral("показаний "))) << day.Out.toStdString();
+
+    // Nothing in the span: the heading says so and the exit is clean.
+    const TRun none = RunCli({"--input", "7"});
+    EXPECT_EQ(none.Code, 0);
+    EXPECT_TRUE(none.Out.startsWith(QStringLiteral("Вход 7, с "))) << none.Out.toStdString();
+    EXPECT_TRUE(none.Out.trimmed().endsWith(QStringLiteral("показаний 0")));
+}
+
+TEST_F(HistoryCli, WritesTheSpanAsTheSharedCsvTableInTheOperatorsLocale)
+{
+    Fill();
+    const qint64 from = QDateTime::fromString(Local(kDay0, "yyyy-MM-ddTHH:mm"), "yyyy-MM-ddTHH:mm").toMSecsSinceEpoch();
+    const QString span = Local(from, "yyyy-MM-ddTHH:mm");
+    Folder.Write("out/kept.csv", "old");
+    const TRun run = RunCli({"--input", "5", "--from", span, "--csv", Folder.Path("out/day.csv")}, "ru_RU.UTF-8");
+    ASSERT_EQ(run.Code, 0) << run.Err.toStdString();
+    EXPECT_TRUE(run.Out.startsWith(QStringLiteral("Вход 5: показаний "))) << run.Out.toStdString();
+
+    THistoryStore store;
+    ASSERT_TRUE(store.Open(Folder.Path("DATA/history.sqlite")));
+    const QVector<THistoryReading> readings = store.Query(5, from, from + kDayMs - 1);
+    ASSERT_FALSE(readings.isEmpty());
+    const QByteArray csv = Folder.Read("out/day.csv");
+    EXPECT_EQ(csv, HistoryCsv(readings, QLocale(QLocale::Russian, QLocale::Russia)));
+    EXPECT_TRUE(csv.contains("12,125")) << csv.left(400).toStdString();
+
+    // A name that cannot be a file (a folder, even for root): told, exit 1, nothing there lost.
+    const TRun denied = RunCli({"--input", "5", "--from", span, "--csv", Folder.Path("out")});
+    EXPECT_EQ(denied.Code, 1);
+    EXPECT_TRUE(denied.Err.startsWith(QStringLiteral("Не удалось записать файл "))) << denied.Err.toStdString();
+    EXPECT_EQ(Folder.Read("out/kept.csv"), "old");
+    EXPECT_EQ(Folder.Read("out/day.csv"), csv);
+}
+
+TEST_F(HistoryCli, APollKeepsEveryInputItReadAndTheCommandShowsIt)
+{
+    SimulatorProcess simulator;
+    ASSERT_TRUE(simulator.Start());
+    Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=10\r\n");
+    Folder.Write("INI/Timer.ini", "[ctReqDevices]\r\nInterval=20\r\n");
+    const FinishedRun poll = RunProgram({CliExecutable().toStdString(), "poll", "--rounds", "1", "--port", simulator.Path()},
+                                        false, std::chrono::seconds(120));
+    ASSERT_EQ(poll.ExitCode, 0) << poll.Output;
+
+    THistoryStore store;
+    ASSERT_TRUE(store.Open(Folder.Path("DATA/history.sqlite")));
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    for (int n = 1; n <= 192; ++n)
+        ASSERT_EQ(store.Query(n, now - kDayMs, now).size(), 1) << "input " << n;
+    // Input 5 has sensor 1 in status 0xAAA7 on the simulator: the poll's line and the kept reading agree.
+    const THistoryReading five = store.Query(5, now - kDayMs, now).front();
+    EXPECT_EQ(five.TemperState[0], 2);
+    EXPECT_EQ(five.Bound, 15.0);
+    const TRun shown = RunCli({"--input", "5"});
+    ASSERT_EQ(shown.Code, 0) << shown.Err.toStdString();
+    EXPECT_TRUE(shown.Out.contains(QStringLiteral("показаний 1"))) << shown.Out.toStdString();
+    EXPECT_TRUE(shown.Out.contains(QStringLiteral("AAA7"))) << shown.Out.toStdString();
+}
+
+TEST_F(HistoryCli, BadArgumentsAreRefusedInRussianWithExitTwo)
+{
+    Fill();
+    const QList<std::pair<QStringList, QString>> cases = {
+        {{}, "Не указан номер входа"},
+        {{"--input"}, "Нет значения для --input"},
+        {{"--input", "0"}, "Неверный номер входа: 0"},
+        {{"--input", "193"}, "Неверный номер входа: 193"},
+        {{"--input", "x5"}, "Неверный номер входа: x5"},
+        {{"--input", "5", "--from", "2026-13-01"}, "Неверная дата: 2026-13-01"},
+        {{"--input", "5", "--to", "01.03.2026"}, "Неверная дата: 01.03.2026"},
+        {{"--input", "5", "--from", "2026-03-02", "--to", "2026-03-01"}, "Начало периода позже его конца"},
+        {{"--input", "5", "--hours", "3"}, "Неизвестный ключ: --hours"},
+    };
+    for (const auto& [args, message] : cases) {
+        const TRun run = RunCli(args);
+        EXPECT_EQ(run.Code, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.Err.startsWith(message + u'\n')) << run.Err.toStdString();
+        EXPECT_TRUE(run.Err.contains(QStringLiteral("Использование: orvela-cli history")));
+        EXPECT_TRUE(run.Out.isEmpty());
+    }
+}
+
+TEST_F(HistoryCli, AMissingOrDamagedDatabaseIsToldAndNeverCreated)
+{
+    const TRun missing = RunCli({"--input", "5"});
+    EXPECT_EQ(missing.Code, 1);
+    EXPECT_TRUE(missing.Err.startsWith(QStringLiteral("База истории не найдена: "))) << missing.Err.toStdString();
+    EXPECT_FALSE(QFile::exists(Folder.Path("DATA/history.sqlite")));
+
+    Folder.Write("DATA/history.sqlite", "junk junk junk junk junk junk junk junk junk junk junk junk junk junk junk");
+    const TRun junk = RunCli({"--input", "5"});
+    EXPECT_EQ(junk.Code, 1);
+    EXPECT_TRUE(junk.Err.contains(QStringLiteral("файл базы повреждён"))) << junk.Err.toStdString();
+}
+
+}  // namespace

@@ -1,0 +1,161 @@
+#include "HistorySupport.h"
+#include "MessageRecorder.h"
+#include "TestFolder.h"
+
+#include "history/HistoryRecorder.h"
+#include "history/HistoryUnit.h"
+
+#include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+namespace {
+
+class HistoryRecorder : public ::testing::Test
+{
+protected:
+    QString Path() const { return Folder.Path("DATA/history.sqlite"); }
+
+    QVector<THistoryReading> Kept(int input)
+    {
+        THistoryStore store;
+        EXPECT_TRUE(store.Open(Path())) << store.ErrorText().toStdString();
+        return store.Query(input, 0, kDay0 + 1000 * kDayMs);
+    }
+
+    // Lets the recorder's posted report reach the operator.
+    void WaitReported(THistoryRecorder& recorder)
+    {
+        ASSERT_TRUE(WaitFor([&] { return recorder.Failed(); }));
+        ASSERT_TRUE(WaitFor([&] {
+            QCoreApplication::processEvents();
+            return !Messages.Messages.isEmpty();
+        }));
+    }
+
+    TestFolder Folder;
+    MessageRecorder Messages;
+};
+
+TEST_F(HistoryRecorder, KeepsAChangeAtOnceAndASteadyProbeOncePerItsInterval)
+{
+    {
+        THistoryRecorder recorder(Path(), 730);
+        // Polled every 30 s for an hour: a steady probe with a 10-minute interval on input 1, one
+        // whose interval is not known on input 2, a probe changing every reading on input 3.
+        for (int n = 0; n <= 120; ++n) {
+            const qint64 time = kDay0 + n * 30'000;
+            recorder.Record(MakeReading(1, time), 10);
+            recorder.Record(MakeReading(2, time), 0);
+            recorder.Record(MakeReading(3, time, n), 10);
+            // A state that changes for one poll is kept, and so is its return.
+            THistoryReading four = MakeReading(4, time);
+            four.TemperState[5] = n == 50 ? 3 : 1;
+            recorder.Record(four, 10);
+            recorder.Flush();
+        }
+        // A clock set back is not taken for a steady probe.
+        recorder.Record(MakeReading(1, kDay0 + 59 * kMinute), 10);
+        recorder.Flush();
+        recorder.WaitWritten();
+        EXPECT_FALSE(recorder.Failed());
+    }
+    const QVector<THistoryReading> one = Kept(1);
+    ASSERT_EQ(one.size(), 8);
+    EXPECT_EQ(one[1].Time, kDay0 + 10 * kMinute);
+    EXPECT_EQ(one[6].Time, kDay0 + 59 * kMinute);
+    EXPECT_EQ(Kept(2).size(), 13);  // every 5 minutes
+    EXPECT_EQ(Kept(3).size(), 121);
+    const QVector<THistoryReading> four = Kept(4);
+    ASSERT_EQ(four.size(), 8);
+    EXPECT_EQ(four[3].TemperState[5], 3);
+    EXPECT_EQ(four[4].TemperState[5], 1);
+    EXPECT_TRUE(Messages.Messages.isEmpty());
+}
+
+TEST_F(HistoryRecorder, ADamagedFileIsToldOnceAndRecordingGoesOnWithoutIt)
+{
+    Folder.Write("DATA/history.sqlite", QByteArray(4096, '\x5a'));
+    {
+        THistoryRecorder recorder(Path(), 730);
+        WaitReported(recorder);
+        for (int n = 0; n < 50; ++n) {
+            recorder.Record(MakeReading(1, kDay0 + n * kMinute, n), 5);
+            recorder.Flush();
+        }
+        recorder.WaitWritten();
+        QCoreApplication::processEvents();
+    }
+    ASSERT_EQ(Messages.Messages.size(), 1);
+    EXPECT_TRUE(Messages.Messages[0].startsWith(QStringLiteral("Внимание|История показаний не ведётся.\r")));
+    EXPECT_TRUE(Messages.Messages[0].contains(QStringLiteral("файл базы повреждён"))) << Messages.Messages[0].toStdString();
+    EXPECT_EQ(Folder.Read("DATA/history.sqlite"), QByteArray(4096, '\x5a'));
+}
+
+TEST_F(HistoryRecorder, ADatabaseLockedByAnotherProgramIsToldOnce)
+{
+    {
+        THistoryStore store;
+        ASSERT_TRUE(store.Open(Path()));
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+    db.setDatabaseName(Path());
+    ASSERT_TRUE(db.open());
+    {
+        QSqlQuery lock(db);
+        ASSERT_TRUE(lock.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")));
+        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        {
+            THistoryRecorder recorder(Path(), 730);
+            for (int n = 0; n < 3; ++n) {
+                recorder.Record(MakeReading(1, kDay0 + n * kMinute, n), 5);
+                recorder.Flush();
+            }
+            WaitReported(recorder);
+            recorder.Record(MakeReading(1, kDay0 + 9 * kMinute, 9), 5);
+            recorder.Flush();
+        }
+        ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
+    }
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+    ASSERT_EQ(Messages.Messages.size(), 1);
+    EXPECT_TRUE(Messages.Messages[0].contains(QStringLiteral("база занята другой программой"))) << Messages.Messages[0].toStdString();
+}
+
+TEST_F(HistoryRecorder, AFolderThatCannotBeMadeIsToldOnce)
+{
+    Folder.Write("DATA", "not a folder");
+    {
+        THistoryRecorder recorder(Path(), 730);
+        WaitReported(recorder);
+    }
+    ASSERT_EQ(Messages.Messages.size(), 1);
+    EXPECT_TRUE(Messages.Messages[0].contains(QStringLiteral("не удалось создать папку")));
+}
+
+TEST_F(HistoryRecorder, ReadingsOlderThanTheRetentionArePrunedAtStart)
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    {
+        THistoryStore store;
+        ASSERT_TRUE(store.Open(Path()));
+        ASSERT_TRUE(store.Append({MakeReading(1, now - 40 * kDayMs), MakeReading(1, now - 20 * kDayMs),
+                                  MakeReading(1, now - kMinute)}));
+    }
+    THistoryRecorder recorder(Path(), 30);
+    EXPECT_TRUE(WaitFor([&] { return Kept(1).size() == 2; }));
+    EXPECT_EQ(Kept(1).front().Time / 1000, (now - 20 * kDayMs) / 1000);
+}
+
+TEST_F(HistoryRecorder, RetentionComesFromTheSettingsAndJunkGivesTwoYears)
+{
+    EXPECT_EQ(HistoryRetentionDays(), 730);
+    for (const auto& [text, days] : {std::pair{"30", 30}, {"abc", 730}, {"-5", 730}, {"0", 730}, {"99999999999", 730}}) {
+        Folder.Write("INI/VANTOR.ini", QByteArray("[VANTOR]\r\nSystemAddress=1\r\n[History]\r\nRetentionDays=") + text + "\r\n");
+        EXPECT_EQ(HistoryRetentionDays(), days) << text;
+    }
+}
+
+}  // namespace
