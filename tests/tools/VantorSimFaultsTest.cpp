@@ -2,6 +2,8 @@
 
 #include "device/VantorCodes.h"
 
+#include <thread>
+
 namespace {
 
 using VantorSimFaults = SimulatorTest;
@@ -119,6 +121,39 @@ TEST_F(VantorSimFaults, CrcFramesThatLieAboutTheirLengthGetAnException)
     QByteArray empty = QByteArray::fromHex("01");
     EXPECT_TRUE(Port->Exchange(empty + AppendCrc(Crc16(empty)), 5, 1s).isEmpty()) << "too short for a frame";
     EXPECT_EQ(Port->Exchange(kControllerBlock, 9).size(), 9);
+}
+
+TEST_F(VantorSimFaults, SilentRateLosesSomeRequestsTheSameForTheSameSeed)
+{
+    const auto pattern = [](SimulatorProcess& sim) {
+        PortClient port(sim.Path());
+        std::string lost;
+        for (int i = 0; i < 12; ++i)
+            lost += port.Exchange(kControllerBlock, 9, 300ms).isEmpty() ? 'x' : '.';
+        return lost;
+    };
+    StartWith({"--silent-rate", "0.5", "--seed", "7"});
+    Port.reset();
+    const std::string first = pattern(Sim);
+    EXPECT_NE(first.find('x'), std::string::npos) << first;
+    EXPECT_NE(first.find('.'), std::string::npos) << first;
+    SimulatorProcess again;
+    ASSERT_TRUE(again.Start({"--silent-rate", "0.5", "--seed", "7"}));
+    EXPECT_EQ(pattern(again), first);
+}
+
+TEST_F(VantorSimFaults, DieMidAnswerSendsTheFrontHalfThenTheProcessIsKilled)
+{
+    StartWith({"--die-mid-answer", "2"});
+    EXPECT_EQ(Port->Exchange(kControllerBlock, 9).size(), 9);
+    const QByteArray front = Port->Exchange(kInputGroup, 133, 2s);
+    EXPECT_EQ(front.size(), 133 / 2);
+    EXPECT_EQ(front.left(3), QByteArray::fromHex("010480"));
+    // Gone by itself, without being asked to stop.
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (Sim.Running() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);  // polling the child's state
+    EXPECT_FALSE(Sim.Running());
 }
 
 }  // namespace

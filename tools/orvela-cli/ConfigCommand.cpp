@@ -1,8 +1,8 @@
 #include "ConfigCommand.h"
 #include "Session.h"
-#include "StopSignals.h"
 
 #include "app/InputsConfigFile.h"
+#include "common/StopSignals.h"
 #include "device/InputWrite.h"
 #include "device/Polling.h"
 #include "device/ProgramUnits.h"

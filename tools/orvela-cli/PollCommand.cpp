@@ -1,7 +1,7 @@
 #include "PollCommand.h"
 #include "Session.h"
-#include "StopSignals.h"
 
+#include "common/StopSignals.h"
 #include "device/DisplayTables.h"
 #include "device/PollTimer.h"
 #include "device/Polling.h"

@@ -4,8 +4,14 @@
 
 AnswerFaults::AnswerFaults(const ByteFaults& faults, std::uint64_t seed)
     // Its own stream, so that the faults chosen do not shift the probes' temperatures.
-    : Faults_(faults), Random_(seed ^ 0xFA17FA17FA17FA17ULL)
+    : Faults_(faults), Random_(seed ^ 0xFA17FA17FA17FA17ULL), Losses_(seed ^ 0x10571057105710FFULL)
 {
+}
+
+bool AnswerFaults::Lose()
+{
+    // A stream of its own, so that losses do not shift the pattern of bad CRCs.
+    return Losses_.Unit() < Faults_.SilentRate;
 }
 
 void AnswerFaults::Apply(Bytes& answer)

@@ -11,6 +11,7 @@ struct ByteFaults
     double BadCrcRate = 0;  // fraction of answers whose CRC is corrupted
     bool Short = false;     // one byte less before the CRC; the CRC stays valid
     bool Long = false;      // one zero byte more before the CRC; the CRC stays valid
+    double SilentRate = 0;  // fraction of requests lost on the way to the controller
 };
 
 class AnswerFaults
@@ -20,8 +21,11 @@ public:
 
     // answer: a complete frame with its CRC.
     void Apply(Bytes& answer);
+    // Whether the next request is lost; drawn for every request.
+    bool Lose();
 
 private:
     ByteFaults Faults_;
     Random Random_;
+    Random Losses_;
 };

@@ -9,7 +9,7 @@ namespace {
 
 enum Key {
     kDevice = 1000, kLink, kAddress, kBaud, kParity, kSeed, kVerbose, kHelp,
-    kSilent, kBadCrc, kException, kExceptionFrom, kShort, kLong, kGapMs, kLateMs, kLoadingMs,
+    kSilent, kBadCrc, kException, kExceptionFrom, kShort, kLong, kGapMs, kLateMs, kLoadingMs, kSilentRate, kDieAt,
 };
 
 const option kLongOptions[] = {
@@ -30,8 +30,18 @@ const option kLongOptions[] = {
     {"gap-ms", required_argument, nullptr, kGapMs},
     {"late-ms", required_argument, nullptr, kLateMs},
     {"loading-ms", required_argument, nullptr, kLoadingMs},
+    {"silent-rate", required_argument, nullptr, kSilentRate},
+    {"die-mid-answer", required_argument, nullptr, kDieAt},
     {nullptr, 0, nullptr, 0},
 };
+
+// The whole text must be a fraction 0..1.
+bool ParseRate(const char* text, double& rate)
+{
+    char* end = nullptr;
+    rate = std::strtod(text, &end);
+    return end != text && *end == '\0' && rate >= 0 && rate <= 1;
+}
 
 // The whole text must be a number within first..last.
 template <typename T>
@@ -71,12 +81,16 @@ Line:
 Faults (they apply to every answer):
   --silent          never answer
   --bad-crc RATE    corrupt the CRC of this fraction of answers, 0..1
+  --silent-rate RATE  lose this fraction of requests, 0..1: no answer, nothing done
   --exception CODE  answer every request with this exception code, 1..255
   --exception-from N  ..only from the N-th request to this address on (default 1)
   --short           drop the last byte before the CRC (the CRC stays valid)
   --long            add a zero byte before the CRC (the CRC stays valid)
   --gap-ms N        pause N ms in the middle of each answer
   --late-ms N       answer N ms after the request
+  --die-mid-answer N  send the first half of the N-th answer, then after --gap-ms (default
+                    20 ms) kill the process (SIGKILL: no clean-up, the link stays; the client
+                    sees the line hang up)
   --loading-ms N    after the loading-mode command stay silent for N ms, then resume
                     (default: silent until exit, like a controller waiting for firmware)
 
@@ -120,12 +134,9 @@ ParsedOptions ParseOptions(int argc, char** argv)
         case kVerbose: o.Verbose = true; break;
         case kHelp: parsed.Outcome = ParsedOptions::Help; return parsed;
         case kSilent: o.Silent = true; break;
-        case kBadCrc: {
-            char* end = nullptr;
-            o.BadCrcRate = std::strtod(optarg, &end);
-            ok = end != optarg && *end == '\0' && o.BadCrcRate >= 0 && o.BadCrcRate <= 1;
-            break;
-        }
+        case kBadCrc: ok = ParseRate(optarg, o.BadCrcRate); break;
+        case kSilentRate: ok = ParseRate(optarg, o.SilentRate); break;
+        case kDieAt: ok = ParseNumber(optarg, 1, std::numeric_limits<int>::max(), o.DieAt); break;
         case kException: ok = ParseNumber<std::uint8_t>(optarg, 1, 255, o.Exception); break;
         case kExceptionFrom: ok = ParseNumber(optarg, 1, std::numeric_limits<int>::max(), o.ExceptionFrom); break;
         case kShort: o.Short = true; break;

@@ -16,6 +16,7 @@ struct SimOptions
     // Faults.
     bool Silent = false;
     double BadCrcRate = 0;
+    double SilentRate = 0;  // fraction of requests lost before the controller sees them
     std::uint8_t Exception = 0;  // 0: none
     int ExceptionFrom = 1;       // the first request answered with it
     bool Short = false;
@@ -23,6 +24,7 @@ struct SimOptions
     int GapMs = 0;
     int LateMs = 0;
     int LoadingMs = 0;  // 0: the loading mode lasts until exit
+    int DieAt = 0;      // the answer half sent when the process kills itself; 0: never
 };
 
 struct ParsedOptions

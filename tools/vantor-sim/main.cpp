@@ -4,7 +4,10 @@
 #include "SerialLine.h"
 #include "StopSignal.h"
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <optional>
 #include <stdexcept>
@@ -56,6 +59,20 @@ private:
     std::string Target_;
 };
 
+// Like a controller that loses power while it talks: the front half of the answer goes out and
+// the process is killed before the rest, leaving the client a line that hangs up.
+[[noreturn]] void DieMidAnswer(SerialLine& line, const Bytes& answer, const SendTiming& timing)
+{
+    const Bytes front(answer.begin(), answer.begin() + static_cast<std::ptrdiff_t>(answer.size() / 2));
+    line.Send(front, {timing.LateMs, 0});
+    // Long enough for the client to take the bytes in before the hang-up discards what it has
+    // not read yet.
+    stop_signal::SleepUntil(stop_signal::Clock::now() + std::chrono::milliseconds(timing.GapMs > 0 ? timing.GapMs : 20));
+    std::fflush(nullptr);
+    raise(SIGKILL);
+    std::abort();
+}
+
 int Serve(const SimOptions& o)
 {
     stop_signal::Install();
@@ -65,7 +82,8 @@ int Serve(const SimOptions& o)
     if (!o.Link.empty())
         link.emplace(o.Link, line.ClientPath());
     Controller controller({o.Address, o.Baud, o.Parity, o.Seed, o.Exception, o.ExceptionFrom, o.LoadingMs});
-    AnswerFaults faults({o.BadCrcRate, o.Short, o.Long}, o.Seed);
+    AnswerFaults faults({o.BadCrcRate, o.Short, o.Long, o.SilentRate}, o.Seed);
+    int answers = 0;
     const SendTiming timing{o.LateMs, o.GapMs};
 
     // Scripts read this line to find the port.
@@ -78,7 +96,7 @@ int Serve(const SimOptions& o)
             continue;
         if (o.Verbose)
             std::fprintf(stderr, "<- %s\n", Hex(*frame).c_str());
-        if (o.Silent) {
+        if (o.Silent || faults.Lose()) {
             if (o.Verbose)
                 std::fprintf(stderr, "   silent\n");
             continue;
@@ -91,6 +109,8 @@ int Serve(const SimOptions& o)
             if (reply.Answer)
                 std::fprintf(stderr, "-> %s\n", Hex(*reply.Answer).c_str());
         }
+        if (reply.Answer && ++answers == o.DieAt)
+            DieMidAnswer(line, *reply.Answer, timing);
         if (reply.Answer)
             line.Send(*reply.Answer, timing);
     }

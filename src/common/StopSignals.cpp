@@ -1,4 +1,4 @@
-#include "StopSignals.h"
+#include "common/StopSignals.h"
 
 #include <QSocketNotifier>
 
