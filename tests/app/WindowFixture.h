@@ -28,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 
 // The real main window on the real units, talking to the simulator over a pseudo-terminal. The
 // fixture counts cycles and exchanges by wrapping the window's own handlers.
@@ -54,7 +55,9 @@ protected:
 
     void OpenOnSimulator(const std::vector<std::string>& options = {}, int interval = 20000)
     {
-        ASSERT_TRUE(Simulator.Start(options));
+        // Thrown, not returned: the test must not go on to use a window that was never made.
+        if (const testing::AssertionResult started = Simulator.Start(options); !started)
+            throw std::runtime_error(started.message());
         WriteSettings(Simulator.Path(), interval);
         Open();
     }
