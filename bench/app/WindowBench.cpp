@@ -17,6 +17,7 @@
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
+#include "history/HistoryUnit.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 
@@ -116,6 +117,7 @@ public:
     void Open()
     {
         StartUnits();
+        HistoryStartup();  // the program records every cycle's readings
         if (qEnvironmentVariableIsSet("BENCH_QUIET"))
             Transmitter()->SetEvents({});
         Form = std::make_unique<TFormMain>();
@@ -145,6 +147,7 @@ public:
             return;
         Form->close();
         Form.reset();
+        HistoryShutdown();
         StopUnits();
     }
     // Runs the event loop as the program does (no polling of the condition): until the cycle.
