@@ -20,6 +20,8 @@
 
 #include <QApplication>
 
+#include <optional>
+
 namespace {
 
 const QString kEnter = QStringLiteral("Введите");
@@ -33,6 +35,20 @@ public:
     TBusyCursor(const TBusyCursor&) = delete;
     TBusyCursor& operator=(const TBusyCursor&) = delete;
 };
+
+// Asks for the controller's plant number, keeps it as the number to write (cancelled or not), and
+// runs the command with it under the busy cursor. Empty when the operator cancelled.
+std::optional<bool> RunWithPlantNumber(TVantor& vantor, const QString& prompt, bool (*command)(quint16),
+                                       QWidget* parent)
+{
+    bool ok = false;
+    const int number = InputIntegerEx(kEnter, prompt, vantor.PlantNumber, 1, 65535, ok, parent);
+    vantor.WrDevicePlantNumber = static_cast<quint16>(number);
+    if (!ok)
+        return std::nullopt;
+    const TBusyCursor busy;
+    return command(vantor.WrDevicePlantNumber);
+}
 
 }  // namespace
 
@@ -176,18 +192,11 @@ void TFormMain::actWriteSignPlantNumExecute()
     TVantor* vantor = Vantor();
     if (!vantor)
         return;
-    bool ok = false;
-    const int number =
-        InputIntegerEx(kEnter, QStringLiteral("Новый заводской номер прибора"), vantor->PlantNumber, 1, 65535, ok, this);
-    vantor->WrDevicePlantNumber = static_cast<quint16>(number);
-    if (!ok)
+    const std::optional<bool> done =
+        RunWithPlantNumber(*vantor, QStringLiteral("Новый заводской номер прибора"), &WritePlantNumber, this);
+    if (!done)
         return;
-    bool done = false;
-    {
-        TBusyCursor busy;
-        done = WritePlantNumber(vantor->WrDevicePlantNumber);
-    }
-    if (!done) {
+    if (!*done) {
         ShowCommandError(cmdWritePlantNumber);
         return;
     }
@@ -200,18 +209,11 @@ void TFormMain::actCommUpdateProgrExecute()
     TVantor* vantor = Vantor();
     if (!vantor)
         return;
-    bool ok = false;
-    const int number =
-        InputIntegerEx(kEnter, QStringLiteral("Заводской номер прибора"), vantor->PlantNumber, 1, 65535, ok, this);
-    vantor->WrDevicePlantNumber = static_cast<quint16>(number);
-    if (!ok)
+    const std::optional<bool> done =
+        RunWithPlantNumber(*vantor, QStringLiteral("Заводской номер прибора"), &EnterLoadingMode, this);
+    if (!done)
         return;
-    bool done = false;
-    {
-        TBusyCursor busy;
-        done = EnterLoadingMode(vantor->WrDevicePlantNumber);
-    }
-    if (done)
+    if (*done)
         ShowCommandDone();
     else
         ShowCommandError(cmdLoadingMode);
