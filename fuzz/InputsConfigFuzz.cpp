@@ -1,4 +1,4 @@
-#include "app/InputsConfigFile.h"
+#include "files/InputsConfigFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "app/Passport.h"
+#include "files/Passport.h"
 #include "common/IniFile.h"
 #include "common/OperatorMessage.h"
 #include "device/Vantor.h"

@@ -2,7 +2,7 @@
 
 #include "values/LabelValues.h"
 
-#include "app/ColorNumber.h"
+#include "values/ColorNumber.h"
 
 class QLabel;
 class QWidget;

@@ -1,8 +1,8 @@
 #include "dialogs/ConfigFileCommands.h"
 
-#include "app/DatedFileName.h"
-#include "app/InputsConfigFile.h"
-#include "app/Passport.h"
+#include "files/DatedFileName.h"
+#include "files/InputsConfigFile.h"
+#include "files/Passport.h"
 #include "common/OperatorMessage.h"
 #include "device/VantorUnit.h"
 #include "device/Vantor.h"

@@ -1,6 +1,6 @@
 #include "dialogs/FormViewConfig.h"
 
-#include "app/InputsConfigFile.h"
+#include "files/InputsConfigFile.h"
 #include "common/OperatorMessage.h"
 #include "device/InputWrite.h"
 #include "dialogs/FormPlacement.h"

@@ -1,9 +1,10 @@
 #include "trends/FormTrends.h"
 
-#include "app/ColorNumber.h"
+#include "values/ColorNumber.h"
 #include "common/OperatorMessage.h"
 #include "common/ProgramFolder.h"
 #include "common/TextFile.h"
+#include "device/VantorCodes.h"
 #include "device/VantorInput.h"
 #include "history/HistoryCsv.h"
 #include "trends/TrendsChartView.h"
@@ -28,7 +29,6 @@
 
 namespace {
 
-constexpr int kInputCount = 192;
 constexpr int kRedrawDelay = 40;  // ms: a wheel turn or a drag redraws once, when it pauses
 
 // Six colours apart from the states' black, grey and red and the rise alarm's orange.
@@ -59,9 +59,9 @@ TFormTrends::TFormTrends(int input, QWidget* parent, const QString& databasePath
       Span_(span == ETrendSpan::Dates ? ETrendSpan::Day : span)
 {
     Ui_->setupUi(this);
-    Inputs_[0] = std::clamp(input, 1, kInputCount);
+    Inputs_[0] = std::clamp(input, 1, vantor::kInputCount);
     Ui_->eiInput->setValue(Inputs_[0]);
-    Ui_->eiCompare->setValue(Inputs_[0] < kInputCount ? Inputs_[0] + 1 : Inputs_[0] - 1);
+    Ui_->eiCompare->setValue(Inputs_[0] < vantor::kInputCount ? Inputs_[0] + 1 : Inputs_[0] - 1);
     Ui_->cbSpan->setCurrentIndex(int(Span_));
     const QDateTime now = QDateTime::currentDateTime();
     Ui_->deFrom->setDateTime(now.addDays(-1));
@@ -205,7 +205,7 @@ void TFormTrends::ShowDates(qint64 from, qint64 to)
 
 void TFormTrends::SetCompareInput(int input)
 {
-    Inputs_[1] = input >= 1 && input <= kInputCount ? input : 0;
+    Inputs_[1] = input >= 1 && input <= vantor::kInputCount ? input : 0;
     Reload();
 }
 

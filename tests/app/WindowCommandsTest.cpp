@@ -1,6 +1,6 @@
 #include "WindowFixture.h"
 
-#include "app/Passport.h"
+#include "files/Passport.h"
 #include "device/DisplayTables.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"

@@ -1,4 +1,4 @@
-#include "app/DatedFileName.h"
+#include "files/DatedFileName.h"
 #include "device/ProgramUnits.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"

@@ -1,5 +1,5 @@
-#include "app/DatedFileName.h"
-#include "app/InputsConfigFile.h"
+#include "files/DatedFileName.h"
+#include "files/InputsConfigFile.h"
 #include "common/Cp1251.h"
 #include "device/Vantor.h"
 

@@ -1,4 +1,4 @@
-#include "app/Passport.h"
+#include "files/Passport.h"
 #include "common/Cp1251.h"
 #include "device/Vantor.h"
 

@@ -1,7 +1,7 @@
 #include "ConfigCommand.h"
 #include "Session.h"
 
-#include "app/InputsConfigFile.h"
+#include "files/InputsConfigFile.h"
 #include "common/StopSignals.h"
 #include "device/InputWrite.h"
 #include "device/Polling.h"

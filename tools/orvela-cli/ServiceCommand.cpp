@@ -1,7 +1,7 @@
 #include "ServiceCommand.h"
 #include "Session.h"
 
-#include "app/Passport.h"
+#include "files/Passport.h"
 #include "device/CommandTable.h"
 #include "device/DisplayTables.h"
 #include "device/InputWrite.h"

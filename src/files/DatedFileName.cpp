@@ -1,4 +1,4 @@
-#include "app/DatedFileName.h"
+#include "files/DatedFileName.h"
 
 QString DatedFileName(quint16 plantNumber, const QDate& date, const QLocale& locale)
 {

@@ -1,6 +1,6 @@
-#include "app/Passport.h"
+#include "files/Passport.h"
 
-#include "app/DatedFileName.h"
+#include "files/DatedFileName.h"
 #include "common/IniFile.h"
 #include "common/OperatorMessage.h"
 #include "common/ProgramFolder.h"

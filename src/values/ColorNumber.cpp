@@ -1,4 +1,4 @@
-#include "app/ColorNumber.h"
+#include "values/ColorNumber.h"
 
 QColor ToQColor(TColor color, const QPalette& palette)
 {

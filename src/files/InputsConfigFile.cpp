@@ -1,4 +1,4 @@
-#include "app/InputsConfigFile.h"
+#include "files/InputsConfigFile.h"
 
 #include "common/Cp1251.h"
 #include "common/ProgramFolder.h"
