@@ -37,12 +37,3 @@ void PrintError(const QString& text)
 {
     QTextStream(stderr) << text << u'\n';
 }
-
-int Usage(const QString& problem, const char* usage)
-{
-    QTextStream err(stderr);
-    if (!problem.isEmpty())
-        err << problem << u'\n';
-    err << QString::fromUtf8(usage);
-    return 2;
-}
