@@ -1,6 +1,5 @@
 #include "CommandLine.h"
 
-#include "Session.h"
 
 #include <QSet>
 #include <QTextStream>
