@@ -173,3 +173,13 @@ TEST_F(OrvelaCliService, JsonCarriesNumbersAsNumbersAndTextsAsText)
     EXPECT_EQ(modbus.value("parityCode").toInt(), 2);
     EXPECT_EQ(modbus.value("parity").toString(), "Even parity");
 }
+
+TEST_F(OrvelaCliService, TooFewFileDescriptorsAreNamedAsTheCause)
+{
+    const std::string tools = SimulatorProcess::Executable().substr(0, SimulatorProcess::Executable().rfind('/'));
+    const FinishedRun run = RunProgram({"/bin/sh", "-c", "ulimit -n 8 && exec \"$0\" sign --port \"$1\"",
+                                        tools + "/../orvela-cli/orvela-cli", Simulator.Path()},
+                                       true, 20s);
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_EQ(run.Output, "Слишком мало файловых дескрипторов: разрешено 8 (ulimit -n), нужно не меньше 64.\n");
+}
