@@ -257,7 +257,7 @@ TEST(InputsConfigFile, ASaveThatFailsLeavesTheOldFileWhole)
 TEST(InputsConfigFile, ProposedNamesCarryThePlantNumberAndTheDay)
 {
     const QDate day(2026, 12, 6);
-    EXPECT_EQ(DatedFileName(42, day, kRussian), "PN00042_06_12_2026");
+    EXPECT_EQ(DatedFileName(42, day), "PN00042_06_12_2026");
     EXPECT_EQ(DatedFileName(65535, day), "PN65535_06_12_2026");
     // The same name under any locale: no blanks, slashes or direction marks of other formats.
     const QLocale before;

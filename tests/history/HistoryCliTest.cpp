@@ -175,6 +175,11 @@ TEST_F(HistoryCli, BadArgumentsAreRefusedInRussianWithExitTwo)
         {{"--input", "5", "--from", "2026-03-02", "--to", "2026-03-01"}, "Начало периода позже его конца"},
         {{"--input", "5", "--hours", "3"}, "Неизвестный ключ: --hours"},
     };
+    const TRun help = RunCli({"--help"});
+    EXPECT_EQ(help.Code, 0);
+    EXPECT_TRUE(help.Out.startsWith(QStringLiteral("Использование: orvela-cli history --input N"))) << help.Out.toStdString();
+    EXPECT_TRUE(RunCli({"--input", "5", "--port", "/dev/null"}).Err.startsWith(
+        QStringLiteral("Ключ --port не относится к команде history\n")));
     for (const auto& [args, message] : cases) {
         const TRun run = RunCli(args);
         EXPECT_EQ(run.Code, 2) << args.join(' ').toStdString();

@@ -148,7 +148,7 @@ TEST_F(OrvelaCliService, EveryCommandHasItsOwnHelp)
 {
     for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
              {"sign"}, {"address"}, {"plant-number"}, {"service"}, {"modbus", "read"}, {"modbus", "write"},
-             {"write-input"}, {"loader"}, {"poll"}, {"history"}, {"config", "save"}, {"config", "write"}}) {
+             {"write-input"}, {"loader"}, {"poll"}, {"config", "save"}, {"config", "write"}}) {
         std::vector<std::string> args = command;
         args.push_back("--help");
         const FinishedRun help = Cli(args);
