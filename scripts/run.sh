@@ -26,13 +26,21 @@ mkdir -p "$home/INI"
 # The build keeps the message catalogues in build/locale; the program looks in its folder first.
 [ "$home" != "$PWD/build/home" ] || [ -e "$home/locale" ] || ln -s "$PWD/build/locale" "$home/locale"
 
-# Sets one key of section [Transmitter] in INI/ComPort.ini, keeping the rest; CR LF lines.
+# Sets one key of section [Transmitter] in INI/ComPort.ini, keeping the rest; CR LF lines, cp1251
+# as the program reads it. A path that cp1251 cannot hold is refused: a "?" in its place would
+# name another port.
 set_port() {
-  local file="$home/INI/ComPort.ini"
-  if [ -f "$file" ] && grep -q '^Port=' "$file"; then
-    sed -i "s|^Port=.*|Port=$1\r|" "$file"
+  local file="$home/INI/ComPort.ini" encoded
+  if ! encoded=$(printf '%s' "$1" | iconv -f UTF-8 -t CP1251 2>/dev/null); then
+    echo "Путь порта $1 нельзя записать в кодировке cp1251" >&2
+    exit 2
+  fi
+  if [ -f "$file" ] && LC_ALL=C grep -q '^Port=' "$file"; then
+    # The path as data for sed: its \, & and | escaped.
+    encoded=$(printf '%s' "$encoded" | LC_ALL=C sed 's/[\\&|]/\\&/g')
+    LC_ALL=C sed -i "s|^Port=.*|Port=$encoded\r|" "$file"
   else
-    printf '[Transmitter]\r\nPort=%s\r\n' "$1" > "$file"
+    printf '[Transmitter]\r\nPort=%s\r\n' "$encoded" > "$file"
   fi
 }
 

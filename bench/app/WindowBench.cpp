@@ -91,7 +91,7 @@ double Percentile(std::vector<double> values, double p)
 class TRun
 {
 public:
-    TRun(bool paced, int interval)
+    TRun(bool paced, int interval) : Interval_(interval)
     {
         QStringList options;
         if (paced)
@@ -117,6 +117,8 @@ public:
     void Open()
     {
         StartUnits();
+        // Shorter than the file may hold: cycles back to back.
+        PollTimer()->SetInterval(Interval_);
         HistoryStartup();  // the program records every cycle's readings
         if (qEnvironmentVariableIsSet("BENCH_QUIET"))
             Transmitter()->SetEvents({});
@@ -188,6 +190,7 @@ private:
 
     QProcess Simulator_;
     QTemporaryDir Home_;
+    int Interval_ = 500;
 };
 
 int CycleMode(int cycles)

@@ -39,6 +39,9 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), Ui_(std::make_uniqu
     setFont(formFont);
     SetupGrids();
     SetupActions();
+    // Labels show what the controller and the files say: data, never markup.
+    for (QLabel* label : findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
     // Placed in the middle of the desktop at every start; nothing of it is stored.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

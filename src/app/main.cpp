@@ -1,6 +1,7 @@
 #include "app/FormMain.h"
 #include "app/ToolkitTranslations.h"
 #include "common/OperatorMessage.h"
+#include "common/ResourceLimits.h"
 #include "common/StopSignals.h"
 #include "device/ProgramUnits.h"
 #include "history/HistoryUnit.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTextStream>
 
 namespace {
 
@@ -19,6 +21,7 @@ void ShowMessageBox(const QString& caption, const QString& text, TMessageIcon ic
                                       : icon == TMessageIcon::Warning ? QMessageBox::Warning
                                                                       : QMessageBox::Information;
     QMessageBox box(boxIcon, caption, QString(text).replace(u'\r', u'\n'), QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);  // paths and controller texts are data, never markup
     box.exec();
 }
 
@@ -26,6 +29,11 @@ void ShowMessageBox(const QString& caption, const QString& text, TMessageIcon ic
 
 int main(int argc, char* argv[])
 {
+    InstallResourceFailureHandler();
+    if (const QString shortage = FileDescriptorShortage(); !shortage.isEmpty()) {
+        QTextStream(stderr) << shortage << u'\n';
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Orvela - Программа настройки"));
     // The port's messages and its setup dialog in the operator's language, and the toolkit's own

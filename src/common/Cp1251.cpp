@@ -1,6 +1,7 @@
 #include "common/Cp1251.h"
 
 #include <array>
+#include <optional>
 
 namespace {
 
@@ -24,7 +25,8 @@ constexpr std::array<char16_t, 128> kUpperHalf = {
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
 
-char EncodeChar(char16_t c)
+// The byte of c, or nothing when the page has no place for it.
+std::optional<char> Encode(char16_t c)
 {
     if (c < 0x80)
         return static_cast<char>(c);
@@ -33,7 +35,12 @@ char EncodeChar(char16_t c)
     for (std::size_t i = 0; i < 0x40; ++i)
         if (kUpperHalf[i] == c)
             return static_cast<char>(0x80 + i);
-    return '?';
+    return std::nullopt;
+}
+
+char EncodeChar(char16_t c)
+{
+    return Encode(c).value_or('?');
 }
 
 }  // namespace
@@ -60,4 +67,20 @@ QString FromCp1251(QByteArrayView bytes)
         text[i] = QChar(b < 0x80 ? char16_t(b) : kUpperHalf[b - 0x80]);
     }
     return text;
+}
+
+QString FirstNotInCp1251(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            return text.mid(i, 2).toString();
+        if (!Encode(text[i].unicode()))
+            return QString(text[i]);
+    }
+    return {};
+}
+
+QString NotInCp1251Text(const QString& character)
+{
+    return QStringLiteral("Символ «") + character + QStringLiteral("» нельзя записать в кодировке cp1251");
 }

@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -28,10 +29,13 @@ QString SectionName(const QString& line)
     return trimmed.mid(1, close - 1).trimmed();
 }
 
-// Keeps a value on its own line whatever the caller passes.
+// Keeps a value on its own line whatever the caller passes, and a file free of terminal controls.
 QString OneLine(QString text)
 {
-    return text.replace(u'\r', u' ').replace(u'\n', u' ');
+    for (QChar& c : text)
+        if (c.category() == QChar::Other_Control)
+            c = u' ';
+    return text;
 }
 
 }  // namespace
@@ -41,8 +45,14 @@ TIniFile::TIniFile(const QString& fileName) : FileName_(fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return;
+    // One byte more than allowed tells a file at the limit from a longer one.
+    const QByteArray bytes = file.read(kMaxIniFileSize + 1);
+    if (bytes.size() > kMaxIniFileSize) {
+        TooLarge_ = true;
+        return;
+    }
     static const QRegularExpression lineEnd(QStringLiteral("\r\n|\n|\r"));
-    Lines_ = FromCp1251(file.readAll()).split(lineEnd);
+    Lines_ = FromCp1251(bytes).split(lineEnd);
     if (!Lines_.isEmpty() && Lines_.last().isEmpty())
         Lines_.removeLast();  // the end of the last line, not an empty line
 }
@@ -111,6 +121,12 @@ int TIniFile::ReadInteger(const QString& section, const QString& key, int def) c
     return static_cast<int>(value);
 }
 
+int TIniFile::ReadInteger(const QString& section, const QString& key, int def, int min, int max) const
+{
+    const int value = ReadInteger(section, key, def);
+    return value >= min && value <= max ? value : def;
+}
+
 bool TIniFile::ReadBool(const QString& section, const QString& key, bool def) const
 {
     return ReadInteger(section, key, def ? 1 : 0) != 0;
@@ -126,6 +142,12 @@ double TIniFile::ReadFloat(const QString& section, const QString& key, double de
     if (!ok)
         value = QLocale::c().toDouble(text, &ok);
     return ok ? value : def;
+}
+
+double TIniFile::ReadFloat(const QString& section, const QString& key, double def, double min, double max) const
+{
+    const double value = ReadFloat(section, key, def);
+    return std::isfinite(value) && value >= min && value <= max ? value : def;
 }
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)
@@ -170,6 +192,19 @@ void TIniFile::WriteFloat(const QString& section, const QString& key, double val
 
 bool TIniFile::Save(QString* error) const
 {
+    if (TooLarge_) {
+        // Its keys were never read: a rewrite would lose them all.
+        if (error)
+            *error = QStringLiteral("файл больше %1 КБ, он не прочитан и не перезаписан").arg(kMaxIniFileSize / 1024);
+        return false;
+    }
+    for (const QString& line : Lines_) {
+        if (const QString bad = FirstNotInCp1251(line); !bad.isEmpty()) {
+            if (error)
+                *error = NotInCp1251Text(bad);
+            return false;
+        }
+    }
     const QString folder = QFileInfo(FileName_).absolutePath();
     if (!QDir().mkpath(folder)) {
         if (error)

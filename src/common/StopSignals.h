@@ -4,6 +4,6 @@
 
 #include <functional>
 
-// SIGINT and SIGTERM call onStop in the thread of context, from its event loop; the signal
+// SIGINT, SIGTERM and SIGHUP call onStop in the thread of context, from its event loop; the signal
 // handler itself only wakes that loop.
 void WatchStopSignals(QObject* context, std::function<void()> onStop);

@@ -29,8 +29,8 @@ void TCustomTimer::LoadFromIni()
         (void)file.open(QIODevice::WriteOnly);  // fails quietly when INI does not exist
     }
     const TIniFile ini(path);
-    const int interval = ini.ReadInteger(Name, QStringLiteral("Interval"), 500);
-    Timer_.setInterval(interval >= 0 ? interval : 500);
+    // As the operator's prompt allows: a shorter period would keep the request thread spinning.
+    Timer_.setInterval(ini.ReadInteger(Name, QStringLiteral("Interval"), 500, kMinPollInterval, kMaxPollInterval));
     SetEnabled(ini.ReadBool(Name, QStringLiteral("Enabled"), false));
 }
 

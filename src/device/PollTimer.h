@@ -1,5 +1,9 @@
 #pragma once
 
+// The poll period the operator may choose, ms; INI/Timer.ini is held to it.
+constexpr int kMinPollInterval = 300;
+constexpr int kMaxPollInterval = 20000;
+
 #include <QObject>
 #include <QString>
 #include <QTimer>

@@ -12,8 +12,7 @@ const QString kPauseSection = QStringLiteral("ComPause");
 // A pause from the file, or current when the text is no pause we would wait for.
 int ReadPause(const TIniFile& ini, const QString& key, int current)
 {
-    const int value = ini.ReadInteger(kPauseSection, key, current);
-    return value >= 0 && value <= kMaxComPause ? value : current;
+    return ini.ReadInteger(kPauseSection, key, current, 0, kMaxComPause);
 }
 
 }  // namespace
@@ -100,10 +99,10 @@ void TVantor::Load()
         return;
     const TIniFile ini(FileName());
     Enabled.SetValue(BoolToThreeStates(ini.ReadBool(Section(), QStringLiteral("Enabled"), true)));
-    // An address that is no byte would wrap into another controller's address: keep ours.
-    const int address = ini.ReadInteger(Section(), QStringLiteral("SystemAddress"), SystemAddress_);
-    if (address >= 0 && address <= 255)
-        SetSystemAddress(static_cast<quint8>(address));
+    // The broadcast address or one the address prompt allows; anything else would reach another
+    // controller, or none: keep ours.
+    SetSystemAddress(static_cast<quint8>(
+        ini.ReadInteger(Section(), QStringLiteral("SystemAddress"), SystemAddress_, 0, kMaxSystemAddress)));
     ComPauseRead = ReadPause(ini, QStringLiteral("ComPauseRead"), ComPauseRead);
     ComPauseWrite = ReadPause(ini, QStringLiteral("ComPauseWrite"), ComPauseWrite);
 }

@@ -28,9 +28,8 @@ TVantor* Vantor()
 
 void LoadSensitivity()
 {
-    const int value = TIniFile(SettingsFile()).ReadInteger(QStringLiteral("VANTOR"), QStringLiteral("Sensitivity"), 3);
     // A count that does not fit its byte would wrap into another sensitivity.
-    Sensitivity = value >= 0 && value <= 255 ? value : 3;
+    Sensitivity = TIniFile(SettingsFile()).ReadInteger(QStringLiteral("VANTOR"), QStringLiteral("Sensitivity"), 3, 0, 255);
 }
 
 bool SaveSensitivity()

@@ -11,6 +11,8 @@ extern int Sensitivity;                 // the controller's ErrorMax
 
 // The largest pause the file may set: anything longer would stall polling.
 constexpr int kMaxComPause = 60000;
+// The highest Modbus slave address; above it the addresses are reserved.
+constexpr int kMaxSystemAddress = 247;
 
 // The one controller, between start-up and shut-down; null otherwise.
 TVantor* Vantor();

@@ -78,5 +78,6 @@ bool ConfirmBox(const QString& caption, const QString& text, QWidget* parent)
     QString shown = text;
     shown.replace(u'\r', u'\n');
     QMessageBox box(QMessageBox::Warning, caption, shown, QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box.setTextFormat(Qt::PlainText);
     return box.exec() == QMessageBox::Ok;
 }

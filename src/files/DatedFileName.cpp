@@ -1,12 +1,8 @@
 #include "files/DatedFileName.h"
 
-QString DatedFileName(quint16 plantNumber, const QDate& date, const QLocale& locale)
+QString DatedFileName(quint16 plantNumber, const QDate& date)
 {
-    QString day = locale.toString(date, QLocale::ShortFormat);
-    for (QChar& c : day) {
-        if (c == u'.' || c == u'/' || c == u'\\' || c == u':' || c == u'*' || c == u'?' || c == u'"' ||
-            c == u'<' || c == u'>' || c == u'|')
-            c = u'_';
-    }
-    return QStringLiteral("PN") + QStringLiteral("%1").arg(plantNumber, 5, 10, QLatin1Char('0')) + u'_' + day;
+    // Fixed, not the locale's short date: other locales give blanks, slashes or direction marks.
+    return QStringLiteral("PN") + QStringLiteral("%1").arg(plantNumber, 5, 10, QLatin1Char('0')) + u'_' +
+           date.toString(QStringLiteral("dd_MM_yyyy"));
 }

@@ -10,23 +10,37 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
-// A decimal integer within min..max.
-bool ParseInteger(const QString& text, qint64 min, qint64 max, qint64& value)
+bool AllDigits(QStringView text)
 {
-    bool ok = false;
-    value = text.toLongLong(&ok, 10);
-    return ok && value >= min && value <= max;
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
-// A number in the locale's decimal form, without group separators. A point where the locale has
-// another separator fails, as a file from a computer with other settings should.
+// A decimal integer within min..max. Digits only: the converter would stop at a NUL byte and take
+// "200<NUL>2" for 200.
+bool ParseInteger(const QString& text, qint64 min, qint64 max, qint64& value)
+{
+    if (!AllDigits(text) || text.size() > 18)
+        return false;
+    value = text.toLongLong();
+    return value >= min && value <= max;
+}
+
+// A number in the locale's decimal form, without group separators: an optional minus, digits and
+// at most one separator followed by digits. A point where the locale has another separator fails,
+// as a file from a computer with other settings should.
 bool ParseLocaleNumber(QString text, const QLocale& locale, double& value)
 {
     const QString point = locale.decimalPoint();
+    const QStringView unsigned_ = QStringView(text).sliced(text.startsWith(u'-') ? 1 : 0);
+    const qsizetype at = unsigned_.indexOf(point);
+    if (!AllDigits(at < 0 ? unsigned_ : unsigned_.first(at)) ||
+        (at >= 0 && !AllDigits(unsigned_.sliced(at + point.size()))))
+        return false;
     if (point != QStringLiteral(".")) {
         if (text.contains(u'.'))
             return false;
@@ -144,10 +158,16 @@ TConfigRead ParseInputsConfig(QByteArrayView bytes, const QLocale& locale)
         bytes = bytes.sliced(3);
     static const QRegularExpression lineEnd(QStringLiteral("\r\n|\n|\r"));
     QStringList lines = FromCp1251(bytes).split(lineEnd);
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();  // the end of the last line, not an empty line
+    // Blank lines at the end are an editor's habit, not inputs.
+    while (!lines.isEmpty() && lines.last().trimmed().isEmpty())
+        lines.removeLast();
 
     TConfigRead read;
+    if (lines.isEmpty()) {
+        // Nothing to write is no success: the operator picked the wrong file.
+        read.ErrorLine = 1;
+        return read;
+    }
     for (qsizetype i = 0; i < lines.size(); ++i) {
         TConfigRow row;
         const bool ok = ParseLine(lines[i], locale, row);

@@ -23,9 +23,9 @@ int OutInteger(const TIOData& value)
 
 int HistoryRetentionDays()
 {
-    const int days = TIniFile(ProgramFolder() + QStringLiteral("INI/VANTOR.ini"))
-                         .ReadInteger(QStringLiteral("History"), QStringLiteral("RetentionDays"), kDefaultRetentionDays);
-    return days > 0 ? days : kDefaultRetentionDays;
+    return TIniFile(ProgramFolder() + QStringLiteral("INI/VANTOR.ini"))
+        .ReadInteger(QStringLiteral("History"), QStringLiteral("RetentionDays"), kDefaultRetentionDays, 1,
+                     kMaxRetentionDays);
 }
 
 void HistoryStartup()

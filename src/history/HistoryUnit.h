@@ -16,6 +16,8 @@ void HistoryShutdown();
 THistoryRecorder* HistoryRecorder();
 
 constexpr int kDefaultRetentionDays = 730;
+// A century: beyond it the cut-off time would leave the clock's range.
+constexpr int kMaxRetentionDays = 36500;
 int HistoryRetentionDays();
 
 THistoryReading HistoryReadingOf(const TVantorInput& input, int number, qint64 time);

@@ -15,6 +15,11 @@ constexpr int kReadTotalMultiplier = 2;
 constexpr int kWriteTotalConstant = 100;
 constexpr int kWriteTotalMultiplier = 2;
 constexpr int kCustomBaudRate = 9600;
+// Limits of the numbers in the file. A read with both totals 0 would wait for ever on a silent
+// line, so the constants start at 1; 100 ms a byte is 110 baud.
+constexpr int kMaxTimeoutMs = 60000;
+constexpr int kMaxMultiplier = 100;
+constexpr int kMaxBaudRate = 4000000;
 
 }  // namespace
 
@@ -52,20 +57,20 @@ void TTransmitter::ReadSection(const TIniFile& ini)
     SetPort(ini.ReadString(section, QStringLiteral("Port"), Port()));
     SetBaudRate(ParseBaudRate(ini.ReadString(section, QStringLiteral("BaudRate"), BaudRateText(BaudRate()))));
     if (BaudRate() == brCustom)
-        SetCustomBaudRate(ini.ReadInteger(section, QStringLiteral("CustomBaudRate"), kCustomBaudRate));
+        SetCustomBaudRate(ini.ReadInteger(section, QStringLiteral("CustomBaudRate"), kCustomBaudRate, 1, kMaxBaudRate));
     SetDataBits(ParseDataBits(ini.ReadString(section, QStringLiteral("DataBits"), DataBitsText(DataBits()))));
     SetStopBits(ParseStopBits(ini.ReadString(section, QStringLiteral("StopBits"), StopBitsText(StopBits()))));
     Parity().SetBits(ParseParity(ini.ReadString(section, QStringLiteral("Parity"), ParityText(Parity().Bits()))));
     FlowControl().SetFlowControl(ParseFlowControl(
         ini.ReadString(section, QStringLiteral("FlowControl"), FlowControlText(FlowControl().FlowControl()))));
-    Timeouts().SetReadInterval(ini.ReadInteger(section, QStringLiteral("ReadInterval"), kReadInterval));
-    Timeouts().SetReadTotalConstant(ini.ReadInteger(section, QStringLiteral("ReadTotalConstant"), kReadTotalConstant));
+    Timeouts().SetReadInterval(ini.ReadInteger(section, QStringLiteral("ReadInterval"), kReadInterval, 0, kMaxTimeoutMs));
+    Timeouts().SetReadTotalConstant(ini.ReadInteger(section, QStringLiteral("ReadTotalConstant"), kReadTotalConstant, 1, kMaxTimeoutMs));
     Timeouts().SetReadTotalMultiplier(
-        ini.ReadInteger(section, QStringLiteral("ReadTotalMultiplier"), kReadTotalMultiplier));
+        ini.ReadInteger(section, QStringLiteral("ReadTotalMultiplier"), kReadTotalMultiplier, 0, kMaxMultiplier));
     Timeouts().SetWriteTotalConstant(
-        ini.ReadInteger(section, QStringLiteral("WriteTotalConstant"), kWriteTotalConstant));
+        ini.ReadInteger(section, QStringLiteral("WriteTotalConstant"), kWriteTotalConstant, 1, kMaxTimeoutMs));
     Timeouts().SetWriteTotalMultiplier(
-        ini.ReadInteger(section, QStringLiteral("WriteTotalMultiplier"), kWriteTotalMultiplier));
+        ini.ReadInteger(section, QStringLiteral("WriteTotalMultiplier"), kWriteTotalMultiplier, 0, kMaxMultiplier));
 }
 
 bool TTransmitter::WriteSettings()

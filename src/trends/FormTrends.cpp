@@ -128,6 +128,7 @@ void TFormTrends::SetupChart()
     CreateSeries(1);
 
     HoverLabel_ = new QLabel(View_);
+    HoverLabel_->setTextFormat(Qt::PlainText);
     HoverLabel_->setObjectName(QStringLiteral("lbHover"));
     // A tool-tip's look; a style sheet here would reach the chart's axis labels and clip them.
     HoverLabel_->setAutoFillBackground(true);

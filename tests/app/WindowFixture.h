@@ -45,9 +45,11 @@ protected:
         LogRadix = 0;
     }
 
-    // The controller at address 1 on the simulator's line, polled every interval ms.
+    // The controller at address 1 on the simulator's line, polled every interval ms. The file holds
+    // the period to the operator's range; a shorter one is set on the timer once the units run.
     void WriteSettings(const std::string& port, int interval)
     {
+        Interval = interval;
         Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=5\r\n");
         Folder.Write("INI/ComPort.ini", QByteArray("[Transmitter]\r\nPort=") + port.c_str() + "\r\n");
         Folder.Write("INI/Timer.ini", "[ctReqDevices]\r\nInterval=" + QByteArray::number(interval) + "\r\n");
@@ -65,6 +67,8 @@ protected:
     void Open()
     {
         StartUnits();
+        if (Interval > 0)
+            PollTimer()->SetInterval(Interval);
         Form = std::make_unique<TFormMain>();
         Form->setObjectName(QStringLiteral("FormMain"));
         TRequestThread::TCycleEvent cycle = RequestThread()->OnCycle;
@@ -117,5 +121,6 @@ protected:
     MessageRecorder Messages;
     std::unique_ptr<TFormMain> Form;
     int Cycles = 0;
+    int Interval = 0;  // the poll period of WriteSettings, ms
     QStringList Commands;
 };

@@ -4,6 +4,8 @@
 
 #include <QRandomGenerator>
 
+#include <utility>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -66,6 +68,12 @@ TEST(IniFile, NumbersThatAreNotNumbersGiveTheDefault)
     EXPECT_TRUE(ini.ReadBool("S", "Bool", false));
     EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "F", 0), 2.5);
     EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "Text", 1.5), 1.5);
+    // Held to a range: outside it the default, at its edges the value.
+    EXPECT_EQ(ini.ReadInteger("S", "Neg", 3, -12, 0), -12);
+    EXPECT_EQ(ini.ReadInteger("S", "Neg", 3, -11, 0), 3);
+    EXPECT_EQ(ini.ReadInteger("S", "Bool", 3, 0, 4), 3);
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "F", 1, 0, 2.5), 2.5);
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "F", 1, 0, 2.4), 1);
 }
 
 TEST(IniFile, FloatsRoundTripWithoutNoise)
@@ -102,7 +110,7 @@ TEST(IniFile, MalformedTextKeepsWhatIsReadable)
 TEST(IniFile, BinaryGarbageSurvivesARewriteByteForByteApartFromLineEnds)
 {
     TestFolder folder;
-    QByteArray garbage(1 << 20, Qt::Uninitialized);
+    QByteArray garbage(kMaxIniFileSize / 2, Qt::Uninitialized);  // room for the line ends it gains
     QRandomGenerator random(42);
     for (auto& b : garbage)
         b = static_cast<char>(random.bounded(256));
@@ -139,4 +147,46 @@ TEST(IniFile, ValuesCannotBreakTheLineStructure)
     const TIniFile back(folder.Path("a.ini"));
     EXPECT_FALSE(back.ValueExists("Injected", "X"));
     EXPECT_EQ(back.ReadString("S", "K", ""), "one  [Injected] X=1");
+
+    // Terminal controls from a controller's text are not kept in a file either.
+    ini.WriteString("S", "Text", QString::fromLatin1("\x1b[2J\x07red\x7f\x98"));
+    ASSERT_TRUE(ini.Save());
+    EXPECT_TRUE(folder.Read("a.ini").contains("Text= [2J red  \r\n"));
+}
+
+TEST(IniFile, AFileTooLargeIsNeitherReadNorRewritten)
+{
+    TestFolder folder;
+    const QByteArray big = "[S]\r\nK=1\r\n" + QByteArray(kMaxIniFileSize, ';');
+    folder.Write("a.ini", big);
+    TIniFile ini(folder.Path("a.ini"));
+    EXPECT_EQ(ini.ReadInteger("S", "K", 7), 7);
+    ini.WriteInteger("S", "K", 2);
+    QString error;
+    EXPECT_FALSE(ini.Save(&error));
+    EXPECT_TRUE(error.contains("не перезаписан")) << error.toStdString();
+    EXPECT_EQ(folder.Read("a.ini"), big);
+
+    // At the limit it is a settings file like any other.
+    folder.Write("b.ini", "[S]\r\nK=1\r\n" + QByteArray(kMaxIniFileSize - 10, ';'));
+    EXPECT_EQ(TIniFile(folder.Path("b.ini")).ReadInteger("S", "K", 7), 1);
+}
+
+TEST(IniFile, TextThatCp1251CannotHoldIsRefusedByNameAndNothingIsWritten)
+{
+    TestFolder folder;
+    folder.Write("a.ini", "[Transmitter]\r\nPort=COM1\r\n");
+    for (const auto& [port, named] : {std::pair{QStringLiteral("/home/jürgen/tty"), QStringLiteral("ü")},
+                                      std::pair{QStringLiteral("/dev/tty\U0001F600"), QStringLiteral("\U0001F600")}}) {
+        TIniFile ini(folder.Path("a.ini"));
+        ini.WriteString("Transmitter", "Port", port);
+        QString error;
+        EXPECT_FALSE(ini.Save(&error));
+        EXPECT_EQ(error, "Символ «" + named + "» нельзя записать в кодировке cp1251");
+        EXPECT_EQ(folder.Read("a.ini"), "[Transmitter]\r\nPort=COM1\r\n");
+    }
+    // Cyrillic and the page's own symbols go through.
+    TIniFile ini(folder.Path("a.ini"));
+    ini.WriteString("Transmitter", "Port", QStringLiteral("/home/иван/№1"));
+    EXPECT_TRUE(ini.Save());
 }

@@ -139,6 +139,13 @@ TEST(InputsConfigFile, TheFirstBadFieldEndsReadingWithWhatCameBefore)
         // A point from a computer with other settings, or a group separator, is no number here.
         {"7 PNum:1 Bound:25.500 Period:1 Enabled:1\r\n", 1, 1, 2},
         {"7 PNum:1 Bound:1,000,5 Period:1 Enabled:1\r\n", 1, 1, 2},
+        // A number is all digits: a NUL byte or a sign in it is no part of a number.
+        {QByteArray("7 PNum:200\0002 Bound:1 Period:1 Enabled:1\r\n", 40), 1, 1, 1},
+        {QByteArray("7 PNum:1 Bound:1\0005 Period:1 Enabled:1\r\n", 38), 1, 1, 2},
+        {QByteArray("7 PNum:1 Bound:1 Period:6\0000 Enabled:1\r\n", 38), 1, 1, 3},
+        {"7 PNum:+1 Bound:1 Period:1 Enabled:1\r\n", 1, 1, 1},
+        {"7 PNum:1 Bound:1e3 Period:1 Enabled:1\r\n", 1, 1, 2},
+        {"7 PNum:1 Bound:1 Period:1 Enabled:0x1\r\n", 1, 1, 4},
     };
     for (const Case& c : cases) {
         const TConfigRead read = Parse(c.Text);
@@ -167,8 +174,14 @@ TEST(InputsConfigFile, OddFilesGiveAClearOutcome)
         EXPECT_EQ(read.ErrorLine, 0);
         EXPECT_EQ(read.Rows.size(), 2);
     }
-    EXPECT_EQ(Parse("").Rows.size(), 0);
-    EXPECT_EQ(Parse("").ErrorLine, 0);
+    // Nothing to write is a format error, blank lines at the end are nothing at all.
+    for (const QByteArray& empty : {QByteArray(), QByteArray("\r\n"), QByteArray(" \r\n\r\n")}) {
+        EXPECT_EQ(Parse(empty).Rows.size(), 0);
+        EXPECT_EQ(Parse(empty).ErrorLine, 1);
+    }
+    const TConfigRead trailing = Parse(line + "\r\n" + line + "\r\n\r\n  \r\n\n");
+    EXPECT_EQ(trailing.ErrorLine, 0);
+    EXPECT_EQ(trailing.Rows.size(), 2);
     // Truncated in the middle of a line.
     const TConfigRead truncated = Parse(line + "\r\n6   PNum:200");
     EXPECT_EQ(truncated.ErrorLine, 2);
@@ -244,8 +257,14 @@ TEST(InputsConfigFile, ASaveThatFailsLeavesTheOldFileWhole)
 TEST(InputsConfigFile, ProposedNamesCarryThePlantNumberAndTheDay)
 {
     const QDate day(2026, 12, 6);
-    EXPECT_EQ(DatedFileName(42, day, kRussian), "PN00042_06_12_2026");
-    EXPECT_EQ(DatedFileName(65535, day, kRussian), "PN65535_06_12_2026");
-    // No folder separators out of a month/day/year format.
-    EXPECT_FALSE(DatedFileName(42, day, QLocale(QLocale::English, QLocale::UnitedStates)).contains(u'/'));
+    EXPECT_EQ(DatedFileName(42, day), "PN00042_06_12_2026");
+    EXPECT_EQ(DatedFileName(65535, day), "PN65535_06_12_2026");
+    // The same name under any locale: no blanks, slashes or direction marks of other formats.
+    const QLocale before;
+    for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedStates),
+                                  QLocale(QLocale::Arabic, QLocale::Egypt), QLocale(QLocale::Persian)}) {
+        QLocale::setDefault(locale);
+        EXPECT_EQ(DatedFileName(42, day), "PN00042_06_12_2026") << locale.name().toStdString();
+    }
+    QLocale::setDefault(before);
 }

@@ -4,7 +4,12 @@
 
 #include "history/HistoryCsv.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+
+#include <cstdlib>
 
 namespace {
 
@@ -121,8 +126,7 @@ TEST_F(HistoryCli, APollKeepsEveryInputItReadAndTheCommandShowsIt)
     SimulatorProcess simulator;
     ASSERT_TRUE(simulator.Start());
     Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=10\r\n");
-    Folder.Write("INI/Timer.ini", "[ctReqDevices]\r\nInterval=20\r\n");
-    const FinishedRun poll = RunProgram({CliExecutable().toStdString(), "poll", "--rounds", "1", "--port", simulator.Path()},
+    const FinishedRun poll = RunProgram({CliExecutable().toStdString(), "poll", "--rounds", "1", "--interval", "20", "--port", simulator.Path()},
                                         false, std::chrono::seconds(120));
     ASSERT_EQ(poll.ExitCode, 0) << poll.Output;
 
@@ -139,22 +143,43 @@ TEST_F(HistoryCli, APollKeepsEveryInputItReadAndTheCommandShowsIt)
     ASSERT_EQ(shown.Code, 0) << shown.Err.toStdString();
     EXPECT_TRUE(shown.Out.contains(QStringLiteral("показаний 1"))) << shown.Out.toStdString();
     EXPECT_TRUE(shown.Out.contains(QStringLiteral("AAA7"))) << shown.Out.toStdString();
+
+    const TRun json = RunCli({"--input", "5", "--json"});
+    ASSERT_EQ(json.Code, 0) << json.Err.toStdString();
+    const QJsonObject document = QJsonDocument::fromJson(json.Out.toUtf8()).object();
+    EXPECT_EQ(document.value("input").toInt(), 5);
+    const QJsonArray readings = document.value("readings").toArray();
+    ASSERT_EQ(readings.size(), 1) << json.Out.toStdString();
+    const QJsonObject reading = readings[0].toObject();
+    EXPECT_EQ(reading.value("bound").toDouble(), 15.0);
+    EXPECT_EQ(reading.value("sensors").toArray()[0].toObject().value("stateText").toString(), "AAA7");
+    EXPECT_TRUE(reading.value("sensors").toArray()[0].toObject().value("temperature").isNull());
+    EXPECT_LE(std::abs(QDateTime::fromString(reading.value("time").toString(), Qt::ISODateWithMs).toMSecsSinceEpoch() -
+                       five.Time),
+              1);
 }
 
 TEST_F(HistoryCli, BadArgumentsAreRefusedInRussianWithExitTwo)
 {
     Fill();
     const QList<std::pair<QStringList, QString>> cases = {
-        {{}, "Не указан номер входа"},
+        {{}, "Не указан ключ --input"},
         {{"--input"}, "Нет значения для --input"},
-        {{"--input", "0"}, "Неверный номер входа: 0"},
-        {{"--input", "193"}, "Неверный номер входа: 193"},
-        {{"--input", "x5"}, "Неверный номер входа: x5"},
+        {{"--input", "0"}, "Неверное значение --input: 0 (допустимо 1..192)"},
+        {{"--input", "193"}, "Неверное значение --input: 193 (допустимо 1..192)"},
+        {{"--input", "x5"}, "Неверное значение --input: x5 (допустимо 1..192)"},
+        {{"--input", "5", "--csv", "a.csv", "--json"}, "Ключи --csv и --json вместе не применяются"},
+        {{"--input", "5", "--rounds", "3"}, "Ключ --rounds не относится к команде history"},
         {{"--input", "5", "--from", "2026-13-01"}, "Неверная дата: 2026-13-01"},
         {{"--input", "5", "--to", "01.03.2026"}, "Неверная дата: 01.03.2026"},
         {{"--input", "5", "--from", "2026-03-02", "--to", "2026-03-01"}, "Начало периода позже его конца"},
         {{"--input", "5", "--hours", "3"}, "Неизвестный ключ: --hours"},
     };
+    const TRun help = RunCli({"--help"});
+    EXPECT_EQ(help.Code, 0);
+    EXPECT_TRUE(help.Out.startsWith(QStringLiteral("Использование: orvela-cli history --input N"))) << help.Out.toStdString();
+    EXPECT_TRUE(RunCli({"--input", "5", "--port", "/dev/null"}).Err.startsWith(
+        QStringLiteral("Ключ --port не относится к команде history\n")));
     for (const auto& [args, message] : cases) {
         const TRun run = RunCli(args);
         EXPECT_EQ(run.Code, 2) << args.join(' ').toStdString();

@@ -73,7 +73,7 @@ printf '[ctReqDevices]\r\nInterval=20\r\n' > "$files/INI/Timer.ini"
 exec 3< <(exec "$bin/vantor-sim" --link "$work/tty")
 simulator=$!
 read -r -t 10 _ <&3 || fail "the packaged simulator did not start"
-run timeout 120 "$bin/orvela-cli" poll --rounds 1 --port "$work/tty" > "$work/out.txt" 2> "$work/err.txt"
+run timeout 120 "$bin/orvela-cli" poll --rounds 1 --interval 20 --port "$work/tty" > "$work/out.txt" 2> "$work/err.txt"
 code=$?
 [ "$code" -eq 0 ] || fail "orvela-cli poll against the packaged simulator exited $code: $(cat "$work/err.txt")"
 [ "$(grep -c . "$work/out.txt")" -ge 192 ] || fail "the poll printed no table: $(head -n 5 "$work/out.txt")"

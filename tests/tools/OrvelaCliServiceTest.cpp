@@ -4,6 +4,8 @@
 #include "common/Cp1251.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <gtest/gtest.h>
 
@@ -20,12 +22,22 @@ protected:
         Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseWrite=20\r\n");
     }
 
-    FinishedRun Cli(std::vector<std::string> args)
+    FinishedRun Cli(std::vector<std::string> args, bool withErrors = true)
     {
         const std::string tools = SimulatorProcess::Executable().substr(0, SimulatorProcess::Executable().rfind('/'));
         args.insert(args.begin(), tools + "/../orvela-cli/orvela-cli");
         args.insert(args.end(), {"--port", Simulator.Path()});
-        return RunProgram(args, true, 20s);
+        return RunProgram(args, withErrors, 20s);
+    }
+
+    QJsonObject Json(const std::vector<std::string>& args)
+    {
+        const FinishedRun run = Cli(args, false);
+        EXPECT_EQ(run.ExitCode, 0) << run.Output;
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(run.Output), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << run.Output;
+        return document.object();
     }
 
     TestFolder Folder;
@@ -83,9 +95,11 @@ TEST_F(OrvelaCliService, AddressWritesBroadcastAndAddressedAndKeepTheOldOnFailur
     EXPECT_EQ(broadcast.Output, "Системный адрес: 5\n");
     EXPECT_TRUE(Folder.Read("INI/VANTOR.ini").startsWith("[VANTOR]\r\nSystemAddress=5\r\n"));
 
-    // Nobody at 9: the plant number is read at the program's address 5, the write fails.
+    // Nobody at 9: the plant number is asked there, not at the program's address 5, and nothing is
+    // written.
     const FinishedRun nobody = Cli({"address", "6", "--current", "9"});
     EXPECT_EQ(nobody.ExitCode, 1);
+    EXPECT_EQ(nobody.Output, "Не выполнена команда Считать сигнатуру 1\n");
     const FinishedRun missing = Cli({"address", "6", "--current", "9", "--plant", "3107"});
     EXPECT_EQ(missing.Output, "Не выполнена команда Записать системный адрес\n");
     EXPECT_TRUE(Folder.Read("INI/VANTOR.ini").startsWith("[VANTOR]\r\nSystemAddress=5\r\n"));
@@ -94,6 +108,13 @@ TEST_F(OrvelaCliService, AddressWritesBroadcastAndAddressedAndKeepTheOldOnFailur
     const FinishedRun addressed = Cli({"address", "1"});
     EXPECT_EQ(addressed.ExitCode, 0) << addressed.Output;
     EXPECT_TRUE(Folder.Read("INI/VANTOR.ini").startsWith("[VANTOR]\r\nSystemAddress=1\r\n"));
+
+    // Addressed at another controller's address with its number read there: the program's own
+    // address 1 is not asked.
+    Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=9\r\n");
+    const FinishedRun elsewhere = Cli({"address", "3", "--current", "1"});
+    EXPECT_EQ(elsewhere.ExitCode, 0) << elsewhere.Output;
+    EXPECT_EQ(elsewhere.Output, "Системный адрес: 3\n");
 }
 
 TEST_F(OrvelaCliService, BadCommandLinesChangeNothing)
@@ -104,9 +125,61 @@ TEST_F(OrvelaCliService, BadCommandLinesChangeNothing)
              {"modbus", "write", "0", "3"}, {"write-input", "193", "--plant", "1", "--bound", "1", "--period", "1", "--enabled", "1"},
              {"write-input", "1", "--plant", "1", "--bound", "2048", "--period", "1", "--enabled", "1"},
              {"write-input", "1", "--plant", "1", "--bound", "1", "--period", "1", "--enabled", "2"},
-             {"loader"}, {"sign", "--frob", "1"}, {"loader", "--plant"}}) {
+             {"loader"}, {"sign", "--frob", "1"}, {"loader", "--plant"},
+             // Keys of other commands, words too many, numbers that are not all digits.
+             {"write-input", "5", "--plant", "1", "--bound", "25", "--period", "1", "--enabled", "1", "--current", "77"},
+             {"sign", "--plant", "3107"}, {"modbus", "write", "8", "1", "--json"}, {"sign", "extra"},
+             {"plant-number", "+5"}, {"plant-number", "5x"}, {"address", "5", "--current", " 1"},
+             {"write-input", "1", "--plant", "1", "--bound", "nan", "--period", "1", "--enabled", "1"},
+             {"modbus"}, {"service"}}) {
         const FinishedRun run = Cli(bad);
         EXPECT_EQ(run.ExitCode, 2) << bad.front() << ' ' << bad.back() << '\n' << run.Output;
     }
     EXPECT_EQ(Folder.Read("INI/VANTOR.ini"), "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseWrite=20\r\n");
+
+    // The key is named, and told apart from one no command knows.
+    const FinishedRun misplaced =
+        Cli({"write-input", "5", "--plant", "1", "--bound", "25", "--period", "1", "--enabled", "1", "--current", "77"});
+    EXPECT_EQ(misplaced.Output.rfind("Ключ --current не относится к команде write-input\n", 0), 0) << misplaced.Output;
+    EXPECT_EQ(Cli({"sign", "--frob", "1"}).Output.rfind("Неизвестный ключ: --frob\n", 0), 0);
+}
+
+TEST_F(OrvelaCliService, EveryCommandHasItsOwnHelp)
+{
+    for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
+             {"sign"}, {"address"}, {"plant-number"}, {"service"}, {"modbus", "read"}, {"modbus", "write"},
+             {"write-input"}, {"loader"}, {"poll"}, {"config", "save"}, {"config", "write"}}) {
+        std::vector<std::string> args = command;
+        args.push_back("--help");
+        const FinishedRun help = Cli(args);
+        std::string name = command[0] + (command.size() > 1 ? ' ' + command[1] : std::string());
+        EXPECT_EQ(help.ExitCode, 0) << name;
+        EXPECT_EQ(help.Output.rfind("Использование: orvela-cli " + name + ' ', 0), 0) << help.Output;
+        EXPECT_NE(help.Output.find("--port PATH"), std::string::npos) << help.Output;
+    }
+    EXPECT_NE(Cli({"write-input", "-h"}).Output.find("--bound T"), std::string::npos);
+}
+
+TEST_F(OrvelaCliService, JsonCarriesNumbersAsNumbersAndTextsAsText)
+{
+    const QJsonObject sign = Json({"sign", "--json"});
+    EXPECT_TRUE(sign.value("plantNumber").isDouble());
+    EXPECT_EQ(sign.value("plantNumber").toInt(), 3107);
+    EXPECT_EQ(sign.value("device").toString(), "Vantor-192");
+    EXPECT_EQ(sign.size(), 9);
+
+    const QJsonObject modbus = Json({"modbus", "read", "--json"});
+    EXPECT_EQ(modbus.value("baud").toInt(), 9600);
+    EXPECT_EQ(modbus.value("parityCode").toInt(), 2);
+    EXPECT_EQ(modbus.value("parity").toString(), "Even parity");
+}
+
+TEST_F(OrvelaCliService, TooFewFileDescriptorsAreNamedAsTheCause)
+{
+    const std::string tools = SimulatorProcess::Executable().substr(0, SimulatorProcess::Executable().rfind('/'));
+    const FinishedRun run = RunProgram({"/bin/sh", "-c", "ulimit -n 8 && exec \"$0\" sign --port \"$1\"",
+                                        tools + "/../orvela-cli/orvela-cli", Simulator.Path()},
+                                       true, 20s);
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_EQ(run.Output, "Слишком мало файловых дескрипторов: разрешено 8 (ulimit -n), нужно не меньше 64.\n");
 }

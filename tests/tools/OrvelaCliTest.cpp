@@ -3,6 +3,9 @@
 
 #include <QDate>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -25,13 +28,14 @@ protected:
     {
         ASSERT_TRUE(Simulator.Start());
         Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=10\r\n");
-        Folder.Write("INI/Timer.ini", "[ctReqDevices]\r\nInterval=20\r\n");
     }
 
-    void StartPoll(int rounds)
+    // Faster than the file may set: the run's own period.
+    void StartPoll(int rounds, const QStringList& more = {})
     {
         Cli.setProgram(CliExecutable());
-        Cli.setArguments({"poll", "--rounds", QString::number(rounds), "--port", QString::fromStdString(Simulator.Path())});
+        Cli.setArguments(QStringList{"poll", "--rounds", QString::number(rounds), "--interval", "20", "--port",
+                                     QString::fromStdString(Simulator.Path())} + more);
         Cli.start();
         ASSERT_TRUE(Cli.waitForStarted(10000));
     }
@@ -85,9 +89,31 @@ TEST_F(OrvelaCli, BothLogsStartWithTheirMarkerBeforeTheFirstExchange)
     EXPECT_GT(events.count("] -> ["), 48);
 }
 
+TEST_F(OrvelaCli, JsonOutputIsOneDocumentWithEveryInput)
+{
+    StartPoll(1, {"--json"});
+    ASSERT_TRUE(WaitWhilePolling([this] { return Cli.state() == QProcess::NotRunning; }, 60s));
+    EXPECT_EQ(Cli.exitCode(), 0);
+    QJsonParseError error;
+    const QJsonObject poll = QJsonDocument::fromJson(Cli.readAllStandardOutput(), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError);
+    EXPECT_EQ(poll.value("controller").toObject().value("stateText").toString(), "Норма");
+    const QJsonArray inputs = poll.value("inputs").toArray();
+    ASSERT_EQ(inputs.size(), 192);
+    // Input 5: sensor 1 in status 0xAAA7, no temperature; set-point 15 °C; input 16 not in use.
+    const QJsonObject five = inputs[4].toObject();
+    EXPECT_EQ(five.value("input").toInt(), 5);
+    const QJsonObject sensor = five.value("sensors").toArray()[0].toObject();
+    EXPECT_TRUE(sensor.value("temperature").isNull());
+    EXPECT_EQ(sensor.value("stateText").toString(), "AAA7");
+    EXPECT_TRUE(five.value("sensors").toArray()[1].toObject().value("temperature").isDouble());
+    EXPECT_DOUBLE_EQ(five.value("bound").toDouble(), 15.0);
+    EXPECT_EQ(inputs[15].toObject().value("enabled"), QJsonValue(false));
+}
+
 TEST_F(OrvelaCli, AStopSignalEndsThePollAfterTheExchangeAndPrintsWhatWasRead)
 {
-    for (const int stop : {SIGINT, SIGTERM}) {
+    for (const int stop : {SIGINT, SIGTERM, SIGHUP}) {
         const qsizetype before = Log("log").count("] -> [");
         StartPoll(100);
         // A few cycles in: the event log has lines by then.
@@ -108,7 +134,7 @@ TEST_F(OrvelaCli, AnUnpluggedPortHoldsThePollUntilItIsBackAndSaysSo)
     Simulator.Stop(SIGTERM);
     ASSERT_TRUE(Simulator.Start({"--link", link.toStdString()}));
     Cli.setProgram(CliExecutable());
-    Cli.setArguments({"poll", "--rounds", "2", "--port", link});
+    Cli.setArguments({"poll", "--rounds", "2", "--interval", "20", "--port", link});
     Cli.start();
     ASSERT_TRUE(Cli.waitForStarted(10000));
     ASSERT_TRUE(WaitWhilePolling([&] { return Log("log").count("] -> [") >= 6; }, 20s));

@@ -1,4 +1,5 @@
 #include "ConfigCommand.h"
+#include "CommandLine.h"
 #include "Session.h"
 
 #include "files/InputsConfigFile.h"
@@ -19,13 +20,6 @@
 #include <optional>
 
 namespace {
-
-const char* const kUsage =
-    "Использование: orvela-cli config save FILE [--port PATH]\n"
-    "               orvela-cli config write FILE [--start N] [--stop M] [--port PATH]\n"
-    "  save          считать настройки всех входов (один круг опроса) и сохранить их в FILE\n"
-    "  write         записать в прибор входы N..M (1..192), перечисленные в FILE\n"
-    "  --port PATH   порт на этот запуск; INI/ComPort.ini не меняется\n";
 
 struct TConfigOptions
 {
@@ -137,38 +131,45 @@ int Write(const TConfigOptions& options, const bool& stopping)
     return 0;
 }
 
-bool ParseInput(const QString& text, int& value)
-{
-    bool ok = false;
-    value = text.toInt(&ok);
-    return ok && value >= 1 && value <= vantor::kInputCount;
-}
-
 }  // namespace
 
 int RunConfigCommand(const QStringList& args)
 {
-    if (args.size() < 2 || (args[0] != QStringLiteral("save") && args[0] != QStringLiteral("write")))
-        return Usage(args.isEmpty() ? QString() : QStringLiteral("Неизвестная команда: config ") + args[0], kUsage);
+    const QString mode = args.value(0);
+    const bool write = mode == QStringLiteral("write");
+    if (!write && mode != QStringLiteral("save")) {
+        const bool help = mode == QStringLiteral("--help") || mode == QStringLiteral("-h");
+        QTextStream(help ? stdout : stderr)
+            << (mode.isEmpty() || help ? QString() : QStringLiteral("Неизвестная команда: config ") + mode + u'\n')
+            << QStringLiteral("Использование: orvela-cli config save FILE [--port PATH]\n"
+                                              "               orvela-cli config write FILE [--start N] [--stop M] [--port PATH]\n");
+        return help ? 0 : kBadCommandLine;
+    }
+    TCommandLine line(QStringLiteral("config ") + mode,
+                      write ? QStringLiteral("FILE [--start N] [--stop M] [--port PATH]") : QStringLiteral("FILE [--port PATH]"),
+                      write ? QStringLiteral("Записать в прибор входы N..M, перечисленные в FILE.")
+                            : QStringLiteral("Считать настройки всех входов (один круг опроса) и сохранить их в FILE."));
+    std::optional<QCommandLineOption> start, stop;
+    if (write) {
+        start = line.Add({QStringLiteral("start")}, QStringLiteral("первый вход, 1..192 (1)"), QStringLiteral("N"));
+        stop = line.Add({QStringLiteral("stop")}, QStringLiteral("последний вход, 1..192 (192)"), QStringLiteral("M"));
+    }
+    line.AddPort();
+    if (const std::optional<int> done = line.Parse(args.mid(1), 1, 1))
+        return *done;
+
     TConfigOptions options;
-    options.Write = args[0] == QStringLiteral("write");
-    options.File = args[1];
-    for (qsizetype i = 2; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (i + 1 >= args.size())
-            return Usage(QStringLiteral("Нет значения для ") + arg, kUsage);
-        const QString& value = args[++i];
-        if (arg == QStringLiteral("--port")) {
-            options.Port = value;
-        } else if (options.Write && arg == QStringLiteral("--start")) {
-            if (!ParseInput(value, options.Start))
-                return Usage(QStringLiteral("Неверный номер входа: ") + value, kUsage);
-        } else if (options.Write && arg == QStringLiteral("--stop")) {
-            if (!ParseInput(value, options.Stop))
-                return Usage(QStringLiteral("Неверный номер входа: ") + value, kUsage);
-        } else {
-            return Usage(QStringLiteral("Неизвестный ключ: ") + arg, kUsage);
-        }
+    options.Write = write;
+    options.File = line.Words().first();
+    options.Port = line.Port();
+    if (write) {
+        const std::optional<int> first = line.Number(*start, 1, vantor::kInputCount, 1);
+        const std::optional<int> last = first ? line.Number(*stop, 1, vantor::kInputCount, vantor::kInputCount)
+                                              : std::nullopt;
+        if (!first || !last)
+            return kBadCommandLine;
+        options.Start = *first;
+        options.Stop = *last;
     }
 
     bool stopping = false;

@@ -1,4 +1,5 @@
 #include "HistoryCommand.h"
+#include "CommandLine.h"
 #include "Session.h"
 
 #include "device/VantorCodes.h"
@@ -9,19 +10,14 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QSaveFile>
 #include <QTextStream>
 
 #include <optional>
 
 namespace {
-
-const char* const kUsage =
-    "Использование: orvela-cli history --input N [--from ДАТА] [--to ДАТА] [--csv ФАЙЛ]\n"
-    "  --input N     номер входа, 1..192\n"
-    "  --from ДАТА   начало: гггг-ММ-дд или гггг-ММ-ддTчч:мм, местное время; по умолчанию сутки до конца\n"
-    "  --to ДАТА     конец (дата без времени - до конца этого дня); по умолчанию сейчас\n"
-    "  --csv ФАЙЛ    записать показания в файл CSV вместо таблицы\n";
 
 constexpr qint64 kMsPerDay = 24LL * 60 * 60 * 1000;
 
@@ -76,44 +72,84 @@ void PrintTable(const QVector<THistoryReading>& readings, int input, qint64 from
     }
 }
 
+// Local time with its offset, so that a reader elsewhere gets the same instant.
+QString IsoTime(qint64 ms)
+{
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms);
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+// The table's content with codes beside the captions; a temperature only where the sensor had one.
+void PrintJsonReadings(const QVector<THistoryReading>& readings, int input, qint64 from, qint64 to)
+{
+    TVantorInput view(input);
+    QJsonArray rows;
+    for (const THistoryReading& r : readings) {
+        view.OprosState.SetValue(r.OprosState);
+        QJsonArray sensors;
+        for (int i = 0; i < kSensorCount; ++i) {
+            view.TemperState[i].SetValue(r.TemperState[i]);
+            sensors.append(QJsonObject{
+                {"temperature", r.TemperState[i] == 1 ? QJsonValue(r.Temper[i]) : QJsonValue()},
+                {"state", r.TemperState[i]},
+                {"stateText", view.TemperState[i].StateCaption()}});
+        }
+        rows.append(QJsonObject{{"time", IsoTime(r.Time)},
+                                {"state", r.OprosState},
+                                {"stateText", view.OprosState.StateCaption()},
+                                {"battery", r.Battery},
+                                {"bound", r.Bound},
+                                {"sensors", sensors}});
+    }
+    PrintJson(QJsonDocument(
+        QJsonObject{{"input", input}, {"from", IsoTime(from)}, {"to", IsoTime(to)}, {"readings", rows}}));
+}
+
 }  // namespace
 
 int RunHistoryCommand(const QStringList& args)
 {
-    int input = 0;
+    TCommandLine line(QStringLiteral("history"), QStringLiteral("--input N [--from ДАТА] [--to ДАТА] [--csv ФАЙЛ | --json]"),
+                      QStringLiteral("Показания входа N из истории."));
+    const QCommandLineOption inputKey =
+        line.Add({QStringLiteral("input")}, QStringLiteral("номер входа, 1..192"), QStringLiteral("N"));
+    const QCommandLineOption fromKey = line.Add(
+        {QStringLiteral("from")},
+        QStringLiteral("начало: гггг-ММ-дд или гггг-ММ-ддTчч:мм, местное время; по умолчанию сутки до конца"),
+        QStringLiteral("ДАТА"));
+    const QCommandLineOption toKey = line.Add(
+        {QStringLiteral("to")}, QStringLiteral("конец (дата без времени - до конца этого дня); по умолчанию сейчас"),
+        QStringLiteral("ДАТА"));
+    const QCommandLineOption csvKey =
+        line.Add({QStringLiteral("csv")}, QStringLiteral("записать показания в файл CSV вместо таблицы"),
+                 QStringLiteral("ФАЙЛ"));
+    const QCommandLineOption jsonKey = line.AddJson();
+    if (const std::optional<int> done = line.Parse(args, 0, 0))
+        return *done;
+    const std::optional<int> number = line.Number(inputKey, 1, vantor::kInputCount, std::nullopt);
+    if (!number)
+        return kBadCommandLine;
+    const int input = *number;
     std::optional<qint64> from;
     std::optional<qint64> to;
-    QString csv;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (i + 1 >= args.size())
-            return Usage(QStringLiteral("Нет значения для ") + arg, kUsage);
-        const QString& value = args[++i];
-        if (arg == QStringLiteral("--input")) {
-            bool ok = false;
-            input = value.toInt(&ok);
-            if (!ok || input < 1 || input > vantor::kInputCount)
-                return Usage(QStringLiteral("Неверный номер входа: ") + value, kUsage);
-        } else if (arg == QStringLiteral("--from") || arg == QStringLiteral("--to")) {
-            const bool end = arg == QStringLiteral("--to");
-            const std::optional<qint64> time = ParseDate(value, end);
-            if (!time)
-                return Usage(QStringLiteral("Неверная дата: ") + value, kUsage);
-            (end ? to : from) = time;
-        } else if (arg == QStringLiteral("--csv")) {
-            csv = value;
-        } else {
-            return Usage(QStringLiteral("Неизвестный ключ: ") + arg, kUsage);
-        }
+    for (const auto& [key, end] : {std::pair{fromKey, false}, std::pair{toKey, true}}) {
+        if (!line.IsSet(key))
+            continue;
+        const std::optional<qint64> time = ParseDate(line.Value(key), end);
+        if (!time)
+            return line.Bad(QStringLiteral("Неверная дата: ") + line.Value(key));
+        (end ? to : from) = time;
     }
-    if (input == 0)
-        return Usage(QStringLiteral("Не указан номер входа"), kUsage);
+    const QString csv = line.Value(csvKey);
+    const bool json = line.IsSet(jsonKey);
+    if (json && line.IsSet(csvKey))
+        return line.Bad(QStringLiteral("Ключи --csv и --json вместе не применяются"));
     if (!to)
         to = from ? *from + kMsPerDay - 1 : QDateTime::currentMSecsSinceEpoch();
     if (!from)
         from = *to - kMsPerDay + 1;
     if (*from > *to)
-        return Usage(QStringLiteral("Начало периода позже его конца"), kUsage);
+        return line.Bad(QStringLiteral("Начало периода позже его конца"));
 
     // Reading never creates the database.
     const QString path = HistoryPath();
@@ -130,6 +166,10 @@ int RunHistoryCommand(const QStringList& args)
     if (!store.ErrorText().isEmpty()) {
         PrintError(store.ErrorText());
         return 1;
+    }
+    if (json) {
+        PrintJsonReadings(readings, input, *from, *to);
+        return 0;
     }
     if (csv.isEmpty()) {
         PrintTable(readings, input, *from, *to);

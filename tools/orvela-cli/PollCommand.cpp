@@ -1,4 +1,5 @@
 #include "PollCommand.h"
+#include "CommandLine.h"
 #include "Session.h"
 
 #include "common/StopSignals.h"
@@ -17,10 +18,25 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QTextStream>
+
+#include <optional>
 
 namespace {
 
+struct TPollOptions
+{
+    int Rounds = 1;
+    std::optional<int> Interval;  // used for this run only, not saved
+    std::optional<QString> Port;  // likewise
+    bool Json = false;
+};
+
+// Scripts and tests may poll faster than the operator's prompt allows (300 ms), though never
+// with a period so short that the timer alone would keep a core busy.
+constexpr int kMinCliPollInterval = 10;
 constexpr int kCyclesPerRound = vantor::kInputCount / vantor::kGroupSize;
 // Longer than one exchange at the port's default read limit (640 ms).
 constexpr int kStopLimitMs = 3000;
@@ -42,7 +58,49 @@ QString InputLine(const TVantorInput& input)
            QStringLiteral("; используется: ") + YesNoThreeStateTexts().value(enabled);
 }
 
-}  // namespace
+int Code(const TIOData& value)
+{
+    return value.GetOutValue().ToInteger();
+}
+
+// What the lines show, with the state codes beside their captions; a value never read is null.
+QJsonObject InputJson(int n, const TVantorInput& input)
+{
+    QJsonArray sensors;
+    for (int i = 0; i < kSensorCount; ++i) {
+        const TIOStates& state = input.TemperState[i];
+        sensors.append(QJsonObject{
+            {"temperature", Code(state) == 1 ? QJsonValue(input.Temper[i].GetOutValue().ToDouble()) : QJsonValue()},
+            {"state", Code(state)},
+            {"stateText", state.StateCaption()}});
+    }
+    const int enabled = Code(input.ChannelEnabled);
+    return QJsonObject{{"input", n},
+                       {"state", Code(input.OprosState)},
+                       {"stateText", input.OprosState.StateCaption()},
+                       {"sensors", sensors},
+                       {"bound", input.TemperBound.Value()},
+                       {"enabled", enabled == tsUnknown ? QJsonValue() : QJsonValue(enabled == tsTrue)}};
+}
+
+void PrintInputs(const TVantor& vantor, bool json)
+{
+    if (json) {
+        QJsonArray inputs;
+        for (int n = 1; n <= vantor::kInputCount; ++n)
+            inputs.append(InputJson(n, vantor.Input(n)));
+        PrintJson(QJsonDocument(QJsonObject{
+            {"controller", QJsonObject{{"title", vantor.Title},
+                                       {"state", Code(vantor.ModuleError)},
+                                       {"stateText", vantor.ModuleError.StateCaption()}}},
+            {"inputs", inputs}}));
+        return;
+    }
+    QTextStream out(stdout);
+    out << vantor.Title << QStringLiteral(": ") << Printable(vantor.ModuleError.StateCaption()) << u'\n';
+    for (int n = 1; n <= vantor::kInputCount; ++n)
+        out << Printable(InputLine(vantor.Input(n))) << u'\n';
+}
 
 int RunPoll(const TPollOptions& options)
 {
@@ -52,6 +110,8 @@ int RunPoll(const TPollOptions& options)
     }
     HistoryStartup();
     TCustomTimer* timer = PollTimer();
+    if (options.Interval)
+        timer->SetInterval(*options.Interval);
     TRequestThread* thread = RequestThread();
 
     int cycles = 0;
@@ -85,11 +145,7 @@ int RunPoll(const TPollOptions& options)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
 
-    QTextStream out(stdout);
-    out << Vantor()->Title << QStringLiteral(": ") << Vantor()->ModuleError.StateCaption() << u'\n';
-    for (int n = 1; n <= vantor::kInputCount; ++n)
-        out << InputLine(Vantor()->Input(n)) << u'\n';
-    out.flush();
+    PrintInputs(*Vantor(), options.Json);
     thread->OnCycle = nullptr;
     if (watch) {
         watch->OnVanish = nullptr;
@@ -98,4 +154,37 @@ int RunPoll(const TPollOptions& options)
     HistoryShutdown();
     StopUnits();
     return interrupted ? kInterruptedExit : 0;
+}
+
+}  // namespace
+
+int RunPollCommand(const QStringList& args)
+{
+    TCommandLine line(QStringLiteral("poll"), QStringLiteral("--rounds N [--interval MS] [--port PATH] [--json]"),
+                      QStringLiteral("Опросить контроллер N полных кругов (48 циклов) и вывести все входы."));
+    const QCommandLineOption rounds = line.Add({QStringLiteral("rounds")}, QStringLiteral("число кругов опроса, 1..1000"),
+                                               QStringLiteral("N"));
+    const QCommandLineOption interval =
+        line.Add({QStringLiteral("interval")},
+                 QStringLiteral("период опроса на этот запуск, мс, %1..%2; INI/Timer.ini не меняется")
+                     .arg(kMinCliPollInterval)
+                     .arg(kMaxPollInterval),
+                 QStringLiteral("MS"));
+    line.AddPort();
+    const QCommandLineOption json = line.AddJson();
+    if (const std::optional<int> done = line.Parse(args, 0, 0))
+        return *done;
+    TPollOptions options;
+    const std::optional<int> n = line.Number(rounds, 1, 1000, 1);
+    if (!n)
+        return kBadCommandLine;
+    options.Rounds = *n;
+    if (line.IsSet(interval)) {
+        options.Interval = line.Number(interval, kMinCliPollInterval, kMaxPollInterval, std::nullopt);
+        if (!options.Interval)
+            return kBadCommandLine;
+    }
+    options.Port = line.Port();
+    options.Json = line.IsSet(json);
+    return RunPoll(options);
 }

@@ -1,16 +1,9 @@
 #pragma once
 
-#include <QString>
+#include <QStringList>
 
-#include <optional>
-
-// "poll --rounds N [--port PATH]": polls N full rounds as the program does, then prints every
-// input. The exit code: 0, or 1 when the port cannot be opened; 130 after SIGINT or SIGTERM, which
-// stop the poll after the exchange in progress and print what has been read.
-struct TPollOptions
-{
-    int Rounds = 1;
-    std::optional<QString> Port;  // used for this run only, not saved
-};
-
-int RunPoll(const TPollOptions& options);
+// "poll --rounds N [--interval MS] [--port PATH] [--json]": polls N full rounds as the program
+// does, then prints every input. The exit code: 0, or 1 when the port cannot be opened; 130 after
+// SIGINT, SIGTERM or SIGHUP, which stop the poll after the exchange in progress and print what has
+// been read; 2 for a bad command line.
+int RunPollCommand(const QStringList& args);

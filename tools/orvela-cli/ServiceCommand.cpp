@@ -1,4 +1,5 @@
 #include "ServiceCommand.h"
+#include "CommandLine.h"
 #include "Session.h"
 
 #include "files/Passport.h"
@@ -11,7 +12,8 @@
 #include "device/VantorCodes.h"
 #include "device/VantorUnit.h"
 
-#include <QMap>
+#include <QJsonObject>
+#include <QLocale>
 #include <QTextStream>
 
 #include <cmath>
@@ -21,94 +23,57 @@
 
 namespace {
 
-const char* const kUsage =
-    "Использование: orvela-cli КОМАНДА [--port PATH]\n"
-    "  sign                               считать сигнатуру прибора\n"
-    "  address NEW [--current CUR] [--plant N]\n"
-    "                                     записать системный адрес NEW (1..247) прибору с адресом CUR\n"
-    "                                     (0: всем, без ответа; по умолчанию адрес программы) и\n"
-    "                                     заводским номером N (по умолчанию из сигнатуры)\n"
-    "  plant-number N                     записать заводской номер прибора и паспорт\n"
-    "  service open|close                 открыть или закрыть диапазон сервисных регистров\n"
-    "  modbus read                        считать параметры Modbus\n"
-    "  modbus write BAUD PARITY           записать их (коды 0..12 и 0..2)\n"
-    "  write-input N --plant P --bound T --period M --enabled 0|1\n"
-    "                                     записать свойства входа N (1..192)\n"
-    "  loader --plant N                   перевести прибор в режим загрузки ПО\n"
-    "  --port PATH   порт на этот запуск; INI/ComPort.ini не меняется\n";
-
-// The command line after the command's name: positional words and --key value pairs.
-struct TArgs
-{
-    QStringList Words;
-    QMap<QString, QString> Keys;
-    std::optional<QString> Port;
-};
-
-std::optional<TArgs> Split(const QStringList& args, QString& problem)
-{
-    TArgs parsed;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (!arg.startsWith(QStringLiteral("--"))) {
-            parsed.Words << arg;
-            continue;
-        }
-        if (i + 1 >= args.size()) {
-            problem = QStringLiteral("Нет значения для ") + arg;
-            return std::nullopt;
-        }
-        if (arg == QStringLiteral("--port"))
-            parsed.Port = args[++i];
-        else
-            parsed.Keys[arg] = args[++i];
-    }
-    return parsed;
-}
-
-// A whole number within min..max, else nullopt.
-std::optional<int> Number(const QString& text, int min, int max)
-{
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    if (!ok || value < min || value > max)
-        return std::nullopt;
-    return value;
-}
-
 int Failed(int command)
 {
     PrintError(CommandFailure(command, QStringLiteral(" ")));
     return 1;
 }
 
-void PrintSignature(const TVantor& vantor)
+void PrintSignature(const TVantor& vantor, bool json)
 {
+    if (json) {
+        PrintJson(QJsonDocument(QJsonObject{{"manufacturer", vantor.Manufacturer},
+                                            {"plantNumber", vantor.PlantNumber},
+                                            {"softVersion", vantor.VerSoft},
+                                            {"hardVersion", vantor.VerHard},
+                                            {"site", vantor.Site},
+                                            {"device", vantor.Device},
+                                            {"deviceName", vantor.DeviceName},
+                                            {"deviceType", vantor.DeviceType},
+                                            {"crc", vantor.CRC}}));
+        return;
+    }
+    // The controller's texts may hold anything, terminal controls included.
     QTextStream out(stdout);
-    out << "Производитель: " << vantor.Manufacturer << '\n'
+    out << "Производитель: " << Printable(vantor.Manufacturer) << '\n'
         << "Заводской номер: " << vantor.PlantNumber << '\n'
         << "Программная версия: " << vantor.VerSoft << '\n'
         << "Аппаратная версия: " << vantor.VerHard << '\n'
-        << "Сайт техподдержки: " << vantor.Site << '\n'
-        << "Устройство: " << vantor.Device << '\n'
-        << "Название устройства: " << vantor.DeviceName << '\n'
+        << "Сайт техподдержки: " << Printable(vantor.Site) << '\n'
+        << "Устройство: " << Printable(vantor.Device) << '\n'
+        << "Название устройства: " << Printable(vantor.DeviceName) << '\n'
         << "Тип устройства: " << vantor.DeviceType << '\n'
-        << "Контрольная сумма: " << vantor.CRC << '\n';
+        << "Контрольная сумма: " << Printable(vantor.CRC) << '\n';
 }
 
-int Signature(TVantor& vantor)
+int Signature(TVantor& vantor, bool json)
 {
     if (const int failed = ReadSignature(); failed != 0)
         return Failed(failed);
-    PrintSignature(vantor);
+    PrintSignature(vantor, json);
     return 0;
 }
 
 int Address(TVantor& vantor, int address, int current, std::optional<int> plant)
 {
     if (!plant) {
-        // The command must carry the controller's own number: ask it first.
-        if (const int failed = ReadSignature(); failed != 0)
+        // The command must carry the number of the controller at the current address: ask that
+        // one, not the one at the stored address.
+        const quint8 stored = vantor.SystemAddress();
+        vantor.SetSystemAddress(static_cast<quint8>(current));
+        const int failed = ReadSignature();
+        vantor.SetSystemAddress(stored);
+        if (failed != 0)
             return Failed(failed);
         plant = vantor.PlantNumber;
     }
@@ -134,10 +99,19 @@ int PlantNumber(TVantor& vantor, int number)
     return 0;
 }
 
-int Modbus(const TVantor& vantor, bool read)
+int Modbus(const TVantor& vantor, bool read, bool json)
 {
     if (read ? !ReadModbusParams() : !WriteModbusParams(vantor.WrBaud, vantor.WrParity))
         return Failed(read ? cmdReadModbus : cmdWriteModbus);
+    if (json) {
+        // "19200 бит/с": the number in front.
+        const QString baud = BaudTexts().value(vantor.ModbusBaud);
+        PrintJson(QJsonDocument(QJsonObject{{"baudCode", vantor.ModbusBaud},
+                                            {"baud", baud.section(u' ', 0, 0).toInt()},
+                                            {"parityCode", vantor.ModbusParity},
+                                            {"parity", ParityTexts().value(vantor.ModbusParity)}}));
+        return 0;
+    }
     QTextStream(stdout) << "Скорость: " << BaudTexts().value(vantor.ModbusBaud) << '\n'
                         << "Четность: " << ParityTexts().value(vantor.ModbusParity) << '\n';
     return 0;
@@ -166,77 +140,144 @@ bool IsServiceCommand(const QString& name)
 
 int RunServiceCommand(const QString& name, const QStringList& args)
 {
-    QString problem;
-    const std::optional<TArgs> parsed = Split(args, problem);
-    if (!parsed)
-        return Usage(problem, kUsage);
-    const QStringList& words = parsed->Words;
-    const QMap<QString, QString>& keys = parsed->Keys;
-    auto bad = [](const QString& what) { return Usage(QStringLiteral("Неверное значение: ") + what, kUsage); };
-    auto key = [&keys](const char* k) { return keys.value(QString::fromLatin1(k)); };
-    for (auto it = keys.begin(); it != keys.end(); ++it)
-        if (!QStringList{"--current", "--plant", "--bound", "--period", "--enabled"}.contains(it.key()))
-            return Usage(QStringLiteral("Неизвестный ключ: ") + it.key(), kUsage);
+    // "modbus read" and "modbus write" are commands of their own, with their own keys.
+    const bool modbus = name == QStringLiteral("modbus");
+    const QString mode = modbus ? args.value(0) : QString();
+    if (modbus && mode != QStringLiteral("read") && mode != QStringLiteral("write")) {
+        const bool help = mode == QStringLiteral("--help") || mode == QStringLiteral("-h");
+        QTextStream(help ? stdout : stderr)
+            << (help ? QString() : QStringLiteral("Неверная команда: modbus ") + mode + u'\n')
+            << QStringLiteral("Использование: orvela-cli modbus read [--port PATH] [--json]\n"
+                              "               orvela-cli modbus write BAUD PARITY [--port PATH]\n");
+        return help ? 0 : kBadCommandLine;
+    }
+    const QString command = modbus ? name + u' ' + mode : name;
+    const QStringList rest = modbus ? args.mid(1) : args;
 
     // Everything is checked before the port opens; the session then runs the one command.
     std::function<int(TVantor&)> run;
-    if (name == QStringLiteral("sign") && words.isEmpty()) {
-        run = [](TVantor& vantor) { return Signature(vantor); };
-    } else if (name == QStringLiteral("address") && words.size() == 1) {
-        const std::optional<int> address = Number(words[0], 1, 247);
-        const std::optional<int> current =
-            keys.contains("--current") ? Number(key("--current"), 0, 255) : std::optional<int>(-1);
-        const std::optional<int> plant = keys.contains("--plant") ? Number(key("--plant"), 1, 65535) : std::nullopt;
-        if (!address || !current || (keys.contains("--plant") && !plant))
-            return bad(args.join(u' '));
-        if (*current == 0 && !plant)
-            return Usage(QStringLiteral("Для широковещательной записи нужен --plant"), kUsage);
-        run = [address, current, plant](TVantor& vantor) {
-            return Address(vantor, *address, *current < 0 ? vantor.SystemAddress() : *current, plant);
+    std::optional<QString> port;
+    const auto parse = [&](TCommandLine& line, qsizetype words) {
+        line.AddPort();
+        const std::optional<int> done = line.Parse(rest, words, words);
+        port = line.Port();
+        return done;
+    };
+    if (name == QStringLiteral("sign")) {
+        TCommandLine line(command, QStringLiteral("[--port PATH] [--json]"), QStringLiteral("Считать сигнатуру прибора."));
+        const QCommandLineOption json = line.AddJson();
+        if (const std::optional<int> done = parse(line, 0))
+            return *done;
+        run = [json = line.IsSet(json)](TVantor& vantor) { return Signature(vantor, json); };
+    } else if (name == QStringLiteral("address")) {
+        TCommandLine line(command, QStringLiteral("NEW [--current CUR] [--plant N] [--port PATH]"),
+                          QStringLiteral("Записать системный адрес NEW (1..247) прибору с адресом CUR и заводским "
+                                         "номером N."));
+        const QCommandLineOption current =
+            line.Add({QStringLiteral("current")},
+                     QStringLiteral("текущий адрес прибора, 0..255 (0: всем, без ответа); по умолчанию адрес программы"),
+                     QStringLiteral("CUR"));
+        const QCommandLineOption plant = line.Add(
+            {QStringLiteral("plant")}, QStringLiteral("заводской номер прибора, 1..65535; по умолчанию из его сигнатуры"),
+            QStringLiteral("N"));
+        if (const std::optional<int> done = parse(line, 1))
+            return *done;
+        const std::optional<int> address = line.Number(QStringLiteral("NEW"), line.Words()[0], 1, kMaxSystemAddress);
+        if (!address)
+            return kBadCommandLine;
+        const std::optional<int> cur = line.Number(current, 0, 255, -1);
+        if (!cur)
+            return kBadCommandLine;
+        std::optional<int> number;
+        if (line.IsSet(plant) && !(number = line.Number(plant, 1, 65535, std::nullopt)))
+            return kBadCommandLine;
+        if (*cur == 0 && !number)
+            return line.Bad(QStringLiteral("Для широковещательной записи нужен --plant"));
+        run = [address, cur, number](TVantor& vantor) {
+            return Address(vantor, *address, *cur < 0 ? vantor.SystemAddress() : *cur, number);
         };
-    } else if (name == QStringLiteral("plant-number") && words.size() == 1) {
-        const std::optional<int> number = Number(words[0], 1, 65535);
+    } else if (name == QStringLiteral("plant-number")) {
+        TCommandLine line(command, QStringLiteral("N [--port PATH]"),
+                          QStringLiteral("Записать заводской номер прибора N (1..65535) и его паспорт."));
+        if (const std::optional<int> done = parse(line, 1))
+            return *done;
+        const std::optional<int> number = line.Number(QStringLiteral("N"), line.Words()[0], 1, 65535);
         if (!number)
-            return bad(words[0]);
+            return kBadCommandLine;
         run = [number](TVantor& vantor) { return PlantNumber(vantor, *number); };
-    } else if (name == QStringLiteral("service") && words.size() == 1 &&
-               (words[0] == QStringLiteral("open") || words[0] == QStringLiteral("close"))) {
-        const bool open = words[0] == QStringLiteral("open");
+    } else if (name == QStringLiteral("service")) {
+        TCommandLine line(command, QStringLiteral("open|close [--port PATH]"),
+                          QStringLiteral("Открыть или закрыть диапазон сервисных регистров."));
+        if (const std::optional<int> done = parse(line, 1))
+            return *done;
+        const QString word = line.Words()[0];
+        if (word != QStringLiteral("open") && word != QStringLiteral("close"))
+            return line.Bad(QStringLiteral("Неверное значение: ") + word);
+        const bool open = word == QStringLiteral("open");
         run = [open](TVantor&) { return SetServiceRange(open) ? 0 : Failed(open ? cmdOpenService : cmdCloseService); };
-    } else if (name == QStringLiteral("modbus") && words.value(0) == QStringLiteral("read") && words.size() == 1) {
-        run = [](TVantor& vantor) { return Modbus(vantor, true); };
-    } else if (name == QStringLiteral("modbus") && words.value(0) == QStringLiteral("write") && words.size() == 3) {
-        const std::optional<int> baud = Number(words[1], 0, int(BaudTexts().size()) - 1);
-        const std::optional<int> parity = Number(words[2], 0, int(ParityTexts().size()) - 1);
+    } else if (modbus && mode == QStringLiteral("read")) {
+        TCommandLine line(command, QStringLiteral("[--port PATH] [--json]"), QStringLiteral("Считать параметры Modbus."));
+        const QCommandLineOption json = line.AddJson();
+        if (const std::optional<int> done = parse(line, 0))
+            return *done;
+        run = [json = line.IsSet(json)](TVantor& vantor) { return Modbus(vantor, true, json); };
+    } else if (modbus) {
+        TCommandLine line(command, QStringLiteral("BAUD PARITY [--port PATH]"),
+                          QStringLiteral("Записать параметры Modbus: код скорости 0..12 (8 = 19200) и четности "
+                                         "(0 нет, 1 нечет, 2 чет)."));
+        if (const std::optional<int> done = parse(line, 2))
+            return *done;
+        const std::optional<int> baud = line.Number(QStringLiteral("BAUD"), line.Words()[0], 0, int(BaudTexts().size()) - 1);
+        const std::optional<int> parity =
+            baud ? line.Number(QStringLiteral("PARITY"), line.Words()[1], 0, int(ParityTexts().size()) - 1) : std::nullopt;
         if (!baud || !parity)
-            return bad(words.mid(1).join(u' '));
+            return kBadCommandLine;
         run = [baud, parity](TVantor& vantor) {
             vantor.WrBaud = static_cast<quint8>(*baud);
             vantor.WrParity = static_cast<quint8>(*parity);
-            return Modbus(vantor, false);
+            return Modbus(vantor, false, false);
         };
-    } else if (name == QStringLiteral("write-input") && words.size() == 1) {
-        const std::optional<int> n = Number(words[0], 1, vantor::kInputCount);
-        const std::optional<int> plant = Number(key("--plant"), 0, 65535);
-        const std::optional<int> period = Number(key("--period"), 0, 65535);
-        const std::optional<int> enabled = Number(key("--enabled"), 0, 1);
+    } else if (name == QStringLiteral("write-input")) {
+        TCommandLine line(command, QStringLiteral("N --plant P --bound T --period M --enabled 0|1 [--port PATH]"),
+                          QStringLiteral("Записать свойства входа N (1..192)."));
+        const QCommandLineOption plant =
+            line.Add({QStringLiteral("plant")}, QStringLiteral("заводской номер датчика, 0..65535"), QStringLiteral("P"));
+        const QCommandLineOption bound = line.Add(
+            {QStringLiteral("bound")}, QStringLiteral("уставка, °С (точка или запятая), -2048..2047,9375"), QStringLiteral("T"));
+        const QCommandLineOption period =
+            line.Add({QStringLiteral("period")}, QStringLiteral("период опроса датчика, мин, 0..65535"), QStringLiteral("M"));
+        const QCommandLineOption enabled =
+            line.Add({QStringLiteral("enabled")}, QStringLiteral("1: вход используется, 0: нет"), QStringLiteral("0|1"));
+        if (const std::optional<int> done = parse(line, 1))
+            return *done;
+        const std::optional<int> n = line.Number(QStringLiteral("N"), line.Words()[0], 1, vantor::kInputCount);
+        std::optional<int> p, m, e;
+        if (!n || !(p = line.Number(plant, 0, 65535, std::nullopt)) || !(m = line.Number(period, 0, 65535, std::nullopt)) ||
+            !(e = line.Number(enabled, 0, 1, std::nullopt)))
+            return kBadCommandLine;
+        if (!line.IsSet(bound))
+            return line.Bad(QStringLiteral("Не указан ключ --bound"));
         bool ok = false;
-        const double bound = QString(key("--bound")).replace(u',', u'.').toDouble(&ok);
-        if (!n || !plant || !period || !enabled || !ok || !SetPointFits(bound))
-            return bad(args.join(u' '));
-        const TInputSettings settings{static_cast<quint16>(*plant), *enabled == 1, static_cast<quint16>(*period), bound};
+        const double t = QLocale::c().toDouble(QString(line.Value(bound)).replace(u',', u'.'), &ok);
+        if (!ok || !std::isfinite(t) || !SetPointFits(t))
+            return line.Bad(QStringLiteral("Неверное значение --bound: ") + line.Value(bound));
+        const TInputSettings settings{static_cast<quint16>(*p), *e == 1, static_cast<quint16>(*m), t};
         run = [n, settings](TVantor&) { return WriteInput(*n, settings); };
-    } else if (name == QStringLiteral("loader") && words.isEmpty()) {
-        const std::optional<int> plant = Number(key("--plant"), 1, 65535);
-        if (!plant)
-            return bad(QStringLiteral("--plant ") + key("--plant"));
-        run = [plant](TVantor&) { return EnterLoadingMode(static_cast<quint16>(*plant)) ? 0 : Failed(cmdLoadingMode); };
     } else {
-        return Usage(QStringLiteral("Неверная команда: ") + (QStringList{name} + args).join(u' '), kUsage);
+        TCommandLine line(command, QStringLiteral("--plant N [--port PATH]"),
+                          QStringLiteral("Перевести прибор с заводским номером N в режим загрузки ПО."));
+        const QCommandLineOption plant =
+            line.Add({QStringLiteral("plant")}, QStringLiteral("заводской номер прибора, 1..65535"), QStringLiteral("N"));
+        if (const std::optional<int> done = parse(line, 0))
+            return *done;
+        const std::optional<int> number = line.Number(plant, 1, 65535, std::nullopt);
+        if (!number)
+            return kBadCommandLine;
+        run = [number](TVantor&) { return EnterLoadingMode(static_cast<quint16>(*number)) ? 0 : Failed(cmdLoadingMode); };
     }
 
     int code = 1;
-    if (OpenSession(parsed->Port))
+    if (OpenSession(port))
         code = run(*Vantor());
     StopUnits();
     return code;

@@ -21,7 +21,8 @@ bool OpenSession(const std::optional<QString>& port)
         alarm->WriteStart();
     TTransmitter* transmitter = Transmitter();
     if (!Vantor() || !transmitter || !RequestThread() || !PollTimer()) {
-        PrintError(QStringLiteral("Не удалось запустить обмен"));
+        // Unit start-ups fail only when the machine cannot give them memory or threads.
+        PrintError(QStringLiteral("Не удалось запустить обмен: не хватило памяти или ресурсов системы"));
         return false;
     }
     if (port)
@@ -36,13 +37,4 @@ bool OpenSession(const std::optional<QString>& port)
 void PrintError(const QString& text)
 {
     QTextStream(stderr) << text << u'\n';
-}
-
-int Usage(const QString& problem, const char* usage)
-{
-    QTextStream err(stderr);
-    if (!problem.isEmpty())
-        err << problem << u'\n';
-    err << QString::fromUtf8(usage);
-    return 2;
 }

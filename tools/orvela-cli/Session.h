@@ -14,5 +14,3 @@ bool OpenSession(const std::optional<QString>& port);
 
 // A line on standard error.
 void PrintError(const QString& text);
-// The problem and the usage text on standard error; the exit code of a bad command line.
-int Usage(const QString& problem, const char* usage);

@@ -1,8 +1,11 @@
+#include "CommandLine.h"
 #include "ConfigCommand.h"
 #include "HistoryCommand.h"
 #include "PollCommand.h"
 #include "ServiceCommand.h"
 #include "Session.h"
+
+#include "common/ResourceLimits.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -10,44 +13,50 @@
 namespace {
 
 const char* const kUsage =
-    "Использование: orvela-cli poll --rounds N [--port PATH]\n"
-    "  poll          опросить контроллер N полных кругов (48 циклов) и вывести все входы\n"
-    "  --rounds N    число кругов опроса, 1..1000\n"
-    "  --port PATH   порт на этот запуск; INI/ComPort.ini не меняется\n"
-    "  history       показания входа из истории: orvela-cli history --input N ...\n"
-    "Также: orvela-cli config ..., sign, address, plant-number, service, modbus, write-input, loader\n";
+    "Использование: orvela-cli КОМАНДА [КЛЮЧИ]; orvela-cli КОМАНДА --help - ключи команды\n"
+    "  poll --rounds N               опросить контроллер N полных кругов и вывести все входы\n"
+    "  config save|write FILE        сохранить настройки входов в файл или записать их в прибор\n"
+    "  history --input N             показания входа из истории\n"
+    "  sign                          считать сигнатуру прибора\n"
+    "  address NEW                   записать системный адрес прибора\n"
+    "  plant-number N                записать заводской номер прибора и паспорт\n"
+    "  service open|close            открыть или закрыть диапазон сервисных регистров\n"
+    "  modbus read|write             считать или записать параметры Modbus\n"
+    "  write-input N                 записать свойства входа\n"
+    "  loader --plant N              перевести прибор в режим загрузки ПО\n";
+
+int Dispatch(const QStringList& args)
+{
+    const QString command = args.value(0);
+    const QStringList rest = args.mid(1);
+    if (command == QStringLiteral("poll"))
+        return RunPollCommand(rest);
+    if (command == QStringLiteral("config"))
+        return RunConfigCommand(rest);
+    if (command == QStringLiteral("history"))
+        return RunHistoryCommand(rest);
+    if (IsServiceCommand(command))
+        return RunServiceCommand(command, rest);
+    if (command == QStringLiteral("--help") || command == QStringLiteral("-h")) {
+        QTextStream(stdout) << QString::fromUtf8(kUsage);
+        return 0;
+    }
+    QTextStream err(stderr);
+    if (!command.isEmpty())
+        err << QStringLiteral("Неизвестная команда: ") << command << u'\n';
+    err << QString::fromUtf8(kUsage);
+    return kBadCommandLine;
+}
 
 }  // namespace
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-    if (!args.isEmpty() && args.first() == QStringLiteral("config"))
-        return RunConfigCommand(args.mid(1));
-    if (!args.isEmpty() && args.first() == QStringLiteral("history"))
-        return RunHistoryCommand(args.mid(1));
-    if (!args.isEmpty() && IsServiceCommand(args.first()))
-        return RunServiceCommand(args.first(), args.mid(1));
-    if (args.isEmpty() || args.first() != QStringLiteral("poll"))
-        return Usage(args.isEmpty() ? QString() : QStringLiteral("Неизвестная команда: ") + args.first(), kUsage);
-
-    TPollOptions options;
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (i + 1 >= args.size())
-            return Usage(QStringLiteral("Нет значения для ") + arg, kUsage);
-        const QString& value = args[++i];
-        if (arg == QStringLiteral("--rounds")) {
-            bool ok = false;
-            options.Rounds = value.toInt(&ok);
-            if (!ok || options.Rounds < 1 || options.Rounds > 1000)
-                return Usage(QStringLiteral("Неверное число кругов: ") + value, kUsage);
-        } else if (arg == QStringLiteral("--port")) {
-            options.Port = value;
-        } else {
-            return Usage(QStringLiteral("Неизвестный ключ: ") + arg, kUsage);
-        }
+    InstallResourceFailureHandler();
+    if (const QString shortage = FileDescriptorShortage(); !shortage.isEmpty()) {
+        PrintError(shortage);
+        return 1;
     }
-    return RunPoll(options);
+    QCoreApplication app(argc, argv);
+    return Dispatch(app.arguments().mid(1));
 }
