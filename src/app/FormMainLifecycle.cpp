@@ -163,7 +163,8 @@ void TFormMain::TimerStartConnectionTimer()
 
 void TFormMain::PollTimerTick(TCustomTimer* timer)
 {
-    PollTick(timer);
+    if (PollTick(timer))
+        ShowPollHeld();
 }
 
 void TFormMain::RequestCycleDone()

@@ -46,7 +46,7 @@ QString InputLine(const TVantorInput& input)
 
 int RunPoll(const TPollOptions& options)
 {
-    if (!OpenSession(options.Port)) {
+    if (!OpenSession(options.Port) || !AddressSet()) {
         StopUnits();
         return 1;
     }
