@@ -42,22 +42,13 @@ TDeviceStates FormMismatch(QByteArrayView answer, QByteArrayView request)
         if (request.size() < 6 || n != 8)
             return e_Read;
         return answer.sliced(2, 4) == request.sliced(2, 4) ? e_OK : e_IllegalCommand;
-    case 0x2B: {
-        // Header up to the object count, the MEI type and read code asked, and objects that lie
-        // inside the frame; the 7-byte echo of the request is too short for it.
-        constexpr qsizetype kFirstObject = 8;
-        if (request.size() < 4 || n < kFirstObject + 2)
+    case 0x2B:
+        // The header up to the object count, with the MEI type and read code asked; the 7-byte
+        // echo of the request is too short for it. The objects are read by their own length
+        // bytes, bounded by the frame.
+        if (request.size() < 4 || n < 10)
             return e_Read;
-        if (At(answer, 2) != 0x0E || At(answer, 3) != At(request, 3))
-            return e_IllegalCommand;
-        qsizetype at = kFirstObject;
-        for (int k = 0; k < At(answer, 7); ++k) {
-            if (at + 2 > n - 2)
-                return e_Read;
-            at += 2 + At(answer, at + 1);
-        }
-        return at <= n - 2 ? e_OK : e_Read;
-    }
+        return At(answer, 2) == 0x0E && At(answer, 3) == At(request, 3) ? e_OK : e_IllegalCommand;
     default:
         return e_OK;
     }
@@ -151,11 +142,12 @@ TAnswerValidation ValidateAnswer(QByteArrayView answer, QByteArrayView request, 
     const bool data = function == 0x03 || function == 0x04 || function == 0x10;
     if (!data && function != 0x2B && !IsException(function))
         return {V::Failed, e_IllegalCommand};
-    // A longer answer is accepted; identification answers vary in length.
+    // Identification answers vary in length; the exact form is checked once the answer is
+    // known to be this request's.
     if (data && answerLength != 0 && n < answerLength)
         return {V::Failed, e_Read};
-    // On a shared line an echo of the request or another device's frame is not the answer.
-    // The function asked, or its exception form.
+    // On a shared line an echo of the request or another device's frame is not the answer: the
+    // address asked, the function asked or its exception form.
     if (request.size() < 2 || answer[0] != request[0] || (function & 0x7F) != At(request, 1))
         return {V::Failed, e_IllegalCommand};
     if (IsException(function)) {

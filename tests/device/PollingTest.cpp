@@ -349,9 +349,11 @@ TEST_F(Polling, ShutdownWhileTheWorkerWaitsOnTheUiThreadEndsPromptly)
 
 TEST_F(Polling, ALateAnswerIsNeverShownAsTheNextGroup)
 {
-    // Every answer comes 20 ms after the 80 ms read limit: without a quiet line before the next
-    // request, each would be decoded as the following group's.
-    Start({"--late-ms", "100"}, "ReadInterval=10\r\nReadTotalConstant=80\r\nReadTotalMultiplier=0\r\n");
+    // Every answer comes after the read limit, 80 ms and the 14 ms a group takes at 115200 baud:
+    // without a quiet line before the next request, each would be decoded as the following
+    // group's.
+    Start({"--late-ms", "100"},
+          "BaudRate=115200\r\nReadInterval=10\r\nReadTotalConstant=80\r\nReadTotalMultiplier=0\r\n");
     int misplaced = 0;
     Vantor()->OnRequest = [&](TVantor* vantor, const QString&, const QString& command, const QByteArray& request,
                               const QByteArray& answer, bool result) {
@@ -504,9 +506,11 @@ TEST_F(Polling, WithoutASystemAddressNothingButTheAddressWriteIsSent)
 {
     Start();
     Vantor()->SetSystemAddress(0);
-    for (int command = 0; command < kCommandCount; ++command)
-        if (command != cmdWriteAddress)
+    for (int command = 0; command < kCommandCount; ++command) {
+        if (command != cmdWriteAddress) {
             EXPECT_FALSE(ExecuteCommand(command)) << command;
+        }
+    }
     // The reason is told at the first tick, not at every one.
     int ticks = 0;
     int told = 0;

@@ -131,7 +131,7 @@ ParsedOptions ParseOptions(int argc, char** argv)
     if (!parser.parse(args)) {
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty())
-            return fail("unknown option " + QString(unknown.front().size() == 1 ? "-" : "--").toStdString()
+            return fail(std::string("unknown option ") + (unknown.front().size() == 1 ? "-" : "--")
                         + unknown.front().toStdString());
         return fail(parser.errorText().toStdString());
     }
