@@ -15,7 +15,9 @@ QByteArray WithCrc(QByteArray body)
 void CommandOne(benchmark::State& state)
 {
     TVantor vantor;
+    vantor.SetSystemAddress(1);
     vantor.CurrentInput = 5;
+    const QByteArray request = vantor.BuildRequest(1);
     int notified = 0;
     for (int n = 5; n < 9; ++n)
         for (TIODouble& t : vantor.Input(n).Temper)
@@ -35,7 +37,7 @@ void CommandOne(benchmark::State& state)
     }
     int i = 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(vantor.ParseAnswer(1, {}, answers[i++ & 1]));
+        benchmark::DoNotOptimize(vantor.ParseAnswer(1, request, answers[i++ & 1]));
     state.counters["notified"] = notified;
 }
 BENCHMARK(CommandOne);
@@ -43,13 +45,15 @@ BENCHMARK(CommandOne);
 void CommandTwo(benchmark::State& state)
 {
     TVantor vantor;
+    vantor.SetSystemAddress(1);
     vantor.CurrentInput = 5;
+    const QByteArray request = vantor.BuildRequest(2);
     QByteArray body = QByteArray::fromHex("010350");
     for (int k = 0; k < 4; ++k)
         body += QByteArray::fromHex("0001002A000F0140") + QByteArray(12, '\0');
     const QByteArray answer = WithCrc(body);
     for (auto _ : state)
-        benchmark::DoNotOptimize(vantor.ParseAnswer(2, {}, answer));
+        benchmark::DoNotOptimize(vantor.ParseAnswer(2, request, answer));
 }
 BENCHMARK(CommandTwo);
 

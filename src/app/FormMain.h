@@ -96,6 +96,8 @@ private:
     void PortReturned(TCustomComPort* sender);
     void ShowPortState();
     void ShowPollState(TCustomTimer* sender);
+    // Polling cannot go on: panel 2 and one alarm line say why.
+    void ShowPollHeld();
     void ModuleErrorChange();
     void ErrorCodeChange();
     void InputStateChange(int n);

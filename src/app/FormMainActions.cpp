@@ -139,7 +139,8 @@ void TFormMain::actPortCloseExecute()
 void TFormMain::actOprosStartExecute()
 {
     // From group 1 with the general information, the first cycle at once.
-    ResumePolling();
+    if (ResumePolling())
+        ShowPollHeld();
     UpdateActions();
 }
 

@@ -166,7 +166,8 @@ void TFormMain::TimerStartConnectionTimer()
 
 void TFormMain::PollTimerTick(TCustomTimer* timer)
 {
-    PollTick(timer);
+    if (PollTick(timer))
+        ShowPollHeld();
 }
 
 void TFormMain::RequestCycleDone()

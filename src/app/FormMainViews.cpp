@@ -478,6 +478,14 @@ void TFormMain::ShowPollState(TCustomTimer* sender)
     SetStatus(2, sender && sender->Enabled() ? QStringLiteral("Опрос возобновлен") : QStringLiteral("Опрос остановлен"));
 }
 
+void TFormMain::ShowPollHeld()
+{
+    const QString reason = PollHeldReason();
+    SetStatus(2, reason);
+    if (const TVantor* vantor = Vantor())
+        WriteAlarm(vantor->Title + u' ' + reason);
+}
+
 void TFormMain::ModuleErrorChange()
 {
     try {

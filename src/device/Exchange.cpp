@@ -38,7 +38,7 @@ bool Complete(const QByteArray& answer)
 // Under the exchange lock. A Modbus answer carries no register address, so a frame that comes
 // after its exchange gave up would be taken for the next one's answer: after a failure the line
 // must first have been quiet for a whole read limit.
-QByteArray Exchange(const QByteArray& request)
+QByteArray Exchange(int command, const QByteArray& request)
 {
     QByteArray answer;
     TTransmitter* transmitter = Transmitter();
@@ -46,8 +46,11 @@ QByteArray Exchange(const QByteArray& request)
         return answer;
     if (lineSuspect)
         transmitter->AwaitSilence(kAnswerLimit, suspectSince, kRecoveryCap);
-    transmitter->Transact(request, answer, kAnswerLimit);
-    lineSuspect = !Complete(answer);
+    const int expected = CommandTable().AnswerLength(command);
+    transmitter->Transact(request, answer, kAnswerLimit, expected > 0 ? expected : kAnswerLimit);
+    // Nobody answers a broadcast: its silence leaves nothing late to wait out.
+    const bool broadcast = !request.isEmpty() && request[0] == 0;
+    lineSuspect = !broadcast && !Complete(answer);
     suspectSince = TClock::now();
     return answer;
 }
@@ -72,6 +75,17 @@ void LogExchange(int command, const QByteArray& request, const QByteArray& answe
 
 }  // namespace
 
+bool AddressRefuses(int command)
+{
+    const TVantor* vantor = Vantor();
+    return vantor && vantor->SystemAddress() == 0 && command != cmdWriteAddress;
+}
+
+QString AddressUnsetText()
+{
+    return QStringLiteral("Системный адрес прибора не задан (0): сначала задайте системный адрес прибора");
+}
+
 bool DeviceAway()
 {
     const TTransmitter* transmitter = Transmitter();
@@ -84,8 +98,10 @@ bool PollExchange(int command, QByteArray& request, QByteArray& answer)
     TVantor* vantor = Vantor();
     if (!vantor)
         return false;
+    if (AddressRefuses(command))
+        return false;
     request = vantor->BuildReadRequest(command);
-    answer = Exchange(request);
+    answer = Exchange(command, request);
     const bool ok = answer.size() == CommandTable().AnswerLength(command);
     LogExchange(command, request, answer);
     return ok;
@@ -95,10 +111,10 @@ bool ExecuteCommand(int command)
 {
     const std::lock_guard lock(ExchangeLock);
     TVantor* vantor = Vantor();
-    if (!vantor)
+    if (!vantor || AddressRefuses(command))
         return false;
     const QByteArray request = vantor->BuildRequest(command);
-    const QByteArray answer = Exchange(request);
+    const QByteArray answer = Exchange(command, request);
     const bool result = vantor->ParseAnswer(command, request, answer);
     LogExchange(command, request, answer);
     return result;

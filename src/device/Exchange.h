@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 #include <atomic>
 #include <mutex>
@@ -12,11 +13,19 @@ extern std::recursive_mutex ExchangeLock;
 // 10 or 16: the form of frames in the event log; anything else writes no exchange lines.
 extern std::atomic<int> LogRadix;
 
+// While the controller's system address is 0 (the broadcast address), only the set-address
+// command may go on the line: a broadcast read is not Modbus, and a broadcast write would be
+// carried out by every controller on the line without an answer.
+bool AddressRefuses(int command);
+// Why such a command was refused.
+QString AddressUnsetText();
+
 // The transmitter's device went away: nothing is sent to it until it is back. Any thread.
 bool DeviceAway();
 
 // One poll exchange of command 0..3 for the worker; true when the answer has the command's length.
 bool PollExchange(int command, QByteArray& request, QByteArray& answer);
-// One complete operator command in the UI thread: the result of ParseAnswer. An EConvertError of
-// the parse passes on to the caller, without a log line.
+// One complete operator command in the UI thread: the result of ParseAnswer, false without an
+// exchange when AddressRefuses it. An EConvertError of the parse passes on to the caller, without
+// a log line.
 bool ExecuteCommand(int command);

@@ -18,6 +18,42 @@ bool IsException(std::uint8_t function)
     return function == 0x83 || function == 0x84 || function == 0x90 || function == 0xAB;
 }
 
+std::uint8_t At(QByteArrayView bytes, qsizetype i)
+{
+    return static_cast<std::uint8_t>(bytes[i]);
+}
+
+// Whether an accepted data answer has the form its request calls for; e_OK when it has.
+TDeviceStates FormMismatch(QByteArrayView answer, QByteArrayView request)
+{
+    const qsizetype n = answer.size();
+    switch (At(answer, 1)) {
+    case 0x03:
+    case 0x04:
+        // Twice the registers asked, and the frame exactly as long as its byte count says: a
+        // count changed on the way, or a byte added, can come with a valid CRC.
+        if (request.size() < 6 || At(answer, 2) != 2 * MakeWord(At(request, 4), At(request, 5))
+            || n != 5 + At(answer, 2))
+            return e_Read;
+        return e_OK;
+    case 0x10:
+        // Exactly 8 bytes: an echo of the request itself carries the same first register and
+        // count, followed by the values.
+        if (request.size() < 6 || n != 8)
+            return e_Read;
+        return answer.sliced(2, 4) == request.sliced(2, 4) ? e_OK : e_IllegalCommand;
+    case 0x2B:
+        // The header up to the object count, with the MEI type and read code asked; the 7-byte
+        // echo of the request is too short for it. The objects are read by their own length
+        // bytes, bounded by the frame.
+        if (request.size() < 4 || n < 10)
+            return e_Read;
+        return At(answer, 2) == 0x0E && At(answer, 3) == At(request, 3) ? e_OK : e_IllegalCommand;
+    default:
+        return e_OK;
+    }
+}
+
 }  // namespace
 
 std::uint16_t Crc16(QByteArrayView bytes)
@@ -92,7 +128,7 @@ QByteArray BuildIdentificationFrame(std::uint8_t address, std::uint8_t readCode,
     return Completed(frame);
 }
 
-TAnswerValidation ValidateAnswer(QByteArrayView answer, std::uint8_t answerLength)
+TAnswerValidation ValidateAnswer(QByteArrayView answer, QByteArrayView request, std::uint8_t answerLength)
 {
     using V = TAnswerValidation;
     const qsizetype n = answer.size();
@@ -106,14 +142,21 @@ TAnswerValidation ValidateAnswer(QByteArrayView answer, std::uint8_t answerLengt
     const bool data = function == 0x03 || function == 0x04 || function == 0x10;
     if (!data && function != 0x2B && !IsException(function))
         return {V::Failed, e_IllegalCommand};
-    // A longer answer is accepted; identification answers vary in length.
+    // Identification answers vary in length; the exact form is checked once the answer is
+    // known to be this request's.
     if (data && answerLength != 0 && n < answerLength)
         return {V::Failed, e_Read};
+    // On a shared line an echo of the request or another device's frame is not the answer: the
+    // address asked, the function asked or its exception form.
+    if (request.size() < 2 || answer[0] != request[0] || (function & 0x7F) != At(request, 1))
+        return {V::Failed, e_IllegalCommand};
     if (IsException(function)) {
         const auto code = static_cast<std::uint8_t>(answer[2]);
         if (code >= 1 && code <= 4)
             return {V::Failed, static_cast<TDeviceStates>(mbe_IllegalFunction + code - 1)};
         return {V::FailedUnregistered, e_OK};
     }
+    if (const TDeviceStates mismatch = FormMismatch(answer, request); mismatch != e_OK)
+        return {V::Failed, mismatch};
     return {V::Accepted, e_OK};
 }

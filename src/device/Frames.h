@@ -40,5 +40,8 @@ struct TAnswerValidation
     TDeviceStates State = e_OK;
 };
 
-// answerLength: the command's expected length, 0 when it varies. Never reads outside answer.
-TAnswerValidation ValidateAnswer(QByteArrayView answer, std::uint8_t answerLength);
+// answerLength: the command's expected length, 0 when it varies. An answer counts only as the
+// answer to request: from the address asked, with the function asked or its exception, and in
+// the form the request calls for (byte count, echoed first register and count, identification
+// objects that fill the frame). Never reads outside answer or request.
+TAnswerValidation ValidateAnswer(QByteArrayView answer, QByteArrayView request, std::uint8_t answerLength);

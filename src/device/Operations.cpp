@@ -101,5 +101,7 @@ bool WriteModbusParams(quint8 baud, quint8 parity)
 
 QString CommandFailure(int command, const QString& separator)
 {
-    return QStringLiteral("Не выполнена команда") + separator + CommandTable().Name(command);
+    const QString text = QStringLiteral("Не выполнена команда") + separator + CommandTable().Name(command);
+    // Refused before sending: the operator must know it is the address, not the controller.
+    return AddressRefuses(command) ? text + separator + AddressUnsetText() : text;
 }

@@ -30,5 +30,6 @@ bool ReadModbusParams();
 // Command 8 with codes into BaudTexts() and ParityTexts().
 bool WriteModbusParams(quint8 baud, quint8 parity);
 
-// "Не выполнена команда" + separator + the command's current name.
+// "Не выполнена команда" + separator + the command's current name, and the reason when the
+// command was refused for want of a system address.
 QString CommandFailure(int command, const QString& separator);

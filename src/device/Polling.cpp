@@ -1,6 +1,8 @@
 #include "device/Polling.h"
 
 #include "common/OperatorMessage.h"
+#include "device/CommandTable.h"
+#include "device/Exchange.h"
 #include "device/PollTimer.h"
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
@@ -16,6 +18,8 @@ namespace {
 
 std::unique_ptr<TRequestThread> requestThread;
 std::unique_ptr<TCustomTimer> pollTimer;
+// UI thread: the operator has been told why the poll holds.
+bool holdTold = false;
 
 }  // namespace
 
@@ -65,20 +69,33 @@ void PollingShutdown()
     }
 }
 
-void PollTick(TCustomTimer* timer)
+bool PollTick(TCustomTimer* timer)
 {
+    if (!PollHeldReason().isEmpty()) {
+        const bool first = !holdTold;
+        holdTold = true;
+        return first;
+    }
+    holdTold = false;
     timer->SetSuspended(true);
     if (requestThread)
         requestThread->Resume();
     timer->SetSuspended(false);
+    return false;
 }
 
-void ResumePolling()
+QString PollHeldReason()
 {
+    return AddressRefuses(cmdGeneralInfo) ? AddressUnsetText() : QString();
+}
+
+bool ResumePolling()
+{
+    holdTold = false;
     if (TVantor* vantor = Vantor())
         vantor->CurrentInput = vantor::kInputCount;
     if (!pollTimer)
-        return;
+        return false;
     pollTimer->Start();
-    PollTick(pollTimer.get());
+    return PollTick(pollTimer.get());
 }

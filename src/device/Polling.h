@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <atomic>
 
 class TCustomTimer;
@@ -17,6 +19,11 @@ void PollingStartup();
 void PollingShutdown();
 
 // The poll timer's tick: one cycle of the worker, and the next tick one full Interval later.
-void PollTick(TCustomTimer* timer);
-// Starts a round from group 1: the timer runs and the first cycle starts at once.
-void ResumePolling();
+// While PollHeldReason is not empty no cycle runs; true for the first such tick since polling
+// resumed or last ran, so that the caller tells the reason once.
+bool PollTick(TCustomTimer* timer);
+// Why polling cannot go on (no system address), or empty.
+QString PollHeldReason();
+// Starts a round from group 1: the timer runs and the first cycle starts at once. The first tick's
+// PollTick result.
+bool ResumePolling();

@@ -34,7 +34,7 @@ void ForGroup(TVantor& vantor, Decode decode)
 
 bool TVantor::ParseAnswer(int command, const QByteArray& request, const QByteArray& answer)
 {
-    const TAnswerValidation check = ValidateAnswer(answer, CommandTable().AnswerLength(command));
+    const TAnswerValidation check = ValidateAnswer(answer, request, CommandTable().AnswerLength(command));
     if (check.Verdict == TAnswerValidation::Failed)
         RegisterFailure(check.State);
     if (check.Verdict != TAnswerValidation::Accepted) {

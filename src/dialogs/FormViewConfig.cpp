@@ -2,6 +2,8 @@
 
 #include "files/InputsConfigFile.h"
 #include "common/OperatorMessage.h"
+#include "device/CommandTable.h"
+#include "device/Exchange.h"
 #include "device/InputWrite.h"
 #include "dialogs/FormPlacement.h"
 #include "dialogs/InputSettingsTable.h"
@@ -105,6 +107,10 @@ void TFormViewConfig::btWriteClick()
 {
     if (Unreadable_)
         return;
+    if (AddressRefuses(cmdWriteInput)) {
+        ShowMessage(kCaptionError, AddressUnsetText(), TMessageIcon::Error);
+        return;
+    }
     Ui_->btWrite->setEnabled(false);
     const int first = Ui_->eiStart->value();
     const int last = Ui_->eiStop->value();

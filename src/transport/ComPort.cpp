@@ -282,12 +282,13 @@ int TCustomComPort::WriteText(const QByteArray& data)
     return AwaitTransfer(&record);
 }
 
-int TCustomComPort::ReadText(QByteArray& data, int count)
+int TCustomComPort::ReadText(QByteArray& data, int count, const TReadFloor& floor)
 {
     data.clear();
     if (count <= 0)
         return 0;
     TTransferRecord record;
+    record.SetReadFloor(floor);
     try {
         data.resize(count);
         StartRead(data.data(), count, &record);

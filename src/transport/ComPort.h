@@ -125,8 +125,9 @@ public:
 
     // Bytes written; nothing is sent for empty data.
     int WriteText(const QByteArray& data);
-    // Reads up to count bytes by the time-out rules; data holds exactly the bytes read.
-    int ReadText(QByteArray& data, int count);
+    // Reads up to count bytes by the time-out rules, waiting at least as floor says; data holds
+    // exactly the bytes read.
+    int ReadText(QByteArray& data, int count, const TReadFloor& floor = {});
     // The halves of WriteText and ReadText: bytes moved at once, then bytes moved in all.
     int StartWrite(const char* buffer, int count, TTransferRecord* record);
     int StartRead(char* buffer, int count, TTransferRecord* record);

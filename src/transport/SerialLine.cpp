@@ -262,11 +262,16 @@ int TSerialLine::Await(TTransferRecord& record)
     const bool firstByte = reading && timeouts.ReadInterval == kMaxTimeout
                         && timeouts.ReadTotalMultiplier == kMaxTimeout && timeouts.ReadTotalConstant != 0
                         && timeouts.ReadTotalConstant != kMaxTimeout;
-    const std::optional<TClock::time_point> total =
+    std::optional<TClock::time_point> total =
         firstByte ? std::optional(record.Started_ + std::chrono::milliseconds(timeouts.ReadTotalConstant))
         : reading ? TotalDeadline(record.Started_, timeouts.ReadTotalConstant, timeouts.ReadTotalMultiplier, record.Count_)
                   : TotalDeadline(record.Started_, timeouts.WriteTotalConstant, timeouts.WriteTotalMultiplier, record.Count_);
     const bool interval = reading && !firstByte && timeouts.ReadInterval != 0;
+    const bool floored = reading && !firstByte && !atOnce;
+    if (floored && total)
+        total = std::max(*total, record.Started_ + record.Floor_.Total);
+    const TClock::duration intervalTime = std::max<TClock::duration>(
+        std::chrono::milliseconds(timeouts.ReadInterval), floored ? record.Floor_.Interval : TClock::duration::zero());
 
     for (;;) {
         if (const int error = Move(record))
@@ -275,7 +280,7 @@ int TSerialLine::Await(TTransferRecord& record)
             return 0;
         TClock::time_point deadline = total.value_or(TClock::time_point::max());
         if (interval && record.Done_ > 0)
-            deadline = std::min(deadline, record.LastByte_ + std::chrono::milliseconds(timeouts.ReadInterval));
+            deadline = std::min(deadline, record.LastByte_ + intervalTime);
         if (TClock::now() >= deadline)
             return 0;
         if (const int error = WaitReady(record, deadline))

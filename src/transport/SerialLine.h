@@ -36,6 +36,14 @@ struct TLineCounters
 
 class TSerialLine;
 
+// The least a read waits, whatever the time-outs say: in all, and between two bytes. Time-outs
+// made for a fast line are too short for the characters of a slow one.
+struct TReadFloor
+{
+    std::chrono::milliseconds Total{0};
+    std::chrono::milliseconds Interval{0};
+};
+
 // One read or write in flight. Each has an event of its own, so that aborting ends exactly the
 // transfers pending at that moment and the waits stay in the kernel.
 class TTransferRecord
@@ -50,6 +58,8 @@ public:
 
     TKind Kind() const { return Kind_; }
     qsizetype Done() const { return Done_; }
+    // For a read, before it starts; the driver's special read modes ignore it.
+    void SetReadFloor(const TReadFloor& floor) { Floor_ = floor; }
 
 private:
     friend class TSerialLine;
@@ -63,6 +73,7 @@ private:
     qsizetype Done_ = 0;
     std::chrono::steady_clock::time_point Started_;
     std::chrono::steady_clock::time_point LastByte_;
+    TReadFloor Floor_;
 };
 
 // The POSIX stand-in for the serial driver: a terminal device opened non-blocking, with the

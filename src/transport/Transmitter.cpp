@@ -6,6 +6,9 @@
 #include "transport/EComPort.h"
 #include "transport/PortFailure.h"
 
+#include <cmath>
+#include <cstdint>
+
 namespace {
 
 // Time-outs of a file that lacks them: the system's, not the current ones.
@@ -129,13 +132,16 @@ bool TTransmitter::DeactivatePort()
     }
 }
 
-void TTransmitter::Transact(const QByteArray& request, QByteArray& response, int count)
+void TTransmitter::Transact(const QByteArray& request, QByteArray& response, int count, int longestAnswer)
 {
     try {
         // Late or surplus bytes of an earlier exchange go here.
         PurgeBuffers(true, true);
         WriteText(request);
-        ReadText(response, count);
+        // The write returns once the request is queued, not sent: the read limit runs from
+        // there, while the request still goes out.
+        ReadText(response, count,
+                 longestAnswer > 0 ? ReadFloor(static_cast<int>(request.size()), longestAnswer) : TReadFloor{});
     } catch (...) {
         response.clear();
         return;
@@ -145,6 +151,20 @@ void TTransmitter::Transact(const QByteArray& request, QByteArray& response, int
     } catch (...) {
         // A subscriber's failure is not the exchange's.
     }
+}
+
+TReadFloor TTransmitter::ReadFloor(int requestBytes, int answerBytes) const
+{
+    const double baud = BaudRate() == brCustom ? CustomBaudRate() : BaudRateValue(BaudRate());
+    if (baud <= 0)
+        return {};
+    // Start bit, data bits, parity, stop bits: 11 bits at 8E1, 1.15 ms a character at 9600.
+    const double bits = 1 + (5 + static_cast<int>(DataBits())) + (Parity().Bits() == prNone ? 0 : 1)
+                      + (StopBits() == sbOneStopBit ? 1 : StopBits() == sbOne5StopBits ? 1.5 : 2);
+    const double characterMs = 1000.0 * bits / baud;
+    const auto ms = [](double value) { return std::chrono::milliseconds(static_cast<std::int64_t>(std::ceil(value))); };
+    return {ms(characterMs * (requestBytes + answerBytes)) + std::chrono::milliseconds(Timeouts().ReadTotalConstant()),
+            ms(2 * characterMs)};
 }
 
 void TTransmitter::AwaitSilence(int count, std::chrono::steady_clock::time_point quietSince,

@@ -39,8 +39,13 @@ public:
     bool DeactivatePort();
 
     // One exchange: purge both queues, send the request, read up to count bytes by the
-    // time-outs. Never raises; after any failure the response is empty.
-    void Transact(const QByteArray& request, QByteArray& response, int count);
+    // time-outs. Never raises; after any failure the response is empty. longestAnswer, when
+    // given, is the longest answer the request can get: the read then lasts at least as long as
+    // ReadFloor says.
+    void Transact(const QByteArray& request, QByteArray& response, int count, int longestAnswer = 0);
+    // The time the request and the answer take on the line at the port's speed and framing, plus
+    // ReadTotalConstant; two characters between bytes. Below the time-outs at 9600 baud and up.
+    TReadFloor ReadFloor(int requestBytes, int answerBytes) const;
 
     // Lets a late answer of a failed exchange arrive and be dropped, so that it is never taken
     // for the next one; see TCustomComPort::AwaitSilence. Never raises.

@@ -415,3 +415,58 @@ TEST_F(WindowCommands, AControllerThatVanishesFailsTheCommandAndPollingGoesOnWit
               (QStringList{"Vantor Не выполнена команда: Открыть диапазон сервисных регистров",
                            "Vantor Не выполнена команда: Переход в режим загрузки ПО"}));
 }
+
+// A two-wire adapter that echoes the request, with no controller behind it: the echo is not an
+// answer, so nothing is reported done.
+TEST_F(WindowCommands, AnEchoOfTheRequestIsNoAnswer)
+{
+    FullMode = true;
+    ASSERT_NO_FATAL_FAILURE(StartStopped({"--echo", "--silent"}));
+    Action("actCommServiceOpen")->trigger();
+    EXPECT_EQ(LastMessage(), kNotDone + "Открыть диапазон сервисных регистров|1");
+    EXPECT_EQ(Vantor()->ServiceRange, 0);
+    Grid()->setCurrentCell(4, 1);
+    Form->findChild<QPushButton*>("btWrite")->click();
+    EXPECT_EQ(LastMessage(), kNotDone + "Записать свойства входа 5|1");
+    Action("actSignRead")->trigger();
+    EXPECT_EQ(LastMessage(), kNotDone + "Считать сигнатуру 1|1");
+}
+
+// Address 0 is Modbus broadcast: nothing but the address write may go there.
+TEST_F(WindowCommands, WithoutASystemAddressOnlyTheBroadcastAddressWriteGoesOnTheLine)
+{
+    ASSERT_TRUE(Simulator.Start());
+    WriteSettings(Simulator.Path(), 20);
+    Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=0\r\n");
+    Open();
+    int ticks = 0;
+    PollTimer()->OnTimer = [&ticks, tick = PollTimer()->OnTimer](TCustomTimer* timer) {
+        ++ticks;
+        tick(timer);
+    };
+    // Ticks go on without a cycle; the reason is told once.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 5; }, 10000));
+    const QString reason = AddressUnsetText();
+    EXPECT_EQ(Form->StatusText(2), reason);
+    Action("actOprosStop")->trigger();
+    EXPECT_EQ(Cycles, 0);
+    EXPECT_TRUE(Commands.isEmpty()) << Commands.join('\n').toStdString();
+    EXPECT_EQ(LogLines("alarm").count(QStringLiteral("Vantor ") + reason), 1);
+    EXPECT_TRUE(LogLines("log").filter(QStringLiteral("] -> [")).isEmpty());
+
+    Action("actSignRead")->trigger();
+    EXPECT_EQ(LastMessage(), kNotDone + "Считать сигнатуру 1\r" + reason + "|1");
+    Form->findChild<QPushButton*>("btWrite")->click();
+    EXPECT_EQ(LastMessage(), kNotDone + "Записать свойства входа 1\r" + reason + "|1");
+    EXPECT_TRUE(Commands.isEmpty()) << Commands.join('\n').toStdString();
+
+    // The broadcast address write goes, and then everything else.
+    AnswerPrompt("TFormInputSystemAddress", {{"ieSysAddrNew", 1}, {"ieSysAddrCurr", 0}, {"eiPlantNumber", 3107}});
+    Action("actWriteSignSysAddr")->trigger();
+    EXPECT_EQ(Vantor()->SystemAddress(), 1);
+    EXPECT_EQ(Commands.mid(Commands.size() - 3),
+              (QStringList{"Считать сигнатуру 1", "Считать сигнатуру 2", "Считать сигнатуру 3"}));
+    Action("actOprosStart")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles >= 1; }, 10000));
+    EXPECT_EQ(Form->StatusText(2), "Опрос возобновлен");
+}

@@ -22,6 +22,8 @@ const ShownFault kShownFaults[] = {
     {"ShortAnswer", {"--short"}, "Ошибка чтения"},
     {"IllegalFunction", {"--exception", "1"}, "Получен недопустимый код функции"},
     {"SlaveDeviceFailure", {"--exception", "4"}, "Во время выполнения запрошенной операции произошла ошибка"},
+    {"EchoWithoutController", {"--echo", "--silent"}, "Ошибка чтения"},
+    {"WrongAddress", {"--wrong-address"}, "Несоответствие команды"},
 };
 
 class ShownLineFault : public Window, public ::testing::WithParamInterface<ShownFault>

@@ -53,8 +53,12 @@ const LineFault kFaults[] = {
     // Two good answers, then failures from the settings of the first cycle on.
     {"ExceptionFromTheThirdRequest", {"--exception", "4", "--exception-from", "3"}, mbe_SlaveDeviceFailure, true, 5},
     {"ShortAnswer", {"--short"}, e_Read, true, 4},
-    // Accepted by the parse, but not of the poll's length: the settings are never asked.
-    {"LongAnswer", {"--long"}, e_OK, true, 4},
+    // Longer than its byte count says: a failed read, and the settings are never asked.
+    {"LongAnswer", {"--long"}, e_Read, true, 4},
+    // Frames that pass the CRC but are not the answer to the request.
+    {"EchoWithoutController", {"--echo", "--silent"}, e_Read, true, 4},
+    {"WrongAddress", {"--wrong-address"}, e_IllegalCommand, true, 7},
+    {"WrongFunction", {"--wrong-function"}, e_IllegalCommand, true, 7},
     // The read ends in the pause: the front half of each answer, with a CRC that cannot match.
     {"GapInTheAnswer", {"--gap-ms", "300"}, e_CheckSum, true, 4},
     {"LateAnswer", {"--late-ms", "150"}, e_NoAnswer, true, 4},
@@ -74,9 +78,10 @@ protected:
         EnsureApplication();
         ASSERT_TRUE(Simulator.Start(options));
         Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=5\r\n");
-        // Short read limits keep the silent cases quick: a reply is due within 80 ms.
+        // Short read limits keep the silent cases quick: a reply is due within 80 ms and the 14 ms
+        // a group takes on the line at 115200 baud.
         Folder.Write("INI/ComPort.ini", QByteArray("[Transmitter]\r\nPort=") + Simulator.Path().c_str()
-                                            + "\r\nReadInterval=" + QByteArray::number(readInterval)
+                                            + "\r\nBaudRate=115200\r\nReadInterval=" + QByteArray::number(readInterval)
                                             + "\r\nReadTotalConstant=80\r\nReadTotalMultiplier=0\r\n");
         StartUnits();
         ASSERT_TRUE(Transmitter()->ActivatePort());

@@ -55,6 +55,23 @@ TEST(Frames, RequestForms)
     EXPECT_EQ(BuildIdentificationFrame(1, 0x04, 0x00), WithCrc("012B0E0400"));
 }
 
+namespace {
+
+const QByteArray kReadState = BuildReadFrame(1, 0x04, 0, 2);      // 9-byte answer
+const QByteArray kReadModbus = BuildReadFrame(1, 0x03, 2003, 2);  // 9-byte answer
+const QByteArray kReadGroup = BuildReadFrame(1, 0x04, 74, 64);    // 133-byte answer
+const QByteArray kOpenService = BuildWriteFrame(1, 2000, {1234});
+const QByteArray kSignature1 = BuildIdentificationFrame(1, 1, 0x00);
+
+// The answer to a group read: 128 data bytes, or what a proxy on the way made of it.
+QByteArray GroupAnswer(int countByte, int dataBytes)
+{
+    const QByteArray body = Hex("0104") + char(countByte) + QByteArray(dataBytes, '\x11');
+    return body + AppendCrc(Crc16(body));
+}
+
+}  // namespace
+
 TEST(Frames, ValidationTakesTheFirstFailingStep)
 {
     using V = TAnswerValidation;
@@ -62,43 +79,79 @@ TEST(Frames, ValidationTakesTheFirstFailingStep)
     {
         const char* what;
         QByteArray answer;
+        QByteArray request;
         std::uint8_t answerLength;
         V::TVerdict verdict;
         TDeviceStates state;
     };
     const Case cases[] = {
-        {"empty", {}, 9, V::Failed, e_NoAnswer},
-        {"four bytes", Hex("01040200"), 9, V::Failed, e_Read},
-        {"five bytes, wrong CRC", Hex("0183020000"), 9, V::Failed, e_CheckSum},
-        {"unknown function", WithCrc("010602000A"), 0, V::Failed, e_IllegalCommand},
-        {"short data answer", WithCrc("01040400000000"), 10, V::Failed, e_Read},
-        {"exact 0x03", WithCrc("010304000A000B"), 9, V::Accepted, e_OK},
-        {"longer is fine", WithCrc("01030600010002000300"), 9, V::Accepted, e_OK},
-        {"illegal address", WithCrc("018302"), 9, V::Failed, mbe_IllegalDataAdress},
-        {"illegal function", WithCrc("019001"), 8, V::Failed, mbe_IllegalFunction},
-        {"illegal value", WithCrc("01AB03"), 0, V::Failed, mbe_IllegalDataValue},
-        {"device failure", WithCrc("018404"), 9, V::Failed, mbe_SlaveDeviceFailure},
-        {"exception 5 counts nothing", WithCrc("018305"), 9, V::FailedUnregistered, e_OK},
-        {"exception 0 counts nothing", WithCrc("018300"), 9, V::FailedUnregistered, e_OK},
-        {"identification of any length", WithCrc("012B0E"), 200, V::Accepted, e_OK},
+        {"empty", {}, kReadState, 9, V::Failed, e_NoAnswer},
+        {"four bytes", Hex("01040200"), kReadState, 9, V::Failed, e_Read},
+        {"five bytes, wrong CRC", Hex("0183020000"), kReadModbus, 9, V::Failed, e_CheckSum},
+        {"unknown function", WithCrc("010602000A"), kReadState, 0, V::Failed, e_IllegalCommand},
+        {"short data answer", WithCrc("01040400000000"), kReadState, 10, V::Failed, e_Read},
+        {"exact 0x03", WithCrc("010304000A000B"), kReadModbus, 9, V::Accepted, e_OK},
+        {"illegal address", WithCrc("018302"), kReadModbus, 9, V::Failed, mbe_IllegalDataAdress},
+        {"illegal function", WithCrc("019001"), kOpenService, 8, V::Failed, mbe_IllegalFunction},
+        {"illegal value", WithCrc("01AB03"), kSignature1, 0, V::Failed, mbe_IllegalDataValue},
+        {"device failure", WithCrc("018404"), kReadState, 9, V::Failed, mbe_SlaveDeviceFailure},
+        {"exception 5 counts nothing", WithCrc("018305"), kReadModbus, 9, V::FailedUnregistered, e_OK},
+        {"exception 0 counts nothing", WithCrc("018300"), kReadModbus, 9, V::FailedUnregistered, e_OK},
+        {"identification without objects", WithCrc("012B0E0181000000"), kSignature1, 0, V::Accepted, e_OK},
+        {"write confirmed", WithCrc("011007D00001"), kOpenService, 8, V::Accepted, e_OK},
     };
     for (const Case& c : cases) {
-        const TAnswerValidation got = ValidateAnswer(c.answer, c.answerLength);
+        const TAnswerValidation got = ValidateAnswer(c.answer, c.request, c.answerLength);
         EXPECT_EQ(got.Verdict, c.verdict) << c.what;
         EXPECT_EQ(got.State, c.state) << c.what;
     }
 }
 
+// On a shared line an echo of the request, another device's frame or a frame a proxy changed can
+// all pass the CRC; only matching them to the request tells them from the answer.
+TEST(Frames, AnAnswerCountsOnlyAsTheAnswerToItsRequest)
+{
+    struct Case
+    {
+        const char* what;
+        QByteArray answer;
+        QByteArray request;
+        std::uint8_t answerLength;
+        TDeviceStates state;
+    };
+    const Case cases[] = {
+        {"another address", WithCrc("0204040000000B"), kReadState, 9, e_IllegalCommand},
+        {"another function", WithCrc("010304000A000B"), kReadState, 9, e_IllegalCommand},
+        {"another function's exception", WithCrc("018302"), kReadState, 9, e_IllegalCommand},
+        {"another address's exception", WithCrc("028402"), kReadState, 9, e_IllegalCommand},
+        {"no request at all", WithCrc("0104040000000B"), {}, 9, e_IllegalCommand},
+        {"echo of a read", kReadState, kReadState, 9, e_Read},
+        {"echo of a group read", kReadGroup, kReadGroup, 133, e_Read},
+        {"echo of a write", kOpenService, kOpenService, 8, e_Read},
+        {"echo of an identification read", kSignature1, kSignature1, 0, e_Read},
+        {"byte count changed to 126", GroupAnswer(126, 128), kReadGroup, 133, e_Read},
+        {"more registers than asked", WithCrc("0104060000000B0000"), kReadState, 9, e_Read},
+        {"write of another register", WithCrc("011007D10001"), kOpenService, 8, e_IllegalCommand},
+        {"write of another count", WithCrc("011007D00002"), kOpenService, 8, e_IllegalCommand},
+        {"identification of another code", WithCrc("012B0E0281000000"), kSignature1, 0, e_IllegalCommand},
+        {"identification of another MEI type", WithCrc("012B0D0181000000"), kSignature1, 0, e_IllegalCommand},
+    };
+    for (const Case& c : cases) {
+        const TAnswerValidation got = ValidateAnswer(c.answer, c.request, c.answerLength);
+        EXPECT_EQ(got.Verdict, TAnswerValidation::Failed) << c.what;
+        EXPECT_EQ(got.State, c.state) << c.what;
+    }
+    EXPECT_EQ(ValidateAnswer(WithCrc("012B0E018100000100054142434445"), kSignature1, 0).Verdict,
+              TAnswerValidation::Accepted);
+}
+
 TEST(Frames, AnswerLengthsOfCommandOne)
 {
-    // 133 bytes: address, function, count, 128 data bytes, CRC.
-    const auto answer = [](int dataBytes) {
-        QByteArray body = Hex("0104") + char(dataBytes) + QByteArray(dataBytes, '\x11');
-        return body + AppendCrc(Crc16(body));
-    };
-    EXPECT_EQ(ValidateAnswer(answer(127), 133).State, e_Read);
-    EXPECT_EQ(ValidateAnswer(answer(128), 133).Verdict, TAnswerValidation::Accepted);
-    EXPECT_EQ(ValidateAnswer(answer(129), 133).Verdict, TAnswerValidation::Accepted);
+    // 133 bytes: address, function, count, 128 data bytes, CRC; a byte more is no better.
+    EXPECT_EQ(ValidateAnswer(GroupAnswer(127, 127), kReadGroup, 133).State, e_Read);
+    EXPECT_EQ(ValidateAnswer(GroupAnswer(128, 128), kReadGroup, 133).Verdict, TAnswerValidation::Accepted);
+    EXPECT_EQ(ValidateAnswer(GroupAnswer(129, 129), kReadGroup, 133).State, e_Read);
+    EXPECT_EQ(ValidateAnswer(GroupAnswer(128, 129), kReadGroup, 133).State, e_Read);
 }
 
 TEST(DeviceStates, MessagesOfTheOperator)

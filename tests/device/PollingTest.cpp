@@ -1,6 +1,7 @@
 #include "device/CommandTable.h"
 #include "device/PollTimer.h"
 #include "device/Exchange.h"
+#include "device/Operations.h"
 #include "device/Polling.h"
 #include "device/ProgramUnits.h"
 #include "device/RequestThread.h"
@@ -348,9 +349,11 @@ TEST_F(Polling, ShutdownWhileTheWorkerWaitsOnTheUiThreadEndsPromptly)
 
 TEST_F(Polling, ALateAnswerIsNeverShownAsTheNextGroup)
 {
-    // Every answer comes 20 ms after the 80 ms read limit: without a quiet line before the next
-    // request, each would be decoded as the following group's.
-    Start({"--late-ms", "100"}, "ReadInterval=10\r\nReadTotalConstant=80\r\nReadTotalMultiplier=0\r\n");
+    // Every answer comes after the read limit, 80 ms and the 14 ms a group takes at 115200 baud:
+    // without a quiet line before the next request, each would be decoded as the following
+    // group's.
+    Start({"--late-ms", "100"},
+          "BaudRate=115200\r\nReadInterval=10\r\nReadTotalConstant=80\r\nReadTotalMultiplier=0\r\n");
     int misplaced = 0;
     Vantor()->OnRequest = [&](TVantor* vantor, const QString&, const QString& command, const QByteArray& request,
                               const QByteArray& answer, bool result) {
@@ -453,6 +456,77 @@ TEST_F(Polling, AFailureInsideACycleEndsItAndStillRaisesOnCycle)
     QuietErrors = true;
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0], "TRequestThread.Visual: \"x\" не является допустимым целым числом");
+}
+
+// On a slow line the request and the answer take longer than the read limit set for a fast one:
+// the simulator takes the request in and sends the answer at the line's pace, 11 bits a
+// character. At 2400 baud a group answer alone takes 610 ms.
+TEST_F(Polling, ASlowLineReadsGroupsAndTheSignatureAt2400Baud)
+{
+    Start({"--baud", "2400"}, "BaudRate=2400\r\n");
+    RunCycles(2);
+    ASSERT_EQ(Exchanges.size(), 5u);
+    for (const Seen& e : Exchanges)
+        EXPECT_TRUE(e.Result) << e.Command.toStdString() << ": " << e.Answer.size() << " bytes";
+    EXPECT_EQ(Vantor()->Input(5).PlantNumber, 20005);
+    EXPECT_EQ(ReadSignature(), 0);
+    EXPECT_EQ(Vantor()->PlantNumber, 3107);
+}
+
+TEST_F(Polling, ASlowLineReadsAGroupAndTheSignatureAt1200Baud)
+{
+    Start({"--baud", "1200"}, "BaudRate=1200\r\n");
+    RunCycles(1);
+    ASSERT_EQ(Exchanges.size(), 3u);
+    for (const Seen& e : Exchanges)
+        EXPECT_TRUE(e.Result) << e.Command.toStdString() << ": " << e.Answer.size() << " bytes";
+    EXPECT_EQ(ReadSignature(), 0);
+    EXPECT_EQ(Vantor()->PlantNumber, 3107);
+}
+
+// Nobody answers a broadcast: its silence is no failed exchange whose late answer must be waited
+// out before the next request (that wait lasts the read limit, here 1 s).
+TEST_F(Polling, ABroadcastIsNotWaitedOutLikeAFailedExchange)
+{
+    Start({}, "ReadTotalConstant=1000\r\nReadTotalMultiplier=0\r\n");
+    TVantor& vantor = *Vantor();
+    vantor.SetSystemAddress(0);
+    vantor.WrSystemAddress = 1;
+    vantor.WrDevicePlantNumber = 3107;
+    EXPECT_FALSE(ExecuteCommand(cmdWriteAddress));
+    vantor.SetSystemAddress(1);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(ExecuteCommand(cmdReadModbus));
+    EXPECT_LT(clock.elapsed(), 800);
+}
+
+// Address 0 is the broadcast: no request but the address write goes there.
+TEST_F(Polling, WithoutASystemAddressNothingButTheAddressWriteIsSent)
+{
+    Start();
+    Vantor()->SetSystemAddress(0);
+    for (int command = 0; command < kCommandCount; ++command) {
+        if (command != cmdWriteAddress) {
+            EXPECT_FALSE(ExecuteCommand(command)) << command;
+        }
+    }
+    // The reason is told at the first tick, not at every one.
+    int ticks = 0;
+    int told = 0;
+    PollTimer()->SetInterval(1);
+    PollTimer()->OnTimer = [&](TCustomTimer* timer) {
+        ++ticks;
+        told += PollTick(timer) ? 1 : 0;
+    };
+    EXPECT_TRUE(ResumePolling());
+    EXPECT_EQ(PollHeldReason(), AddressUnsetText());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ticks >= 20; }, 10000));
+    PollTimer()->Stop();
+    EXPECT_EQ(told, 0);
+    EXPECT_EQ(Cycles, 0);
+    EXPECT_TRUE(Exchanges.empty());
+    EXPECT_TRUE(EventLog().isEmpty());
 }
 
 TEST(PollTimer, TicksAreNeverEarly)

@@ -47,12 +47,16 @@ class Signature : public ::testing::Test
 protected:
     Signature()
     {
+        Vantor.SetSystemAddress(1);
         Vantor.SetErrorMax(1);
         Vantor.OnRequest = [this](TVantor*, const QString&, const QString&, const QByteArray&, const QByteArray&,
                                   bool) { ++Reports; };
     }
 
-    bool Parse(int command, const QByteArray& answer) { return Vantor.ParseAnswer(command, {}, answer); }
+    bool Parse(int command, const QByteArray& answer)
+    {
+        return Vantor.ParseAnswer(command, Vantor.BuildRequest(command), answer);
+    }
 
     TVantor Vantor;
     int Reports = 0;

@@ -4,6 +4,7 @@
 #include "common/Cp1251.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -182,4 +183,56 @@ TEST_F(OrvelaCliService, TooFewFileDescriptorsAreNamedAsTheCause)
                                        true, 20s);
     EXPECT_EQ(run.ExitCode, 1);
     EXPECT_EQ(run.Output, "Слишком мало файловых дескрипторов: разрешено 8 (ulimit -n), нужно не меньше 64.\n");
+}
+
+// An echo of the request (a two-wire adapter, with or without a controller behind it) or a frame
+// of another address or function is not the controller's answer: nothing is reported done.
+TEST_F(OrvelaCliService, AnEchoOrAnotherDevicesFrameFailsTheCommand)
+{
+    for (const std::vector<std::string>& fault : std::vector<std::vector<std::string>>{
+             {"--echo", "--silent"}, {"--echo"}, {"--wrong-address"}, {"--wrong-function"}}) {
+        Simulator.Stop(SIGTERM);
+        ASSERT_TRUE(Simulator.Start(fault));
+        const FinishedRun input =
+            Cli({"write-input", "5", "--plant", "31000", "--bound", "25", "--period", "12", "--enabled", "1"});
+        EXPECT_EQ(input.ExitCode, 1) << fault.front() << '\n' << input.Output;
+        EXPECT_EQ(input.Output, "Не выполнена команда Записать свойства входа 5\n") << fault.front();
+        const FinishedRun service = Cli({"service", "open"});
+        EXPECT_EQ(service.ExitCode, 1) << fault.front() << '\n' << service.Output;
+    }
+    // The configuration write as well.
+    Folder.Write("DATA/one.txt", "5    PNum:31000  Bound:25  Period:12  Enabled:1\r\n");
+    const FinishedRun config = Cli({"config", "write", Folder.Path("DATA/one.txt").toStdString(), "--start", "5", "--stop", "5"});
+    EXPECT_EQ(config.ExitCode, 1) << config.Output;
+    EXPECT_NE(config.Output.find("Вход 5: не записан"), std::string::npos) << config.Output;
+}
+
+// Address 0 is the broadcast: a command is refused before anything is sent, but for the
+// address write that is meant for it.
+TEST_F(OrvelaCliService, WithoutASystemAddressOnlyTheBroadcastAddressWriteIsSent)
+{
+    Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=0\r\n[ComPause]\r\nComPauseWrite=20\r\n");
+    const std::string reason = "Системный адрес прибора не задан (0): сначала задайте системный адрес прибора\n";
+    const FinishedRun input = Cli({"write-input", "6", "--plant", "31000", "--bound", "25", "--period", "12", "--enabled", "0"});
+    EXPECT_EQ(input.ExitCode, 1);
+    EXPECT_EQ(input.Output, "Не выполнена команда Записать свойства входа 6 " + reason);
+    const FinishedRun sign = Cli({"sign"});
+    EXPECT_EQ(sign.ExitCode, 1);
+    EXPECT_EQ(sign.Output, "Не выполнена команда Считать сигнатуру 1 " + reason);
+    for (const std::vector<std::string>& polling : std::vector<std::vector<std::string>>{
+             {"poll", "--rounds", "1"}, {"config", "save", Folder.Path("DATA/saved.txt").toStdString()}}) {
+        const FinishedRun run = Cli(polling);
+        EXPECT_EQ(run.ExitCode, 1) << polling.front();
+        EXPECT_EQ(run.Output, reason) << polling.front();
+    }
+    EXPECT_FALSE(QFile::exists(Folder.Path("DATA/saved.txt")));
+    // Nothing went on the line: the event log holds no exchange.
+    for (const QString& name : QDir(Folder.Path("LOG")).entryList({"log_*.txt"}))
+        EXPECT_FALSE(Folder.Read("LOG/" + name).contains("] -> [")) << name.toStdString();
+
+    const FinishedRun broadcast = Cli({"address", "1", "--current", "0", "--plant", "3107"});
+    EXPECT_EQ(broadcast.ExitCode, 0) << broadcast.Output;
+    const FinishedRun written =
+        Cli({"write-input", "6", "--plant", "31000", "--bound", "25", "--period", "12", "--enabled", "0"});
+    EXPECT_EQ(written.ExitCode, 0) << written.Output;
 }

@@ -93,6 +93,47 @@ TEST_F(VantorSimFaults, PacingTakesTheWireTimeOfTheAnswer)
     EXPECT_GE(Port->LastByteAfter(), 140ms);
 }
 
+TEST_F(VantorSimFaults, PacingTakesTheRequestInAtTheLineRate)
+{
+    // 209 characters at 1200 baud: 1.92 s on the wire before the controller has it all.
+    StartWith({"--baud", "1200"});
+    const QByteArray request = BuildWriteFrame(1, vantor::SettingsBlockFirst(1), QList<std::uint16_t>(100, 0));
+    EXPECT_FALSE(Port->Exchange(request, 5, 6s).isEmpty());
+    EXPECT_GE(Port->FirstByteAfter(), 1850ms);
+}
+
+TEST_F(VantorSimFaults, EchoComesBeforeTheAnswerAndAloneWithoutAController)
+{
+    StartWith({"--echo"});
+    const QByteArray both = Port->Exchange(kControllerBlock, 8 + 9);
+    EXPECT_EQ(both.left(8), kControllerBlock);
+    EXPECT_EQ(both.size(), 8 + 9);
+    EXPECT_TRUE(CheckCrc(both.mid(8)));
+
+    SimulatorProcess adapter;
+    ASSERT_TRUE(adapter.Start({"--echo", "--silent"}));
+    PortClient port(adapter.Path());
+    EXPECT_EQ(port.Exchange(kControllerBlock, 8, 1500ms), kControllerBlock);
+    const QByteArray write = BuildWriteFrame(1, vantor::SettingsBlockFirst(5), {1, 20005, 60, 400});
+    EXPECT_EQ(port.Exchange(write, write.size(), 1500ms), write);
+}
+
+TEST_F(VantorSimFaults, WrongAddressAndWrongFunctionKeepAValidCrc)
+{
+    StartWith({"--wrong-address"});
+    QByteArray answer = Port->Exchange(kControllerBlock, 9);
+    EXPECT_EQ(answer.left(2), QByteArray::fromHex("0204"));
+    EXPECT_TRUE(CheckCrc(answer));
+
+    SimulatorProcess other;
+    ASSERT_TRUE(other.Start({"--wrong-function"}));
+    PortClient port(other.Path());
+    answer = port.Exchange(kControllerBlock, 9);
+    EXPECT_EQ(answer.left(2), QByteArray::fromHex("0103"));
+    EXPECT_TRUE(CheckCrc(answer));
+    EXPECT_EQ(port.Exchange(BuildWriteFrame(1, 2000, {0}), 8).left(2), QByteArray::fromHex("0103"));
+}
+
 TEST_F(VantorSimFaults, GarbageOnTheLineIsSurvived)
 {
     StartWith();

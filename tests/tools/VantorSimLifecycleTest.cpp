@@ -107,16 +107,28 @@ TEST(VantorSimLifecycle, HelpAndBadOptions)
     const FinishedRun help = RunToEnd({"--help"});
     EXPECT_EQ(help.ExitCode, 0);
     for (const char* option : {"--silent", "--bad-crc", "--exception", "--exception-from", "--short", "--long", "--gap-ms",
-                               "--late-ms", "--baud", "--parity", "--seed", "--device", "--link", "--address"})
+                               "--late-ms", "--baud", "--parity", "--seed", "--device", "--link", "--address", "--echo",
+                               "--wrong-address", "--wrong-function"})
         EXPECT_NE(help.Output.find(option), std::string::npos) << option;
 
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
              {"--address", "0"}, {"--address", "248"}, {"--address", "1x"}, {"--bad-crc", "1.5"},
              {"--parity", "X"}, {"--exception", "0"}, {"--exception-from", "0"}, {"--gap-ms"}, {"--frobnicate"}, {"stray"},
-             {"--short", "--long"}, {"--device", "/dev/null", "--link", "/tmp/x"}}) {
+             {"--short", "--long"}, {"--device", "/dev/null", "--link", "/tmp/x"}, {"--silent", "5"}, {"--echo=1"},
+             {"--baud", "-1"}, {"--baud", "4000001"}, {"--late-ms", "600001"}, {"-x"}}) {
         const FinishedRun run = RunToEnd(bad);
         EXPECT_EQ(run.ExitCode, 2) << bad.front();
         EXPECT_TRUE(run.Output.empty()) << "nothing that a script could take for a port path";
+    }
+    // The message names what was wrong.
+    for (const auto& [bad, named] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--frobnicate"}, "--frobnicate"}, {{"--gap-ms"}, "--gap-ms"}, {{"--silent", "5"}, "5"},
+             {{"--address", "248"}, "--address"}, {{"--echo=1"}, "--echo"}}) {
+        std::vector<std::string> command{SimulatorProcess::Executable()};
+        command.insert(command.end(), bad.begin(), bad.end());
+        const FinishedRun run = RunProgram(command, true);
+        EXPECT_EQ(run.ExitCode, 2) << named;
+        EXPECT_NE(run.Output.find(named), std::string::npos) << run.Output;
     }
     EXPECT_EQ(RunToEnd({"--device", "/nonexistent/tty"}).ExitCode, 1);
 }

@@ -42,13 +42,14 @@ protected:
 TEST_F(TransactWithSimulator, ControllerStateAndInputGroups)
 {
     Start();
-    const QByteArray state = Exchange(BuildReadFrame(kAddress, 0x04, 0, 2));
+    const QByteArray stateRequest = BuildReadFrame(kAddress, 0x04, 0, 2);
+    const QByteArray state = Exchange(stateRequest);
     ASSERT_EQ(state.size(), 9);
-    EXPECT_EQ(ValidateAnswer(state, 9).Verdict, TAnswerValidation::Accepted);
+    EXPECT_EQ(ValidateAnswer(state, stateRequest, 9).Verdict, TAnswerValidation::Accepted);
     for (const int c : {1, 97, 189}) {
         const QByteArray inputs = Exchange(InputsRequest(c));
         ASSERT_EQ(inputs.size(), 133) << "group " << c;
-        EXPECT_EQ(ValidateAnswer(inputs, 133).Verdict, TAnswerValidation::Accepted);
+        EXPECT_EQ(ValidateAnswer(inputs, InputsRequest(c), 133).Verdict, TAnswerValidation::Accepted);
         EXPECT_EQ(inputs.left(3), QByteArray::fromHex("010480"));
     }
 }

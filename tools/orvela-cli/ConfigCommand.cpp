@@ -45,7 +45,7 @@ void WaitUntilIdle(TRequestThread* thread)
 
 int Save(const TConfigOptions& options, const bool& stopping)
 {
-    if (!OpenSession(options.Port))
+    if (!OpenSession(options.Port) || !AddressSet())
         return 1;
     TVantor* vantor = Vantor();
     TRequestThread* thread = RequestThread();
@@ -104,7 +104,7 @@ int Write(const TConfigOptions& options, const bool& stopping)
     for (const TConfigRow& row : read.Rows)
         listed[row.Input - 1] = row.Settings;
 
-    if (!OpenSession(options.Port))
+    if (!OpenSession(options.Port) || !AddressSet())
         return 1;
     QTextStream out(stdout);
     TInputsWrite write;

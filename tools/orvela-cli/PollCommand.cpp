@@ -104,7 +104,7 @@ void PrintInputs(const TVantor& vantor, bool json)
 
 int RunPoll(const TPollOptions& options)
 {
-    if (!OpenSession(options.Port)) {
+    if (!OpenSession(options.Port) || !AddressSet()) {
         StopUnits();
         return 1;
     }

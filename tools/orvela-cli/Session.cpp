@@ -34,6 +34,14 @@ bool OpenSession(const std::optional<QString>& port)
     return true;
 }
 
+bool AddressSet()
+{
+    const QString reason = PollHeldReason();
+    if (!reason.isEmpty())
+        PrintError(reason);
+    return reason.isEmpty();
+}
+
 void PrintError(const QString& text)
 {
     QTextStream(stderr) << text << u'\n';

@@ -12,5 +12,9 @@ constexpr int kInterruptedExit = 130;
 // on standard error; the caller stops the units.
 bool OpenSession(const std::optional<QString>& port);
 
+// For the commands that poll or write inputs: false after saying on standard error that the
+// controller's system address must be set first.
+bool AddressSet();
+
 // A line on standard error.
 void PrintError(const QString& text);

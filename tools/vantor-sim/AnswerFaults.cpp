@@ -14,10 +14,34 @@ bool AnswerFaults::Lose()
     return Losses_.Unit() < Faults_.SilentRate;
 }
 
+namespace {
+
+// Another code a master knows, so that only matching it to the request can tell: reads swapped,
+// writes and identification as reads, exceptions likewise.
+std::uint8_t OtherFunction(std::uint8_t function)
+{
+    const std::uint8_t exception = function & 0x80;
+    switch (function & 0x7F) {
+    case 0x03: return exception | 0x04;
+    case 0x04: return exception | 0x03;
+    case 0x10: return exception | 0x03;
+    default: return exception | 0x04;
+    }
+}
+
+}  // namespace
+
 void AnswerFaults::Apply(Bytes& answer)
 {
     if (answer.size() < 3)
         return;
+    if (Faults_.WrongAddress || Faults_.WrongFunction) {
+        if (Faults_.WrongAddress)
+            answer[0] = static_cast<std::uint8_t>(answer[0] % 247 + 1);
+        if (Faults_.WrongFunction)
+            answer[1] = OtherFunction(answer[1]);
+        RenewCrc(answer);
+    }
     if (Faults_.Short) {
         answer.erase(answer.end() - 3);
         RenewCrc(answer);

@@ -12,6 +12,8 @@ struct ByteFaults
     bool Short = false;     // one byte less before the CRC; the CRC stays valid
     bool Long = false;      // one zero byte more before the CRC; the CRC stays valid
     double SilentRate = 0;  // fraction of requests lost on the way to the controller
+    bool WrongAddress = false;   // the next slave address; the CRC stays valid
+    bool WrongFunction = false;  // another function code of the same kind; the CRC stays valid
 };
 
 class AnswerFaults

@@ -1,56 +1,59 @@
 #include "Options.h"
 
+#include <QCommandLineParser>
+#include <QStringList>
+
 #include <charconv>
 #include <cstring>
-#include <getopt.h>
 #include <limits>
 
 namespace {
 
-enum Key {
-    kDevice = 1000, kLink, kAddress, kBaud, kParity, kSeed, kVerbose, kHelp,
-    kSilent, kBadCrc, kException, kExceptionFrom, kShort, kLong, kGapMs, kLateMs, kLoadingMs, kSilentRate, kDieAt,
+// Options that take a value, then switches; one a line.
+const char* const kValueOptions[] = {
+    "device",
+    "link",
+    "address",
+    "baud",
+    "parity",
+    "seed",
+    "bad-crc",
+    "silent-rate",
+    "exception",
+    "exception-from",
+    "gap-ms",
+    "late-ms",
+    "loading-ms",
+    "die-mid-answer",
 };
-
-const option kLongOptions[] = {
-    {"device", required_argument, nullptr, kDevice},
-    {"link", required_argument, nullptr, kLink},
-    {"address", required_argument, nullptr, kAddress},
-    {"baud", required_argument, nullptr, kBaud},
-    {"parity", required_argument, nullptr, kParity},
-    {"seed", required_argument, nullptr, kSeed},
-    {"verbose", no_argument, nullptr, kVerbose},
-    {"help", no_argument, nullptr, kHelp},
-    {"silent", no_argument, nullptr, kSilent},
-    {"bad-crc", required_argument, nullptr, kBadCrc},
-    {"exception", required_argument, nullptr, kException},
-    {"exception-from", required_argument, nullptr, kExceptionFrom},
-    {"short", no_argument, nullptr, kShort},
-    {"long", no_argument, nullptr, kLong},
-    {"gap-ms", required_argument, nullptr, kGapMs},
-    {"late-ms", required_argument, nullptr, kLateMs},
-    {"loading-ms", required_argument, nullptr, kLoadingMs},
-    {"silent-rate", required_argument, nullptr, kSilentRate},
-    {"die-mid-answer", required_argument, nullptr, kDieAt},
-    {nullptr, 0, nullptr, 0},
+const char* const kSwitches[] = {
+    "verbose",
+    "help",
+    "silent",
+    "short",
+    "long",
+    "echo",
+    "wrong-address",
+    "wrong-function",
 };
 
 // The whole text must be a fraction 0..1.
-bool ParseRate(const char* text, double& rate)
+bool ParseRate(const std::string& text, double& rate)
 {
     char* end = nullptr;
-    rate = std::strtod(text, &end);
-    return end != text && *end == '\0' && rate >= 0 && rate <= 1;
+    rate = std::strtod(text.c_str(), &end);
+    return end != text.c_str() && *end == '\0' && rate >= 0 && rate <= 1;
 }
 
 // The whole text must be a number within first..last.
 template <typename T>
-bool ParseNumber(const char* text, T first, T last, T& value)
+bool ParseNumber(const std::string& text, T first, T last, T& value)
 {
-    const char* end = text + std::strlen(text);
+    const char* begin = text.c_str();
+    const char* end = begin + text.size();
     T parsed{};
-    const auto [rest, error] = std::from_chars(text, end, parsed);
-    if (error != std::errc() || rest != end || text == end || parsed < first || parsed > last)
+    const auto [rest, error] = std::from_chars(begin, end, parsed);
+    if (error != std::errc() || rest != end || begin == end || parsed < first || parsed > last)
         return false;
     value = parsed;
     return true;
@@ -72,8 +75,9 @@ Line:
   --link PATH       also make PATH a symbolic link to the pseudo-terminal (removed at exit)
   --address N       slave address, 1..247 (default 1); requests to other addresses are
                     ignored, broadcast writes (address 0) are carried out without an answer
-  --baud N          line speed; answers are paced at 11 bits a character (9600: 1.15 ms a
-                    byte, 133 bytes in ~152 ms). 0 or absent: no pacing, line set to 9600
+  --baud N          line speed, 0..4000000; requests are taken in and answers paced at 11
+                    bits a character (9600: 1.15 ms a byte, 133 bytes in ~152 ms). 0 or
+                    absent: no pacing, line set to 9600
   --parity N|E|O    parity (default E); N uses two stop bits
   --seed N          seed of the temperatures, batteries and --bad-crc choices (default 1)
   --verbose         log every request and answer to standard error
@@ -86,13 +90,18 @@ Faults (they apply to every answer):
   --exception-from N  ..only from the N-th request to this address on (default 1)
   --short           drop the last byte before the CRC (the CRC stays valid)
   --long            add a zero byte before the CRC (the CRC stays valid)
-  --gap-ms N        pause N ms in the middle of each answer
-  --late-ms N       answer N ms after the request
+  --gap-ms N        pause N ms in the middle of each answer, 0..600000
+  --late-ms N       answer N ms after the request, 0..600000
   --die-mid-answer N  send the first half of the N-th answer, then after --gap-ms (default
                     20 ms) kill the process (SIGKILL: no clean-up, the link stays; the client
                     sees the line hang up)
   --loading-ms N    after the loading-mode command stay silent for N ms, then resume
                     (default: silent until exit, like a controller waiting for firmware)
+  --echo            send every request back before the answer, as a two-wire adapter
+                    does; with --silent the echo is all the client gets
+  --wrong-address   answers carry the next slave address (the CRC stays valid)
+  --wrong-function  answers carry another function code of the same kind: 0x03 and 0x04
+                    swapped, 0x10 and 0x2B as 0x03 and 0x04 (the CRC stays valid)
 
   --help            this text
 )";
@@ -109,49 +118,80 @@ ParsedOptions ParseOptions(int argc, char** argv)
     };
     constexpr int kMaxMs = 600000;
 
-    optind = 1;
-    opterr = 0;
-    for (;;) {
-        const int previous = optind;
-        const int key = getopt_long(argc, argv, ":", kLongOptions, nullptr);
-        if (key == -1)
-            break;
-        const std::string name = previous < argc ? argv[previous] : "";
-        bool ok = true;
-        switch (key) {
-        case kDevice: o.Device = optarg; break;
-        case kLink: o.Link = optarg; break;
-        case kAddress: ok = ParseNumber<std::uint8_t>(optarg, 1, 247, o.Address); break;
-        case kBaud: ok = ParseNumber<std::uint32_t>(optarg, 0, 4000000, o.Baud); break;
-        case kParity:
-            ok = std::strlen(optarg) == 1 && std::strchr("NEO", optarg[0]) != nullptr;
-            if (ok)
-                o.Parity = optarg[0];
-            break;
-        case kSeed:
-            ok = ParseNumber<std::uint64_t>(optarg, 0, std::numeric_limits<std::uint64_t>::max(), o.Seed);
-            break;
-        case kVerbose: o.Verbose = true; break;
-        case kHelp: parsed.Outcome = ParsedOptions::Help; return parsed;
-        case kSilent: o.Silent = true; break;
-        case kBadCrc: ok = ParseRate(optarg, o.BadCrcRate); break;
-        case kSilentRate: ok = ParseRate(optarg, o.SilentRate); break;
-        case kDieAt: ok = ParseNumber(optarg, 1, std::numeric_limits<int>::max(), o.DieAt); break;
-        case kException: ok = ParseNumber<std::uint8_t>(optarg, 1, 255, o.Exception); break;
-        case kExceptionFrom: ok = ParseNumber(optarg, 1, std::numeric_limits<int>::max(), o.ExceptionFrom); break;
-        case kShort: o.Short = true; break;
-        case kLong: o.Long = true; break;
-        case kGapMs: ok = ParseNumber(optarg, 0, kMaxMs, o.GapMs); break;
-        case kLateMs: ok = ParseNumber(optarg, 0, kMaxMs, o.LateMs); break;
-        case kLoadingMs: ok = ParseNumber(optarg, 0, kMaxMs, o.LoadingMs); break;
-        case ':': return fail("option " + name + " needs a value");
-        default: return fail("unknown option " + name);
-        }
-        if (!ok)
-            return fail("bad value for " + name + ": " + optarg);
+    QCommandLineParser parser;
+    for (const char* name : kValueOptions)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
+    for (const char* name : kSwitches)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    if (args.isEmpty())
+        args << QStringLiteral("vantor-sim");
+    if (!parser.parse(args)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty())
+            return fail(std::string("unknown option ") + (unknown.front().size() == 1 ? "-" : "--")
+                        + unknown.front().toStdString());
+        return fail(parser.errorText().toStdString());
     }
-    if (optind < argc)
-        return fail(std::string("unexpected argument ") + argv[optind]);
+    if (parser.isSet(QStringLiteral("help"))) {
+        parsed.Outcome = ParsedOptions::Help;
+        return parsed;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail("unexpected argument " + parser.positionalArguments().front().toStdString());
+
+    // Each option given, checked against its range; the last of a repeated option counts.
+    bool ok = true;
+    std::string bad;
+    auto given = [&parser](const char* name) { return parser.isSet(QString::fromLatin1(name)); };
+    auto value = [&parser, &bad](const char* name) {
+        bad = name;
+        return parser.value(QString::fromLatin1(name)).toStdString();
+    };
+    if (given("device"))
+        o.Device = value("device");
+    if (given("link"))
+        o.Link = value("link");
+    if (ok && given("address"))
+        ok = ParseNumber<std::uint8_t>(value("address"), 1, 247, o.Address);
+    if (ok && given("baud"))
+        ok = ParseNumber<std::uint32_t>(value("baud"), 0, 4000000, o.Baud);
+    if (ok && given("parity")) {
+        const std::string parity = value("parity");
+        ok = parity.size() == 1 && std::strchr("NEO", parity[0]) != nullptr;
+        if (ok)
+            o.Parity = parity[0];
+    }
+    if (ok && given("seed"))
+        ok = ParseNumber<std::uint64_t>(value("seed"), 0, std::numeric_limits<std::uint64_t>::max(), o.Seed);
+    if (ok && given("bad-crc"))
+        ok = ParseRate(value("bad-crc"), o.BadCrcRate);
+    if (ok && given("silent-rate"))
+        ok = ParseRate(value("silent-rate"), o.SilentRate);
+    if (ok && given("die-mid-answer"))
+        ok = ParseNumber(value("die-mid-answer"), 1, std::numeric_limits<int>::max(), o.DieAt);
+    if (ok && given("exception"))
+        ok = ParseNumber<std::uint8_t>(value("exception"), 1, 255, o.Exception);
+    if (ok && given("exception-from"))
+        ok = ParseNumber(value("exception-from"), 1, std::numeric_limits<int>::max(), o.ExceptionFrom);
+    if (ok && given("gap-ms"))
+        ok = ParseNumber(value("gap-ms"), 0, kMaxMs, o.GapMs);
+    if (ok && given("late-ms"))
+        ok = ParseNumber(value("late-ms"), 0, kMaxMs, o.LateMs);
+    if (ok && given("loading-ms"))
+        ok = ParseNumber(value("loading-ms"), 0, kMaxMs, o.LoadingMs);
+    if (!ok)
+        return fail("bad value for --" + bad + ": " + parser.value(QString::fromStdString(bad)).toStdString());
+    o.Verbose = given("verbose");
+    o.Silent = given("silent");
+    o.Short = given("short");
+    o.Long = given("long");
+    o.Echo = given("echo");
+    o.WrongAddress = given("wrong-address");
+    o.WrongFunction = given("wrong-function");
+
     if (!o.Device.empty() && !o.Link.empty())
         return fail("--device and --link exclude each other");
     if (o.Short && o.Long)

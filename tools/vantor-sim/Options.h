@@ -25,6 +25,9 @@ struct SimOptions
     int LateMs = 0;
     int LoadingMs = 0;  // 0: the loading mode lasts until exit
     int DieAt = 0;      // the answer half sent when the process kills itself; 0: never
+    bool Echo = false;  // every request comes back before the answer, as a two-wire adapter echoes
+    bool WrongAddress = false;   // answers carry another slave address
+    bool WrongFunction = false;  // answers carry another function code
 };
 
 struct ParsedOptions

@@ -183,6 +183,7 @@ std::optional<Bytes> SerialLine::ReadFrame()
                 return std::nullopt;
         }
     }
+    const auto firstByte = Clock::now();
     for (;;) {
         const int n = stop_signal::WaitUntil(&p, 1, Clock::now() + FrameGap_);
         if (n < 0)
@@ -190,6 +191,11 @@ std::optional<Bytes> SerialLine::ReadFrame()
         if (n == 0 || Read(frame) <= 0)
             break;
     }
+    // A pseudo-terminal hands the request over at once; a line at this speed would still be
+    // carrying it. On a real device this wait has passed already.
+    if (CharTime_ != Clock::duration::zero()
+        && !stop_signal::SleepUntil(firstByte + CharTime_ * static_cast<int>(std::min(frame.size(), kMaxFrame)) + FrameGap_))
+        return std::nullopt;
     if (frame.size() > kMaxFrame)
         frame.clear();
     return frame;

@@ -82,7 +82,7 @@ int Serve(const SimOptions& o)
     if (!o.Link.empty())
         link.emplace(o.Link, line.ClientPath());
     Controller controller({o.Address, o.Baud, o.Parity, o.Seed, o.Exception, o.ExceptionFrom, o.LoadingMs});
-    AnswerFaults faults({o.BadCrcRate, o.Short, o.Long, o.SilentRate}, o.Seed);
+    AnswerFaults faults({o.BadCrcRate, o.Short, o.Long, o.SilentRate, o.WrongAddress, o.WrongFunction}, o.Seed);
     int answers = 0;
     const SendTiming timing{o.LateMs, o.GapMs};
 
@@ -96,6 +96,9 @@ int Serve(const SimOptions& o)
             continue;
         if (o.Verbose)
             std::fprintf(stderr, "<- %s\n", Hex(*frame).c_str());
+        // The adapter echoes whatever the master sends, controller or not.
+        if (o.Echo && !frame->empty() && !line.Send(*frame, {}))
+            break;
         if (o.Silent || faults.Lose()) {
             if (o.Verbose)
                 std::fprintf(stderr, "   silent\n");
