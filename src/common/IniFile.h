@@ -34,6 +34,8 @@ public:
     // Creates the missing folders. False when the file could not be written; error, when given,
     // then holds the system's reason.
     bool Save(QString* error = nullptr) const;
+    // As Save; error, when given, holds the whole message: "Файл <name> не сохранен: <reason>".
+    bool SaveTelling(QString* error) const;
 
 private:
     qsizetype FindSection(const QString& section) const;
