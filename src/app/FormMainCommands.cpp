@@ -189,12 +189,13 @@ void TFormMain::actWriteSignSysAddrExecute()
         TBusyCursor busy;
         done = WriteSystemAddress(vantor->WrSystemAddress, current, vantor->WrDevicePlantNumber, &saveError);
     }
-    // The controller answers at its new address now: the operator must know the program will not
-    // find it there after a restart.
-    if (done && !saveError.isEmpty())
+    // A controller that took the address answers at it now: the operator must know the program
+    // will not find it there after a restart.
+    if (!saveError.isEmpty())
         ShowMessage(kCaptionError,
-                    QStringLiteral("Прибор принял системный адрес %1, но программа не сохранила его: ")
-                            .arg(vantor->WrSystemAddress) + saveError,
+                    done ? QStringLiteral("Прибор принял системный адрес %1, но программа не сохранила его: ")
+                                   .arg(vantor->WrSystemAddress) + saveError
+                         : saveError,
                     TMessageIcon::Error);
     // After a broadcast the signature read tells whether the controller is there.
     if (done)
