@@ -87,7 +87,8 @@ TEST(ReplaceFile, KeepsTheFilesPermissionsAndWritesThroughALink)
     ASSERT_TRUE(ReplaceFile(link, "new"));
     EXPECT_EQ(Read(file), "new");
     EXPECT_TRUE(QFileInfo(link).isSymLink());
-    EXPECT_EQ(QFileInfo(file).permissions() & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ReadGroup);
+    EXPECT_EQ(QFileInfo(file).permissions() & 0x0777,
+              QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ReadGroup);
 }
 
 TEST(ReplaceFile, AFullDiskLeavesTheOldFileWholeAndSaysWhy)
@@ -154,7 +155,8 @@ TEST(ReplaceFile, SyncsTheFolderAfterTheRename)
     for (qsizetype i = renamed + 1; i < lines.size() && !synced; ++i) {
         if (const QRegularExpressionMatch match = openFolder.match(lines[i]); match.hasMatch())
             fd = match.captured(2);
-        else if (!fd.isEmpty() && lines[i].contains(QRegularExpression(QStringLiteral("fsync\\(") + fd + QStringLiteral("\\)\\s+= 0$"))))
+        else if (!fd.isEmpty() &&
+                 lines[i].contains(QRegularExpression(QStringLiteral("fsync\\(%1\\)\\s+= 0$").arg(fd))))
             synced = true;
     }
     EXPECT_TRUE(synced) << run.Trace.toStdString();
