@@ -33,8 +33,8 @@ public:
     // block goes once its last possible reading is older. False with ErrorText on failure.
     bool Prune(qint64 before);
 
-    // The start of the newest block (ms since the epoch): no reading is older than it on its day.
-    // Nothing for an empty store or a failure (then ErrorText).
+    // The start of the newest block (ms since the epoch), on the newest day stored. Nothing for an
+    // empty store or a failure (then ErrorText).
     std::optional<qint64> Newest() const;
 
     QString ErrorText() const;

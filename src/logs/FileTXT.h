@@ -51,7 +51,7 @@ protected:
     // The frame of every write. Each entry of lines is a line; stamp marks those that start with
     // the time stamp and two blanks.
     void Write(const QStringList& lines, const QList<bool>& stamped);
-    // The record is written, or the reason it was not.
+    // After each record: an empty trouble when it was written, else the reason it was not.
     void Tell(const QString& trouble);
 
     const QString& Folder() const { return Folder_; }
