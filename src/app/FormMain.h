@@ -18,6 +18,7 @@ class QCheckBox;
 class QLabel;
 class TCustomComPort;
 class TCustomTimer;
+class TLogTroubleView;
 class TQLabelView;
 class TRiseMonitor;
 class TVantorVisual;
@@ -57,6 +58,8 @@ public:
     // A failed controller command: a warning box with its current name and an alarm-log line.
     void ShowCommandError(int command);
     void ShowCommandDone();
+    // A settings file that could not be written: the box says which and why.
+    void ShowNotSaved(bool saved, const QString& error);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -159,6 +162,7 @@ private:
     bool ExchangePending_ = false;
     std::vector<std::unique_ptr<TQLabelView>> LabelViews_;
     std::vector<QLabel*> StatusPanels_;
+    std::unique_ptr<TLogTroubleView> LogTrouble_;
     QCheckBox* cbOprosConfigs_ = nullptr;
     QTimer TimerStartConnection_;
     bool Shown_ = false;

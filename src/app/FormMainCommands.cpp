@@ -82,6 +82,12 @@ void TFormMain::ShowCommandError(int command)
         alarm->WriteLine(vantor->Title + u' ' + CommandFailure(command, QStringLiteral(": ")));
 }
 
+void TFormMain::ShowNotSaved(bool saved, const QString& error)
+{
+    if (!saved)
+        ShowMessage(kCaptionError, error, TMessageIcon::Error);
+}
+
 void TFormMain::ShowCommandDone()
 {
     ShowMessage(kCaptionWarning, QStringLiteral("Команда выполнена успешно"), TMessageIcon::Information);
@@ -100,7 +106,8 @@ void TFormMain::actConfigComPortExecute()
         ShowMessage(kCaptionError, e.Message(), TMessageIcon::Error);
         return;
     }
-    transmitter->WriteSettings();
+    QString error;
+    ShowNotSaved(transmitter->WriteSettings(&error), error);
     SetStatus(0, transmitter->Port());
 }
 
@@ -121,8 +128,10 @@ void TFormMain::actConfigTimerIntervalExecute()
         timer->SetInterval(interval);
         // No events run in between, so the timer cannot tick while its stored state is written.
         timer->SetSuspended(!stored);
-        timer->SaveToIni();
+        QString error;
+        const bool saved = timer->SaveToIni(&error);
         timer->SetSuspended(!running);
+        ShowNotSaved(saved, error);
     } catch (...) {
     }
 }
@@ -137,8 +146,8 @@ void TFormMain::actConfigSystemAddrExecute()
                                          247, this);
         vantor->SetSystemAddress(static_cast<quint8>(address));
         ShowSystemAddress();
-        SaveSensitivity();
-        vantor->Save();
+        QString error;
+        ShowNotSaved(SaveControllerSettings(&error), error);
     } catch (...) {
     }
 }
@@ -175,10 +184,19 @@ void TFormMain::actWriteSignSysAddrExecute()
         return;
 
     bool done = false;
+    QString saveError;
     {
         TBusyCursor busy;
-        done = WriteSystemAddress(vantor->WrSystemAddress, current, vantor->WrDevicePlantNumber);
+        done = WriteSystemAddress(vantor->WrSystemAddress, current, vantor->WrDevicePlantNumber, &saveError);
     }
+    // A controller that took the address answers at it now: the operator must know the program
+    // will not find it there after a restart.
+    if (!saveError.isEmpty())
+        ShowMessage(kCaptionError,
+                    done ? QStringLiteral("Прибор принял системный адрес %1, но программа не сохранила его: ")
+                                   .arg(vantor->WrSystemAddress) + saveError
+                         : saveError,
+                    TMessageIcon::Error);
     // After a broadcast the signature read tells whether the controller is there.
     if (done)
         actSignReadExecute();

@@ -1,6 +1,7 @@
 #include "app/FormMain.h"
 
 #include "app/LabelView.h"
+#include "app/LogTroubleView.h"
 #include "app/VantorVisual.h"
 #include "device/PollTimer.h"
 #include "device/Polling.h"
@@ -97,6 +98,7 @@ void TFormMain::FormCreate()
         SelectedInput_->SetValue(0);
         SelectedInput_->OnChange = [this](TIOData*) { RefreshCurrentInput(); };
         CreateRiseMonitor();
+        LogTrouble_ = std::make_unique<TLogTroubleView>(Ui_->StatusBarMain);
     } catch (...) {
         // The window opens with what could be set up.
     }

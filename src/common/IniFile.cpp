@@ -216,3 +216,13 @@ bool TIniFile::Save(QString* error) const
         bytes += ToCp1251(line) + "\r\n";
     return ReplaceFile(FileName_, bytes, error);
 }
+
+bool TIniFile::SaveTelling(QString* error) const
+{
+    QString reason;
+    if (Save(&reason))
+        return true;
+    if (error)
+        *error = NotSavedText(FileName_, reason);
+    return false;
+}

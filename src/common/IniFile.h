@@ -45,6 +45,8 @@ public:
     // then holds the reason: the system's, a file too large to rewrite whole, or a character that
     // cp1251 cannot hold (nothing is written then, rather than a '?' in its place).
     bool Save(QString* error = nullptr) const;
+    // As Save; error, when given, holds the whole message: "Файл <name> не сохранен: <reason>".
+    bool SaveTelling(QString* error) const;
 
 private:
     qsizetype FindSection(const QString& section) const;

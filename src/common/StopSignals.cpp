@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 
 namespace {
@@ -13,8 +14,11 @@ int wakeUp[2] = {-1, -1};
 
 void OnSignal(int)
 {
+    // The interrupted code may be about to read errno: a full pipe must not change it.
+    const int saved = errno;
     const char byte = 1;
     [[maybe_unused]] const auto written = write(wakeUp[1], &byte, 1);
+    errno = saved;
 }
 
 }  // namespace

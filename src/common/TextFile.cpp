@@ -2,36 +2,176 @@
 
 #include "common/Cp1251.h"
 
+#include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 
-bool AppendTextLines(const QString& path, const QStringList& lines)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+bool Fail(QString* error, const QString& reason)
+{
+    if (error)
+        *error = reason;
+    return false;
+}
+
+bool FailErrno(QString* error)
+{
+    return Fail(error, FileErrorText(errno));
+}
+
+// Every byte or false with errno set; a short write is retried for the rest.
+bool WriteAll(int fd, const char* data, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t n = write(fd, data, static_cast<size_t>(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+// Keeps errno of the failure that is being reported.
+void CloseKeepingErrno(int fd)
+{
+    const int saved = errno;
+    close(fd);
+    errno = saved;
+}
+
+}  // namespace
+
+QString FileErrorText(int code)
+{
+    switch (code) {
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("на диске нет места");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("нет прав на запись");
+    case EROFS:
+        return QStringLiteral("диск доступен только для чтения");
+    case ENOENT:
+        return QStringLiteral("папка не найдена");
+    case ENOTDIR:
+        return QStringLiteral("в пути есть файл вместо папки");
+    case EISDIR:
+        return QStringLiteral("это папка");
+    case EFBIG:
+        return QStringLiteral("файл превысил допустимый размер");
+    case EIO:
+        return QStringLiteral("ошибка ввода-вывода");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("открыто слишком много файлов");
+    case ENAMETOOLONG:
+        return QStringLiteral("слишком длинное имя");
+    default:
+        return QString::fromLocal8Bit(std::strerror(code));
+    }
+}
+
+bool AppendTextLines(const QString& path, const QStringList& lines, QString* error)
 {
     QByteArray bytes;
     for (const QString& line : lines)
         bytes += ToCp1251(line) + "\r\n";
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return false;
-    const bool written = file.write(bytes) == bytes.size() && file.flush();
-    file.close();
-    return written && file.error() == QFileDevice::NoError;
+    const int fd = open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return FailErrno(error);
+    struct stat before {};
+    if (fstat(fd, &before) != 0) {
+        CloseKeepingErrno(fd);
+        return FailErrno(error);
+    }
+    if (!WriteAll(fd, bytes.constData(), bytes.size())) {
+        // Whatever part of the record went in comes out again: the next record must not be glued
+        // to half of this one.
+        const int saved = errno;
+        [[maybe_unused]] const int cut = ftruncate(fd, before.st_size);
+        close(fd);
+        return Fail(error, FileErrorText(saved));
+    }
+    if (close(fd) != 0)
+        return FailErrno(error);
+    return true;
 }
 
 bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error)
 {
-    QSaveFile file(path);
-    // Unbuffered: a buffered flush reports success after a short write (a full disk, a file size
-    // limit) and the truncated copy would be renamed over the old file.
-    bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    for (qsizetype done = 0; written && done < bytes.size();) {
-        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
-        written = n > 0;
-        done += n;
+    QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return Fail(error, QStringLiteral("это не обычный файл"));
+    // A link is followed: its target gets the new content and the link stays.
+    const QString target = info.isSymLink() ? info.canonicalFilePath() : info.absoluteFilePath();
+    const QString folder = QFileInfo(target).absolutePath();
+
+    QByteArray temporary = QFile::encodeName(target) + ".XXXXXX";
+    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return FailErrno(error);
+    auto failAndRemove = [&](int code) {
+        close(fd);
+        unlink(temporary.constData());
+        return Fail(error, FileErrorText(code));
+    };
+    // The file keeps its permissions; a new one gets those of any other new file.
+    struct stat old {};
+    mode_t mode = 0;
+    if (stat(QFile::encodeName(target).constData(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
     }
-    if (written && file.commit())
-        return true;
-    if (error)
-        *error = file.errorString();
-    return false;
+    if (fchmod(fd, mode) != 0 || !WriteAll(fd, bytes.constData(), bytes.size()) || fsync(fd) != 0)
+        return failAndRemove(errno);
+    if (close(fd) != 0) {
+        const int saved = errno;
+        unlink(temporary.constData());
+        return Fail(error, FileErrorText(saved));
+    }
+    if (rename(temporary.constData(), QFile::encodeName(target).constData()) != 0) {
+        const int saved = errno;
+        unlink(temporary.constData());
+        return Fail(error, FileErrorText(saved));
+    }
+    // The rename is only durable once the folder's entry is on disk.
+    const int dir = open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return FailErrno(error);
+    // A file system that cannot sync folders (EINVAL) keeps its entries by its own rules.
+    const bool synced = fsync(dir) == 0 || errno == EINVAL;
+    CloseKeepingErrno(dir);
+    return synced || FailErrno(error);
+}
+
+qint64 FreeBytes(const QString& path)
+{
+    struct statvfs fs {};
+    if (statvfs(QFile::encodeName(path).constData(), &fs) != 0)
+        return -1;
+    return static_cast<qint64>(fs.f_bavail) * static_cast<qint64>(fs.f_frsize);
+}
+
+QString NotSavedText(const QString& path, const QString& reason)
+{
+    return QStringLiteral("Файл ") + QDir::toNativeSeparators(path) + QStringLiteral(" не сохранен: ") + reason;
 }

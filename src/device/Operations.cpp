@@ -32,7 +32,7 @@ int ReadSignature()
     return 0;
 }
 
-bool WriteSystemAddress(quint8 newAddress, quint8 current, quint16 plantNumber)
+bool WriteSystemAddress(quint8 newAddress, quint8 current, quint16 plantNumber, QString* saveError)
 {
     TVantor* vantor = Vantor();
     if (!vantor)
@@ -53,8 +53,7 @@ bool WriteSystemAddress(quint8 newAddress, quint8 current, quint16 plantNumber)
     }
     if (done)
         PauseAfterWrite();
-    SaveSensitivity();
-    vantor->Save();
+    SaveControllerSettings(saveError);
     return done;
 }
 

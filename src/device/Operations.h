@@ -17,8 +17,9 @@ int ReadSignature();
 // Command 9 to address current (0: broadcast, never answered) with the new address and the
 // controller's plant number. On success, or after a broadcast, the program follows the new address
 // and waits ComPauseWrite; on failure it returns to its old address. The address is stored in
-// INI/VANTOR.ini in every case. True when the controller took it (a broadcast always).
-bool WriteSystemAddress(quint8 newAddress, quint8 current, quint16 plantNumber);
+// INI/VANTOR.ini in every case; when that fails, saveError, when given, says which file and why.
+// True when the controller took it (a broadcast always).
+bool WriteSystemAddress(quint8 newAddress, quint8 current, quint16 plantNumber, QString* saveError = nullptr);
 // Command 10; after it the ComPauseWrite wait.
 bool WritePlantNumber(quint16 number);
 // Command 4 with the controller's plant number.

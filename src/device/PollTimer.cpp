@@ -34,12 +34,12 @@ void TCustomTimer::LoadFromIni()
     SetEnabled(ini.ReadBool(Name, QStringLiteral("Enabled"), false));
 }
 
-bool TCustomTimer::SaveToIni() const
+bool TCustomTimer::SaveToIni(QString* error) const
 {
     TIniFile ini(IniPath());
     ini.WriteBool(Name, QStringLiteral("Enabled"), Enabled());
     ini.WriteInteger(Name, QStringLiteral("Interval"), Interval());
-    return ini.Save();
+    return ini.SaveTelling(error);
 }
 
 void TCustomTimer::SetInterval(int interval)

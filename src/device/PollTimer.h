@@ -32,8 +32,9 @@ public:
     // Enabled and Interval from the file, without notification. A missing file is created empty
     // (not its folder); an interval that is not a number of ms keeps 500.
     void LoadFromIni();
-    // False when the file could not be written.
-    bool SaveToIni() const;
+    // False when the file could not be written; error, when given, then says which file and why,
+    // in Russian.
+    bool SaveToIni(QString* error = nullptr) const;
     // Ignores a negative interval and the current one.
     void SetInterval(int interval);
     // Disables (or enables) without notification; enabling restarts the period.

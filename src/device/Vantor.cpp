@@ -109,6 +109,11 @@ void TVantor::Load()
 
 bool TVantor::Save()
 {
+    return Save(nullptr);
+}
+
+bool TVantor::Save(QString* error)
+{
     if (FileName().isEmpty())
         return true;
     TIniFile ini(FileName());
@@ -116,5 +121,5 @@ bool TVantor::Save()
     ini.WriteInteger(Section(), QStringLiteral("SystemAddress"), SystemAddress_);
     ini.WriteInteger(kPauseSection, QStringLiteral("ComPauseRead"), ComPauseRead);
     ini.WriteInteger(kPauseSection, QStringLiteral("ComPauseWrite"), ComPauseWrite);
-    return ini.Save();
+    return ini.SaveTelling(error);
 }

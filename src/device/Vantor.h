@@ -82,6 +82,8 @@ public:
     // while FileName is empty.
     void Load() override;
     bool Save() override;
+    // As Save; on failure error, when given, says which file and why, in Russian.
+    bool Save(QString* error);
 
     // Frames of the commands, empty for a number outside the builder's range.
     QByteArray BuildReadRequest(int command) const;       // 0..3

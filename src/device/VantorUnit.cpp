@@ -32,11 +32,22 @@ void LoadSensitivity()
     Sensitivity = TIniFile(SettingsFile()).ReadInteger(QStringLiteral("VANTOR"), QStringLiteral("Sensitivity"), 3, 0, 255);
 }
 
-bool SaveSensitivity()
+bool SaveSensitivity(QString* error)
 {
     TIniFile ini(SettingsFile());
     ini.WriteInteger(QStringLiteral("VANTOR"), QStringLiteral("Sensitivity"), Sensitivity);
-    return ini.Save();
+    return ini.SaveTelling(error);
+}
+
+bool SaveControllerSettings(QString* error)
+{
+    // Both go into the same file; a failure of the address is the one that matters.
+    QString sensitivityError;
+    const bool sensitivitySaved = SaveSensitivity(&sensitivityError);
+    const bool settingsSaved = !controller || controller->Save(error);
+    if (!sensitivitySaved && settingsSaved && error)
+        *error = sensitivityError;
+    return sensitivitySaved && settingsSaved;
 }
 
 void VantorStartup()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <atomic>
 
 class TVantor;
@@ -23,4 +25,7 @@ void VantorShutdown();
 
 // Sensitivity from and to section VANTOR of INI/VANTOR.ini; a value that is no byte reads as 3.
 void LoadSensitivity();
-bool SaveSensitivity();
+// On failure error, when given, says which file and why, in Russian.
+bool SaveSensitivity(QString* error = nullptr);
+// The sensitivity and the controller's settings, after a change of the system address.
+bool SaveControllerSettings(QString* error = nullptr);

@@ -3,9 +3,13 @@
 #include "common/OperatorMessage.h"
 #include "common/PostedCalls.h"
 #include "history/HistoryStore.h"
+#include "logs/Logs.h"
+#include "logs/LogsUnit.h"
 
 #include <QDateTime>
+#include <QTextStream>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -18,8 +22,10 @@ constexpr qint64 kMsPerDay = 24LL * 60 * 60 * 1000;
 
 }  // namespace
 
-THistoryRecorder::THistoryRecorder(const QString& path, int retentionDays)
-    : Path_(path), Calls_(std::make_unique<TPostedCalls>())
+THistoryRecorder::THistoryRecorder(const QString& path, int retentionDays, TClock clock)
+    : Path_(path),
+      Clock_(clock ? std::move(clock) : TClock(&QDateTime::currentMSecsSinceEpoch)),
+      Calls_(std::make_unique<TPostedCalls>())
 {
     const qint64 retentionMs = qint64(qMax(1, retentionDays)) * kMsPerDay;
     Writer_ = std::thread([this, retentionMs] { Run(retentionMs); });
@@ -41,7 +47,7 @@ THistoryRecorder::~THistoryRecorder()
         failure = Failure_;
     }
     if (!failure.isEmpty())
-        Report(failure);
+        ReportAtExit(failure);
 }
 
 void THistoryRecorder::Record(const THistoryReading& reading, int intervalMinutes)
@@ -96,11 +102,36 @@ void THistoryRecorder::Report(const QString& text)
     ShowMessage(kCaptionWarning, QStringLiteral("История показаний не ведётся.\r") + text, TMessageIcon::Warning);
 }
 
+void THistoryRecorder::ReportAtExit(const QString& text)
+{
+    if (Reported_)
+        return;
+    Reported_ = true;
+    const QString line = QStringLiteral("История показаний не ведётся. ") + text;
+    if (TAlarm* alarm = AlarmLog())
+        alarm->WriteLine(line);
+    QTextStream(stderr) << line << Qt::endl;
+}
+
 void THistoryRecorder::Run(qint64 retentionMs)
 {
     THistoryStore store;
     bool ok = store.Open(Path_);
-    auto nextPrune = std::chrono::steady_clock::now();
+    // The retention is measured from the stored readings, never from a clock alone: a clock set
+    // years ahead would otherwise empty the store. The newest stored day, moved on by the time
+    // this run has really lasted, is the latest the clock is believed; a clock behind it is taken
+    // as it is, which only keeps more.
+    const auto started = std::chrono::steady_clock::now();
+    const std::optional<qint64> newest = ok ? store.Newest() : std::nullopt;
+    const qint64 anchor = newest ? *newest : Clock_();
+    auto prune = [&] {
+        const qint64 ran = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - started).count();
+        return store.Prune(std::min(Clock_(), anchor + ran) - retentionMs);
+    };
+    // Before any batch, so that a reading flushed and waited for has seen the first pruning.
+    ok = ok && prune();
+    auto nextPrune = std::chrono::steady_clock::now() + kPruneSpacing;
     std::unique_lock lock(Mutex_);
     while (ok) {
         Wake_.wait_until(lock, nextPrune, [this] { return Stop_ || !Pending_.empty(); });
@@ -126,7 +157,7 @@ void THistoryRecorder::Run(qint64 retentionMs)
             break;
         if (std::chrono::steady_clock::now() >= nextPrune) {
             lock.unlock();
-            ok = store.Prune(QDateTime::currentMSecsSinceEpoch() - retentionMs);
+            ok = prune();
             lock.lock();
             nextPrune = std::chrono::steady_clock::now() + kPruneSpacing;
         }

@@ -7,6 +7,7 @@
 #include <QVector>
 
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -24,7 +25,10 @@ public:
     // Used when a probe's interval is not known (0).
     static constexpr int kDefaultIntervalMinutes = 5;
 
-    THistoryRecorder(const QString& path, int retentionDays);
+    // Wall-clock time in ms since the epoch; replaceable in tests.
+    using TClock = std::function<qint64()>;
+
+    THistoryRecorder(const QString& path, int retentionDays, TClock clock = {});
     // Finishes the batch being written and stops the writer.
     ~THistoryRecorder();
     THistoryRecorder(const THistoryRecorder&) = delete;
@@ -43,8 +47,12 @@ public:
 private:
     void Run(qint64 retentionMs);
     void Report(const QString& text);
+    // After the window is gone nobody could close a message box: the alarm log and standard
+    // error instead.
+    void ReportAtExit(const QString& text);
 
     QString Path_;
+    TClock Clock_;
     QHash<int, THistoryReading> LastKept_;
     QVector<THistoryReading> Queued_;  // creator's thread, until Flush
 

@@ -205,11 +205,13 @@ QVector<THistoryReading> THistoryStore::Query(int input, qint64 from, qint64 to)
         return result;
     QSqlQuery query(Data_->Database());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT data FROM block WHERE input=? AND start>=? AND start<=? ORDER BY start"));
+    query.prepare(QStringLiteral("SELECT data FROM block WHERE input=? AND start>=? AND start<? ORDER BY start"));
     query.addBindValue(input);
-    // Every reading of a block lies on the block's day.
+    // Every reading of a block lies on the block's day, but not always after its start: a clock
+    // set back within the day appends earlier readings to the day's open block. So every block of
+    // the days from..to is read, not only those that start before to.
     query.addBindValue(DayOf(Seconds(from)) * kSecondsPerDay);
-    query.addBindValue(Seconds(to));
+    query.addBindValue((DayOf(Seconds(to)) + 1) * kSecondsPerDay);
     if (!query.exec()) {
         Data_->Fail(QStringLiteral("Не удалось прочитать историю"), query.lastError());
         return result;
@@ -332,6 +334,19 @@ bool THistoryStore::Prune(qint64 before)
     query.addBindValue(DayOf(Seconds(before)) * kSecondsPerDay);
     Data_->OpenBlocks.clear();
     return Data_->Exec(query, QStringLiteral("Не удалось удалить старую историю"));
+}
+
+std::optional<qint64> THistoryStore::Newest() const
+{
+    if (!IsOpen())
+        return std::nullopt;
+    QSqlQuery query(Data_->Database());
+    if (!query.exec(QStringLiteral("SELECT MAX(start) FROM block")) || !query.next() || query.value(0).isNull()) {
+        if (query.lastError().isValid())
+            Data_->Fail(QStringLiteral("Не удалось прочитать историю"), query.lastError());
+        return std::nullopt;
+    }
+    return query.value(0).toLongLong() * 1000;
 }
 
 QString HistoryPath() { return ProgramFolder() + QStringLiteral("DATA/history.sqlite"); }

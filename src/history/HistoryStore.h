@@ -5,6 +5,8 @@
 #include <QString>
 #include <QVector>
 
+#include <optional>
+
 // The history database: one connection, used by the thread that opened it (a Qt SQL connection
 // belongs to one thread). Readings are kept per input in blocks of one UTC day at most, packed
 // and compressed, so a year of 192 probes fits in a few tens of megabytes.
@@ -30,6 +32,10 @@ public:
     // Removes the readings older than before (ms since the epoch), whole days at a time: a day's
     // block goes once its last possible reading is older. False with ErrorText on failure.
     bool Prune(qint64 before);
+
+    // The start of the newest block (ms since the epoch), on the newest day stored. Nothing for an
+    // empty store or a failure (then ErrorText).
+    std::optional<qint64> Newest() const;
 
     QString ErrorText() const;
 

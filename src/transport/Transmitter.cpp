@@ -76,13 +76,11 @@ void TTransmitter::ReadSection(const TIniFile& ini)
         ini.ReadInteger(section, QStringLiteral("WriteTotalMultiplier"), kWriteTotalMultiplier, 0, kMaxMultiplier));
 }
 
-bool TTransmitter::WriteSettings()
+bool TTransmitter::WriteSettings(QString* error)
 {
-    if (!EnsureFile(SettingsFile))
-        return false;
     TIniFile ini(SettingsFile);
     WriteSection(ini);
-    return ini.Save();
+    return ini.SaveTelling(error);
 }
 
 void TTransmitter::WriteSection(TIniFile& ini) const

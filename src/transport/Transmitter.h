@@ -28,8 +28,9 @@ public:
 
     // Loads the settings file; all of it reaches the driver at once. Raises EComPort number 17.
     void ReadSettings();
-    // False when the file cannot be prepared or written.
-    bool WriteSettings();
+    // False when the file cannot be prepared or written; error, when given, then says which file
+    // and why, in Russian.
+    bool WriteSettings(QString* error = nullptr);
     void ReadSection(const TIniFile& ini);
     void WriteSection(TIniFile& ini) const;
 

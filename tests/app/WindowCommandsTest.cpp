@@ -9,6 +9,7 @@
 #include "transport/TransmitterUnit.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
@@ -215,6 +216,34 @@ TEST_F(WindowCommands, SystemAddressBroadcastSwitchesTheProgramAndAWrongAddressK
     AnswerPrompt("TFormInputSystemAddress", {{"ieSysAddrNew", 4}}, false);
     Action("actWriteSignSysAddr")->trigger();
     EXPECT_EQ(Commands.size(), exchanges);
+}
+
+// Settings files that cannot be written (a folder in their place stops even root): each save
+// says which file and why, and the address the controller took is told as taken.
+TEST_F(WindowCommands, SettingsThatCannotBeStoredAreToldWithTheFileAndTheReason)
+{
+    ASSERT_NO_FATAL_FAILURE(StartStopped());
+    for (const char* name : {"INI/VANTOR.ini", "INI/Timer.ini"}) {
+        QFile::remove(Folder.Path(name));
+        ASSERT_TRUE(QDir().mkpath(Folder.Path(name)));
+    }
+    const QString notSaved = QStringLiteral(" не сохранен: это не обычный файл|2");
+    const QString vantor = QStringLiteral("Файл ") + Folder.Path("INI/VANTOR.ini") + notSaved;
+
+    AnswerPrompt("TFormInputSystemAddress", {{"ieSysAddrNew", 5}, {"ieSysAddrCurr", 0}, {"eiPlantNumber", 3107}});
+    Action("actWriteSignSysAddr")->trigger();
+    EXPECT_EQ(Messages.Messages,
+              QStringList{QStringLiteral("Ошибка|Прибор принял системный адрес 5, но программа не сохранила его: ") + vantor});
+    EXPECT_EQ(Vantor()->SystemAddress(), 5);
+
+    AnswerPrompt("TFormInputInteger", {{"eiValue", 3}});
+    Action("actConfigSystemAddr")->trigger();
+    EXPECT_EQ(LastMessage(), QStringLiteral("Ошибка|") + vantor);
+
+    AnswerPrompt("TFormInputInteger", {{"eiValue", 700}});
+    Action("actConfigTimerInterval")->trigger();
+    EXPECT_EQ(LastMessage(), QStringLiteral("Ошибка|Файл ") + Folder.Path("INI/Timer.ini") + notSaved);
+    EXPECT_EQ(Messages.Messages.size(), 3);
 }
 
 TEST_F(WindowCommands, PlantNumberWriteReachesTheControllerAndWritesThePassport)

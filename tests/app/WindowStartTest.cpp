@@ -1,9 +1,12 @@
 #include "WindowFixture.h"
 
+#include "logs/Logs.h"
+#include "logs/LogsUnit.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 
 #include <QDir>
+#include <QFile>
 #include <QMap>
 
 namespace {
@@ -117,4 +120,25 @@ TEST_F(Window, JunkSettingsFilesDoNotKeepTheWindowFromOpening)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !Form->TimerStartConnection()->isActive(); }, 5000));
     EXPECT_EQ(Form->StatusText(1), "Не удалось открыть порт");
     EXPECT_EQ(Text("lbCh_CRC"), "_ _");
+}
+
+// A log that cannot be written is told in the status bar until it writes again.
+TEST_F(Window, LogsThatCannotBeWrittenAreShownInTheStatusBarUntilTheyWriteAgain)
+{
+    Folder.Write("LOG", "not a folder");
+    OpenOnSimulator();
+    auto* panel = Form->findChild<QLabel*>(QStringLiteral("StatusLogs"));
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel->text().contains(QStringLiteral("Лог аварий")); }, 10000));
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->text(), QStringLiteral("Лог событий не записывается: ") + Folder.Path("LOG/log_") +
+                                 QDate::currentDate().toString("yyyy_MM_dd") +
+                                 QStringLiteral(".txt: не удалось создать файл или его папку; Лог аварий не записывается: ") +
+                                 Folder.Path("LOG/alarm_") + QDate::currentDate().toString("yyyy_MM_dd") +
+                                 QStringLiteral(".txt: не удалось создать файл или его папку"));
+
+    ASSERT_TRUE(QFile::remove(Folder.Path("LOG")));
+    AlarmLog()->WriteLine(QStringLiteral("снова"));
+    ASSERT_TRUE(PollUntilCycle(Cycles + 1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel->isHidden(); }, 10000)) << panel->text().toStdString();
 }

@@ -1,5 +1,6 @@
 #include "HistorySupport.h"
 #include "SimulatorProcess.h"
+#include "SmallDisk.h"
 #include "TestFolder.h"
 
 #include "history/HistoryCsv.h"
@@ -10,6 +11,7 @@
 #include <QProcess>
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 namespace {
 
@@ -119,6 +121,40 @@ TEST_F(HistoryCli, WritesTheSpanAsTheSharedCsvTableInTheOperatorsLocale)
     EXPECT_TRUE(denied.Err.startsWith(QStringLiteral("Не удалось записать файл "))) << denied.Err.toStdString();
     EXPECT_EQ(Folder.Read("out/kept.csv"), "old");
     EXPECT_EQ(Folder.Read("out/day.csv"), csv);
+}
+
+// A device node or a pipe must stay one, and a full disk must not leave an empty file behind a
+// success.
+TEST_F(HistoryCli, AnExportOntoADeviceOrAFullDiskIsRefusedAndLeavesWhatWasThere)
+{
+    Fill();
+    const QString span = Local(kDay0, "yyyy-MM-dd");
+    const QString pipe = Folder.Path("pipe.csv");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const TRun device = RunCli({"--input", "5", "--from", span, "--csv", pipe});
+    EXPECT_EQ(device.Code, 1);
+    EXPECT_EQ(device.Err, QStringLiteral("Не удалось записать файл ") + pipe + QStringLiteral(": это не обычный файл\n"));
+    struct stat info {};
+    ASSERT_EQ(stat(QFile::encodeName(pipe).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+
+    const SmallDisk disk(64);
+    if (!disk.Skip().empty())
+        GTEST_SKIP() << disk.Skip();
+    const QString old = disk.Path("old.csv");
+    {
+        QFile file(old);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("old");
+    }
+    disk.Fill();
+    const TRun full = RunCli({"--input", "5", "--from", span, "--csv", old});
+    EXPECT_EQ(full.Code, 1) << full.Out.toStdString();
+    EXPECT_EQ(full.Err, QStringLiteral("Не удалось записать файл ") + old + QStringLiteral(": на диске нет места\n"));
+    EXPECT_TRUE(full.Out.isEmpty()) << full.Out.toStdString();
+    QFile file(old);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "old");
 }
 
 TEST_F(HistoryCli, APollKeepsEveryInputItReadAndTheCommandShowsIt)

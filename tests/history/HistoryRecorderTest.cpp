@@ -4,6 +4,8 @@
 
 #include "history/HistoryRecorder.h"
 #include "history/HistoryUnit.h"
+#include "common/Cp1251.h"
+#include "logs/LogsUnit.h"
 
 #include <QCoreApplication>
 #include <QSqlDatabase>
@@ -147,6 +149,65 @@ TEST_F(HistoryRecorder, ReadingsOlderThanTheRetentionArePrunedAtStart)
     THistoryRecorder recorder(Path(), 30);
     EXPECT_TRUE(WaitFor([&] { return Kept(1).size() == 2; }));
     EXPECT_EQ(Kept(1).front().Time / 1000, (now - 20 * kDayMs) / 1000);
+}
+
+// The retention is measured from what is stored: a clock set years ahead, at start or while the
+// program runs, removes nothing that the true time would keep.
+TEST_F(HistoryRecorder, AClockSetFarAheadPrunesNothingTheRetentionKeeps)
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    {
+        THistoryStore store;
+        ASSERT_TRUE(store.Open(Path()));
+        ASSERT_TRUE(store.Append({MakeReading(1, now - 40 * kDayMs), MakeReading(1, now - 20 * kDayMs),
+                                  MakeReading(1, now - kMinute)}));
+    }
+    {
+        THistoryRecorder recorder(Path(), 30, [now] { return now + 5 * 365 * kDayMs; });
+        recorder.Record(MakeReading(2, now + 5 * 365 * kDayMs), 5);
+        recorder.Flush();
+        recorder.WaitWritten();
+        EXPECT_FALSE(recorder.Failed());
+    }
+    // Only the reading beyond the retention of the newest stored one goes.
+    const QVector<THistoryReading> kept = Kept(1);
+    ASSERT_EQ(kept.size(), 2);
+    EXPECT_EQ(kept.front().Time / 1000, (now - 20 * kDayMs) / 1000);
+}
+
+// After the window is gone a message box could not be closed: a failure whose message has not
+// reached the event loop by the final flush goes to the alarm log and standard error.
+TEST_F(HistoryRecorder, AFailureStillUntoldAtTheFinalFlushIsWrittenToTheAlarmLog)
+{
+    LogsStartup();
+    {
+        THistoryStore store;
+        ASSERT_TRUE(store.Open(Path()));
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+    db.setDatabaseName(Path());
+    ASSERT_TRUE(db.open());
+    {
+        QSqlQuery lock(db);
+        ASSERT_TRUE(lock.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")));
+        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        {
+            // No event loop runs, as after the window has closed.
+            THistoryRecorder recorder(Path(), 730);
+            recorder.Record(MakeReading(1, kDay0), 5);
+        }
+        ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
+    }
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+    LogsShutdown();
+    EXPECT_TRUE(Messages.Messages.isEmpty()) << Messages.Messages.join(u'\n').toStdString();
+    const QString alarm = FromCp1251(
+        Folder.Read(QStringLiteral("LOG/alarm_") + QDate::currentDate().toString("yyyy_MM_dd") + QStringLiteral(".txt")));
+    EXPECT_TRUE(alarm.contains(QStringLiteral("  История показаний не ведётся. ")) &&
+                alarm.contains(QStringLiteral("база занята другой программой")))
+        << alarm.toStdString();
 }
 
 TEST_F(HistoryRecorder, RetentionComesFromTheSettingsAndJunkGivesTwoYears)

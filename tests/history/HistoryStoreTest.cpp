@@ -56,6 +56,23 @@ TEST_F(HistoryStore, ReadingsComeBackExactlyOldestFirstAndOnlyWithinTheSpan)
     EXPECT_TRUE(store.ErrorText().isEmpty());
 }
 
+// The clock set back within a day: the earlier readings join the day's open block, which starts
+// after them, and must still be found by their own times.
+TEST_F(HistoryStore, ReadingsWrittenAfterTheClockWasSetBackAreFoundByTheirOwnTime)
+{
+    THistoryStore store;
+    ASSERT_TRUE(store.Open(Path()));
+    const qint64 noon = kDay0 + 12 * 60 * kMinute;
+    ASSERT_TRUE(store.Append({MakeReading(3, noon)}));
+    for (int n = 1; n <= 13; ++n)
+        ASSERT_TRUE(store.Append({MakeReading(3, noon - 60 * kMinute + n * 4 * kMinute, n)}));
+    const QVector<THistoryReading> hour = store.Query(3, noon - 60 * kMinute, noon - 1);
+    ASSERT_EQ(hour.size(), 13);
+    EXPECT_EQ(hour.front().Time, noon - 56 * kMinute);
+    EXPECT_EQ(store.Query(3, kDay0, kDay0 + kDayMs - 1).size(), 14);
+    EXPECT_TRUE(store.Query(3, noon + 1000, kDay0 + kDayMs - 1).isEmpty());
+}
+
 TEST_F(HistoryStore, AReopenedStoreGoesOnWithTheBlockItLeftAndFullBlocksClose)
 {
     // Readings every 10 s fill more than one block a day; a clock set back lands in the day too.

@@ -1,3 +1,4 @@
+#include "AsNobody.h"
 #include "SimulatorProcess.h"
 #include "TestFolder.h"
 
@@ -7,6 +8,8 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -23,10 +26,15 @@ protected:
         Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseWrite=20\r\n");
     }
 
-    FinishedRun Cli(std::vector<std::string> args, bool withErrors = true)
+    static std::string CliPath()
     {
         const std::string tools = SimulatorProcess::Executable().substr(0, SimulatorProcess::Executable().rfind('/'));
-        args.insert(args.begin(), tools + "/../orvela-cli/orvela-cli");
+        return tools + "/../orvela-cli/orvela-cli";
+    }
+
+    FinishedRun Cli(std::vector<std::string> args, bool withErrors = true)
+    {
+        args.insert(args.begin(), CliPath());
         args.insert(args.end(), {"--port", Simulator.Path()});
         return RunProgram(args, withErrors, 20s);
     }
@@ -116,6 +124,36 @@ TEST_F(OrvelaCliService, AddressWritesBroadcastAndAddressedAndKeepTheOldOnFailur
     const FinishedRun elsewhere = Cli({"address", "3", "--current", "1"});
     EXPECT_EQ(elsewhere.ExitCode, 0) << elsewhere.Output;
     EXPECT_EQ(elsewhere.Output, "Системный адрес: 3\n");
+}
+
+// The controller answers at the new address while the program would ask the stored one: the
+// operator must hear both. Root writes anywhere, so the operator runs as user nobody.
+TEST_F(OrvelaCliService, AnAddressTheControllerTookButTheProgramCouldNotStoreIsAFailure)
+{
+    const std::string cli = CliPath();
+    std::string skip;
+    std::vector<std::string> command = AsNobody(cli, skip);
+    if (command.empty())
+        GTEST_SKIP() << skip;
+    ASSERT_EQ(chmod(Simulator.Path().c_str(), 0666), 0);
+    const QByteArray folder = QFile::encodeName(Folder.Path());
+    ASSERT_EQ(chmod(folder.constData(), 0555), 0);
+    command.insert(command.end(), {cli, "address", "5", "--current", "1", "--port", Simulator.Path()});
+    const FinishedRun run = RunProgram(command, true, 20s);
+    chmod(folder.constData(), 0700);
+
+    EXPECT_EQ(run.ExitCode, 1) << run.Output;
+    const std::string ini = Folder.Path("INI/VANTOR.ini").toStdString();
+    EXPECT_NE(run.Output.find("Прибор принял системный адрес 5, но программа не сохранила его: Файл " + ini +
+                              " не сохранен: нет прав на запись\n"),
+              std::string::npos)
+        << run.Output;
+    EXPECT_NE(run.Output.find("Системный адрес: 5\n"), std::string::npos) << run.Output;
+    // The logs cannot be written either: each says so once.
+    const std::string log = "Лог событий не записывается: " + Folder.Path("LOG/log_").toStdString();
+    EXPECT_NE(run.Output.find(log), std::string::npos) << run.Output;
+    EXPECT_EQ(run.Output.find(log), run.Output.rfind(log)) << run.Output;
+    EXPECT_EQ(Folder.Read("INI/VANTOR.ini"), "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseWrite=20\r\n");
 }
 
 TEST_F(OrvelaCliService, BadCommandLinesChangeNothing)

@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 #include "Session.h"
 
+#include "common/TextFile.h"
 #include "device/VantorCodes.h"
 #include "device/VantorInput.h"
 #include "history/HistoryCsv.h"
@@ -12,7 +13,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QTextStream>
 
 #include <optional>
@@ -176,10 +176,10 @@ int RunHistoryCommand(const QStringList& args)
         return 0;
     }
     // Through a temporary copy: a failed write leaves a file of that name as it was.
-    QSaveFile file(csv);
-    if (!file.open(QIODevice::WriteOnly) || file.write(HistoryCsv(readings, QLocale::system())) < 0 || !file.commit()) {
+    QString error;
+    if (!ReplaceFile(csv, HistoryCsv(readings, QLocale::system()), &error)) {
         PrintError(QStringLiteral("Не удалось записать файл ") + QDir::toNativeSeparators(csv) + QStringLiteral(": ")
-                   + file.errorString());
+                   + error);
         return 1;
     }
     QTextStream(stdout) << QStringLiteral("Вход %1: показаний %2 записано в ").arg(input).arg(readings.size())

@@ -77,13 +77,23 @@ int Address(TVantor& vantor, int address, int current, std::optional<int> plant)
             return Failed(failed);
         plant = vantor.PlantNumber;
     }
-    if (!WriteSystemAddress(static_cast<quint8>(address), static_cast<quint8>(current), static_cast<quint16>(*plant)))
+    QString saveError;
+    const bool done = WriteSystemAddress(static_cast<quint8>(address), static_cast<quint8>(current),
+                                         static_cast<quint16>(*plant), &saveError);
+    if (!done) {
+        if (!saveError.isEmpty())
+            PrintError(saveError);
         return Failed(cmdWriteAddress);
+    }
+    // The controller answers at the new address while the next run would ask the stored one.
+    if (!saveError.isEmpty())
+        PrintError(QStringLiteral("Прибор принял системный адрес %1, но программа не сохранила его: ").arg(address) +
+                   saveError);
     // After a broadcast only this tells whether a controller took the address.
     if (const int failed = ReadSignature(); failed != 0)
         return Failed(failed);
     QTextStream(stdout) << "Системный адрес: " << vantor.SystemAddress() << '\n';
-    return 0;
+    return saveError.isEmpty() ? 0 : 1;
 }
 
 int PlantNumber(TVantor& vantor, int number)
@@ -93,8 +103,10 @@ int PlantNumber(TVantor& vantor, int number)
     if (const int failed = ReadSignature(); failed != 0)
         return Failed(failed);
     // Nobody to ask: an older passport of the same day is replaced.
-    if (SavePassport(vantor, [](const QString&, const QString&) { return true; }) != TPassportResult::Saved)
+    if (SavePassport(vantor, [](const QString&, const QString&) { return true; }) != TPassportResult::Saved) {
+        PrintError(QStringLiteral("Заводской номер %1 записан в прибор, но паспорт не сохранен").arg(number));
         return 1;
+    }
     QTextStream(stdout) << PassportPath(vantor) << '\n';
     return 0;
 }
