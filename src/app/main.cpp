@@ -1,7 +1,7 @@
 #include "app/FormMain.h"
+#include "app/ProgramStop.h"
 #include "app/ToolkitTranslations.h"
 #include "common/OperatorMessage.h"
-#include "common/StopSignals.h"
 #include "device/ProgramUnits.h"
 #include "history/HistoryUnit.h"
 #include "transport/ComSetupDialog.h"
@@ -41,13 +41,10 @@ int main(int argc, char* argv[])
     {
         TFormMain form;
         form.setObjectName(QStringLiteral("FormMain"));
+        const TPlatformExitGuard exitGuard(form);
         form.show();
-        // A session that ends, or a service manager, asks with SIGTERM: the program ends as after
-        // the operator's exit, leaving any dialog or box open at the time.
-        WatchStopSignals(&form, [&form] {
-            form.close();
-            QApplication::exit(0);
-        });
+        // A session that ends, or a service manager, asks with SIGTERM.
+        EndOnStopSignals(form);
         result = QApplication::exec();
     }
     HistoryShutdown();

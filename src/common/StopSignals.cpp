@@ -5,14 +5,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 
 namespace {
 
 int wakeUp[2] = {-1, -1};
+std::atomic<bool> stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
 void OnSignal(int)
 {
+    stopRequested.store(true);
     const char byte = 1;
     [[maybe_unused]] const auto written = write(wakeUp[1], &byte, 1);
 }
@@ -36,4 +40,11 @@ void WatchStopSignals(QObject* context, std::function<void()> onStop)
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal or a dropped remote session: the same orderly end, not an abrupt one.
+    sigaction(SIGHUP, &action, nullptr);
+}
+
+bool StopRequested()
+{
+    return stopRequested.load();
 }
