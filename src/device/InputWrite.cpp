@@ -20,7 +20,7 @@ namespace {
 // told to exit every event loop returns at once; the controller still gets its whole pause.
 void PauseProcessingEvents(int ms)
 {
-    const QDeadlineTimer deadline(ms);
+    const QDeadlineTimer deadline(ms, Qt::PreciseTimer);
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
