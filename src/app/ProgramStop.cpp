@@ -6,6 +6,8 @@
 #include "history/HistoryUnit.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QLocale>
 
 #include <cstdlib>
 #include <utility>
@@ -37,7 +39,16 @@ void EndOnStopSignals(TFormMain& form)
 
 TPlatformExitGuard::TPlatformExitGuard(TFormMain& form)
 {
-    static const bool registered = std::atexit(ShutDownAtExit) == 0;
+    static const bool registered = [] {
+        // exit() frees the toolkit's lazily made objects in reverse order of their making: the
+        // calendars and the locale that the logs' dated names and time stamps need are made now,
+        // so that they outlive the shut-down below.
+        const QDateTime now = QDateTime::currentDateTime();
+        (void)now.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss,zzz"));
+        (void)now.date().toString(QStringLiteral("yyyy_MM_dd"));
+        (void)QLocale::system().toString(now, QLocale::LongFormat);
+        return std::atexit(ShutDownAtExit) == 0;
+    }();
     (void)registered;
     guardedForm = &form;
 }

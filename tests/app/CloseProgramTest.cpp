@@ -148,7 +148,7 @@ protected:
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "ended by a signal";
         EXPECT_EQ(program.exitCode(), exitCode) << program.readAllStandardError().toStdString();
         const QMap<QString, QByteArray> logs = Files(home.path() + "/LOG");
-        EXPECT_EQ(logs.size(), 2) << "the event log and the alarm log";
+        EXPECT_EQ(logs.size(), 2) << "the event log and the alarm log: " << logs.keys().join(' ').toStdString();
         for (auto log = logs.begin(); log != logs.end(); ++log)
             EXPECT_TRUE(log.value().endsWith("\r\n")) << log.key().toStdString();
         EXPECT_EQ(Files(home.path() + "/INI"), settings);
