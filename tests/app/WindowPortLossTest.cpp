@@ -118,3 +118,26 @@ TEST_F(WindowPortLoss, ClosingWhileTheDeviceIsAwayOrReturningEndsAtOnce)
         Cycles = 0;
     }
 }
+
+TEST_F(WindowPortLoss, AnotherControllerBehindTheReturnedPortStopsPolling)
+{
+    OpenOnLink();
+    Action("actOprosStop")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 5000));
+    Action("actSignRead")->trigger();
+    ASSERT_EQ(Text("lbPlantNumber"), "3107");
+    // As if the signature read had been another controller's: the simulator that comes back
+    // answers with 3107.
+    Vantor()->PlantNumber = 3108;
+    Action("actOprosStart")->trigger();
+    Unplug();
+    ASSERT_TRUE(WaitForStatus("Порт отключён: " + Port));
+    SimulatorProcess again;
+    ASSERT_TRUE(again.Start({"--link", Link}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Form->StatusText(2) == "Опрос остановлен"; }, 5000));
+    EXPECT_TRUE(Action("actOprosStart")->isEnabled());
+    EXPECT_EQ(Cell(1, kStateColumn), "Данные не обновились");
+    Form->close();
+    EXPECT_EQ(LogLines("alarm").filter("другой прибор"),
+              QStringList{"Vantor: отвечает другой прибор (зав. № 3107 вместо 3108), опрос остановлен"});
+}
