@@ -40,7 +40,7 @@ void WatchStopSignals(QObject* context, std::function<void()> onStop)
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-    // A closed terminal or a dropped remote session: the same orderly end, not an abrupt one.
+    // A closed terminal or session: the same orderly end, not the default instant death.
     sigaction(SIGHUP, &action, nullptr);
 }
 
