@@ -61,6 +61,9 @@ public:
     // A settings file that could not be written: the box says which and why.
     void ShowNotSaved(bool saved, const QString& error);
 
+    // Lets go of every unit the window subscribed to; runs once, on whichever way out comes first.
+    void FormClose();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -70,7 +73,6 @@ private:
     // Lifecycle.
     void FormCreate();
     void FormShow();
-    void FormClose();
     // Esc closes the window, Ctrl+F toggles the full layout; from any control of the window.
     bool FormKeyPress(QKeyEvent* event);
     void TimerStartConnectionTimer();
@@ -97,6 +99,8 @@ private:
     // The port's device went away or came back: panel 1 and one alarm line each.
     void PortVanished(TCustomComPort* sender);
     void PortReturned(TCustomComPort* sender);
+    // Another adapter sits under the port's name: panel 1 and one alarm line say so.
+    void PortWaiting(const QString& why);
     void ShowPortState();
     void ShowPollState(TCustomTimer* sender);
     // Polling cannot go on: panel 2 and one alarm line say why.
@@ -110,6 +114,8 @@ private:
     void CheckRises();
     void SensorRiseStart(int n, int sensor, double ratePerDay);
     void RedrawInputRow(int n);
+    // The inputs were marked as not current, or the mark was lifted: every polled row's state.
+    void InputsStaleChange();
 
     // Actions.
     void SetupActions();

@@ -74,11 +74,13 @@ void TFormMain::FormCreate()
         if (TPortWatch* watch = PortWatch()) {
             watch->OnVanish = [this](TCustomComPort* sender) { PortVanished(sender); };
             watch->OnReturn = [this](TCustomComPort* sender) { PortReturned(sender); };
+            watch->OnWait = [this](TCustomComPort*, const QString& why) { PortWaiting(why); };
         }
         vantor->OnRequest = [this](TVantor*, const QString&, const QString& command, const QByteArray& request,
                                    const QByteArray& answer, bool) { DeviceRequest(command, request, answer); };
         vantor->ModuleError.OnChange = [this](TIOData*) { ModuleErrorChange(); };
         vantor->Error.OnChange = [this](TIOData*) { ErrorCodeChange(); };
+        vantor->OnInputsStale = [this](TVantor*) { InputsStaleChange(); };
         for (int n = 1; n <= vantor::kInputCount; ++n) {
             TVantorInput& input = vantor->Input(n);
             input.OprosState.OnChange = [this, n](TIOData*) { InputStateChange(n); };
@@ -208,6 +210,7 @@ void TFormMain::FormClose()
             vantor->OnRequest = nullptr;
             vantor->ModuleError.OnChange = nullptr;
             vantor->Error.OnChange = nullptr;
+            vantor->OnInputsStale = nullptr;
             for (int n = 1; n <= vantor::kInputCount; ++n) {
                 TVantorInput& input = vantor->Input(n);
                 input.OprosState.OnChange = nullptr;
@@ -225,6 +228,7 @@ void TFormMain::FormClose()
         if (TPortWatch* watch = PortWatch()) {
             watch->OnVanish = nullptr;
             watch->OnReturn = nullptr;
+            watch->OnWait = nullptr;
         }
         Visual_.reset();
         if (SelectedInput_) {

@@ -229,6 +229,29 @@ void TFormMain::FillInputRow(int n)
     RedrawInputRow(n);
 }
 
+void TFormMain::InputsStaleChange()
+{
+    try {
+        TVantor* vantor = Vantor();
+        if (!vantor)
+            return;
+        if (Visual_)
+            Visual_->RefreshAll();
+        QTableWidget* grid = Ui_->asgInputs;
+        for (int n = 1; n <= vantor::kInputCount; ++n) {
+            // Rows never polled stay empty.
+            QTableWidgetItem* item = grid->item(n - 1, cells::kOprosState);
+            if (item && !item->text().isEmpty()) {
+                item->setText(InputCellText(vantor->Input(n), cells::kOprosState));
+                RedrawInputRow(n);
+            }
+        }
+        RefreshCurrentInput();
+    } catch (...) {
+        // The rest of the screen stays as it was.
+    }
+}
+
 void TFormMain::RedrawInputRow(int n)
 {
     QTableWidget* grid = Ui_->asgInputs;
@@ -248,8 +271,8 @@ void TFormMain::RefreshCurrentInput()
         Ui_->gbWriteInput->setTitle(QStringLiteral("Запись настроек входа ") + QString::number(n));
         Ui_->actInputPrev->setEnabled(n > 1);
         Ui_->actInputNext->setEnabled(n < vantor::kInputCount);
-        Ui_->lbCh_OprosState->setText(input.OprosState.StateCaption());
-        SetFontColor(Ui_->lbCh_OprosState, input.OprosState.StateColor());
+        Ui_->lbCh_OprosState->setText(input.ExchangeCaption());
+        SetFontColor(Ui_->lbCh_OprosState, input.ExchangeColor());
         Ui_->lbCh_Battery->setText(QString::number(input.Battery));
         Ui_->lbCh_SoftVersion->setText(QString::number(input.SoftVersion));
         Ui_->lbCh_PlantNumber->setText(QString::number(input.PlantNumber));
@@ -462,6 +485,18 @@ void TFormMain::PortReturned(TCustomComPort* sender)
 {
     ShowPortState();
     WriteAlarm(PortReturnedText(sender->Port()));
+    quint16 expected = 0, found = 0;
+    if (!SameControllerAfterReturn(expected, found)) {
+        if (const TVantor* vantor = Vantor())
+            WriteAlarm(OtherControllerText(vantor->Title, expected, found));
+        UpdateActions();
+    }
+}
+
+void TFormMain::PortWaiting(const QString& why)
+{
+    SetStatus(1, why);
+    WriteAlarm(why);
 }
 
 void TFormMain::ShowPortState()

@@ -41,7 +41,7 @@ QString InputCellText(const TVantorInput& input, int column)
         return BoundText(input, column - kFirstBound);
     switch (column) {
     case kOprosState:
-        return input.OprosState.StateCaption();
+        return input.ExchangeCaption();
     case 2:
         return QString::number(input.Battery);
     case 3:
@@ -67,7 +67,7 @@ std::optional<TColor> InputCellColor(const TVantorInput& input, int column)
 {
     using namespace cells;
     if (column == kOprosState)
-        return input.OprosState.StateColor();
+        return input.ExchangeColor();
     if (column >= kFirstTemper && column < kFirstBound)
         return input.TemperState[column - kFirstTemper].StateColor();
     if (column >= kFirstBound && column <= kLastBound)

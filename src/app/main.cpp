@@ -1,4 +1,5 @@
 #include "app/FormMain.h"
+#include "app/ProgramStop.h"
 #include "app/ToolkitTranslations.h"
 #include "common/OperatorMessage.h"
 #include "common/ResourceLimits.h"
@@ -49,13 +50,10 @@ int main(int argc, char* argv[])
     {
         TFormMain form;
         form.setObjectName(QStringLiteral("FormMain"));
+        const TPlatformExitGuard exitGuard(form);
         form.show();
-        // A session that ends, or a service manager, asks with SIGTERM: the program ends as after
-        // the operator's exit, leaving any dialog or box open at the time.
-        WatchStopSignals(&form, [&form] {
-            form.close();
-            QApplication::exit(0);
-        });
+        // A session that ends, or a service manager, asks with SIGTERM.
+        EndOnStopSignals(form);
         result = QApplication::exec();
     }
     HistoryShutdown();

@@ -6,16 +6,20 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <atomic>
 #include <csignal>
 
 namespace {
 
 int wakeUp[2] = {-1, -1};
+std::atomic<bool> stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
 void OnSignal(int)
 {
     // The interrupted code may be about to read errno: a full pipe must not change it.
     const int saved = errno;
+    stopRequested.store(true);
     const char byte = 1;
     [[maybe_unused]] const auto written = write(wakeUp[1], &byte, 1);
     errno = saved;
@@ -42,4 +46,9 @@ void WatchStopSignals(QObject* context, std::function<void()> onStop)
     sigaction(SIGTERM, &action, nullptr);
     // A closed terminal or session: the same orderly end, not the default instant death.
     sigaction(SIGHUP, &action, nullptr);
+}
+
+bool StopRequested()
+{
+    return stopRequested.load();
 }

@@ -1,23 +1,31 @@
 #include "device/InputWrite.h"
 
+#include "common/StopSignals.h"
 #include "device/CommandTable.h"
 #include "device/Exchange.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace {
 
-// Keeps windows drawn and closable while the loop waits between inputs.
+// Keeps windows drawn and closable while the loop waits between inputs. Once the application is
+// told to exit every event loop returns at once; the controller still gets its whole pause.
 void PauseProcessingEvents(int ms)
 {
+    const QDeadlineTimer deadline(ms, Qt::PreciseTimer);
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
+    if (const qint64 left = deadline.remainingTime(); left > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(left));
 }
 
 }  // namespace
@@ -61,7 +69,8 @@ TInputsWriteResult WriteInputs(const TInputsWrite& write)
         if (write.OnWritten)
             write.OnWritten(n, ok);
         PauseProcessingEvents(ComPauseWrite);
-        if (write.Stopping && write.Stopping()) {
+        // A stop signal ends the loop as closing its window does.
+        if (StopRequested() || (write.Stopping && write.Stopping())) {
             result.Stopped = n < write.Last;
             break;
         }

@@ -78,8 +78,16 @@ bool PollTick(TCustomTimer* timer)
     }
     holdTold = false;
     timer->SetSuspended(true);
-    if (requestThread)
-        requestThread->Resume();
+    if (requestThread) {
+        // While the line is away the worker sends nothing; the tick still counts as a cycle
+        // without an answer, so what is shown stops passing for current.
+        if (DeviceAway() && !requestThread->Busy()) {
+            if (TVantor* vantor = Vantor())
+                vantor->RegisterLineAway();
+        } else {
+            requestThread->Resume();
+        }
+    }
     timer->SetSuspended(false);
     return false;
 }
@@ -98,4 +106,32 @@ bool ResumePolling()
         return false;
     pollTimer->Start();
     return PollTick(pollTimer.get());
+}
+
+bool SameControllerAfterReturn(quint16& expected, quint16& found)
+{
+    TVantor* vantor = Vantor();
+    if (!vantor || !vantor->PlantNumberRead)
+        return true;
+    expected = vantor->PlantNumber;
+    try {
+        if (!ExecuteCommand(cmdSignature1))
+            return true;
+    } catch (...) {
+        return true;
+    }
+    found = vantor->PlantNumber;
+    if (found == expected)
+        return true;
+    if (pollTimer)
+        pollTimer->Stop();
+    // Its answer was a good one, but what the rows show came from the other controller.
+    vantor->SetInputsStale(true);
+    return false;
+}
+
+QString OtherControllerText(const QString& title, quint16 expected, quint16 found)
+{
+    return title + QStringLiteral(": отвечает другой прибор (зав. № ") + QString::number(found) +
+           QStringLiteral(" вместо ") + QString::number(expected) + QStringLiteral("), опрос остановлен");
 }

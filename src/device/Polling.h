@@ -27,3 +27,11 @@ QString PollHeldReason();
 // Starts a round from group 1: the timer runs and the first cycle starts at once. The first tick's
 // PollTick result.
 bool ResumePolling();
+
+// After the port's device came back: when the controller's plant number was read before, the
+// signature is read again to make sure the same controller answers. False when another one does:
+// polling is stopped and the inputs stay marked as not current; expected and found receive the
+// two numbers. An unanswered read proves nothing and counts as the same controller.
+bool SameControllerAfterReturn(quint16& expected, quint16& found);
+// "Vantor: отвечает другой прибор (зав. № 1235 вместо 1234), опрос остановлен".
+QString OtherControllerText(const QString& title, quint16 expected, quint16 found);

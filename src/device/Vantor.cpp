@@ -83,7 +83,26 @@ void TVantor::ConfirmAnswer()
 {
     ErrorCount = 0;
     DeviceState = e_OK;
+    SetInputsStale(false);
     ModuleError.SetValue(tsFalse);
+}
+
+void TVantor::RegisterLineAway()
+{
+    RegisterFailure(e_NoAnswer);
+    if (ErrorCount >= ErrorMax_)
+        SetInputsStale(true);
+}
+
+void TVantor::SetInputsStale(bool stale)
+{
+    if (stale == InputsStale_)
+        return;
+    InputsStale_ = stale;
+    for (const auto& input : Inputs_)
+        input->Stale = stale;
+    if (OnInputsStale)
+        OnInputsStale(this);
 }
 
 void TVantor::ResetExchangeState()

@@ -56,6 +56,7 @@ public:
     // Identification, from the three signature answers.
     QString Manufacturer;
     quint16 PlantNumber = 0;
+    bool PlantNumberRead = false;  // PlantNumber came from the controller's signature
     quint8 VerSoft = 0;
     quint8 VerHard = 0;
     QString Site;
@@ -77,6 +78,15 @@ public:
     void RegisterFailure(TDeviceStates outcome);
     void ConfirmAnswer();
     void ResetExchangeState();
+
+    // A poll cycle that found the line away (its adapter pulled out) counts as an unanswered
+    // exchange; once that is shown, every input is marked as not current (TVantorInput::Stale)
+    // until an answer is accepted.
+    void RegisterLineAway();
+    bool InputsStale() const { return InputsStale_; }
+    void SetInputsStale(bool stale);
+    // Raised when the inputs' mark changes, after it changed.
+    std::function<void(TVantor* sender)> OnInputsStale;
 
     // The settings of INI/VANTOR.ini (Enabled, SystemAddress and the pauses); nothing happens
     // while FileName is empty.
@@ -109,6 +119,7 @@ private:
     void Notify(int command, const QByteArray& request, const QByteArray& answer, bool result);
 
     quint8 ErrorMax_ = 1;
+    bool InputsStale_ = false;
     std::atomic<quint8> SystemAddress_{0};
     std::array<std::unique_ptr<TVantorInput>, vantor::kInputCount> Inputs_;
 };

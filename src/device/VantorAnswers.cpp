@@ -178,6 +178,7 @@ void TVantor::DecodeSignature(int command, const QByteArray& answer)
         const int soft = SignatureNumber(answer, third + 30, 3, 0xFF);
         Manufacturer = SignatureText(answer, 10, l0);
         PlantNumber = static_cast<quint16>(plant);
+        PlantNumberRead = true;
         VerHard = static_cast<quint8>(hard);
         VerSoft = static_cast<quint8>(soft);
         break;

@@ -101,3 +101,15 @@ TVantorInput::TVantorInput(int number)
     // clamped here would be written back over the real one.
     TemperBound.SetRange(vantor::kSetPointMin, vantor::kSetPointMax);
 }
+
+QString TVantorInput::ExchangeCaption() const
+{
+    const QList<TState>& states = OprosState.StatesDescription().States;
+    return Stale && kOprosNotUpdated < states.size() ? states[kOprosNotUpdated].Caption : OprosState.StateCaption();
+}
+
+TColor TVantorInput::ExchangeColor() const
+{
+    const QList<TState>& states = OprosState.StatesDescription().States;
+    return Stale && kOprosNotUpdated < states.size() ? states[kOprosNotUpdated].Color1 : OprosState.StateColor();
+}

@@ -25,4 +25,14 @@ public:
     TIOThreeStates ChannelEnabled;
     quint16 Interval = 0;  // probe poll interval, minutes
     TDDouble TemperBound;  // set-point, °C
+
+    // While the line to the controller is away nothing the input shows is current, whatever its
+    // values say; the controller clears this with the first answer it accepts afterwards.
+    bool Stale = false;
+    // The exchange state as shown: "Данные не обновились" while Stale, else OprosState's own.
+    QString ExchangeCaption() const;
+    TColor ExchangeColor() const;
 };
+
+// OprosState's "Данные не обновились".
+constexpr int kOprosNotUpdated = 2;

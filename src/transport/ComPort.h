@@ -82,6 +82,11 @@ public:
     // Opens the device of a port whose device went away again, under the path it comes back by,
     // with every setting; the event thread runs again. False while it is still away.
     bool Reconnect();
+    // Where Reconnect looks for the device, whether that is its stable link, and the adapter it
+    // was at its last open (empty when not on USB).
+    QString ReturnPath() const { return Line_.ReturnPath(); }
+    bool ReturnsByLink() const { return Line_.ReturnsByLink(); }
+    TUsbIdentity OpenedIdentity() const { return Line_.OpenedIdentity(); }
     const QString& Port() const { return Port_; }
     // A different name (compared exactly) while open closes and reopens under it.
     void SetPort(const QString& port);

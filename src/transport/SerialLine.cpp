@@ -91,10 +91,12 @@ int TSerialLine::Open(const QString& port)
     ioctl(fd, TIOCEXCL);
     const QString opened = PortDevicePath(port);
     const QString stable = StableSerialLink(opened);
+    const TUsbIdentity identity = UsbIdentity(opened);
     const std::lock_guard lock(Mutex_);
     Fd_ = fd;
     OpenedPath_ = opened;
     StableLink_ = stable;
+    Identity_ = identity;
     IoErrorPending_ = false;
     Vanished_ = false;
     Taken_ = {};
@@ -124,6 +126,18 @@ QString TSerialLine::ReturnPath() const
 {
     const std::lock_guard lock(Mutex_);
     return StableLink_.isEmpty() ? OpenedPath_ : StableLink_;
+}
+
+bool TSerialLine::ReturnsByLink() const
+{
+    const std::lock_guard lock(Mutex_);
+    return !StableLink_.isEmpty();
+}
+
+TUsbIdentity TSerialLine::OpenedIdentity() const
+{
+    const std::lock_guard lock(Mutex_);
+    return Identity_;
 }
 
 int TSerialLine::SetControlBlock(const TDeviceControlBlock& dcb)

@@ -2,6 +2,7 @@
 
 #include "transport/ComTypes.h"
 #include "transport/DeviceControlBlock.h"
+#include "transport/SerialPorts.h"
 
 #include <QString>
 
@@ -96,6 +97,10 @@ public:
     // serial/by-id link when it has one (an adapter plugged in again may get another tty name),
     // else the path it was opened by.
     QString ReturnPath() const;
+    // Whether ReturnPath is the stable link, which names one adapter only.
+    bool ReturnsByLink() const;
+    // The adapter the device was when it last opened; empty when it is not on USB.
+    TUsbIdentity OpenedIdentity() const;
 
     // Set once, before the first open. Called once per open, in whichever thread first sees the
     // device go away.
@@ -165,5 +170,6 @@ private:
     // Under Mutex_.
     QString OpenedPath_;
     QString StableLink_;
+    TUsbIdentity Identity_;
     std::atomic<std::uint64_t> Written_ = 0;
 };

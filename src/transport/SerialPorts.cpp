@@ -103,3 +103,41 @@ QString StableSerialLink(const QString& path)
     }
     return QString();
 }
+
+namespace {
+
+QString Attribute(const QString& folder, const char* name)
+{
+    QFile file(folder + u'/' + QLatin1String(name));
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.read(256)).trimmed() : QString();
+}
+
+}  // namespace
+
+TUsbIdentity UsbIdentity(const QString& path)
+{
+    const QString node = QFileInfo(path).canonicalFilePath();
+    if (node.isEmpty())
+        return {};
+    // The tty's device is the adapter's interface (or the adapter itself): the USB device with
+    // its ids is that folder or one above it.
+    QString folder = QFileInfo(Roots().Classes + u'/' + QFileInfo(node).fileName() + QStringLiteral("/device"))
+                         .canonicalFilePath();
+    for (int level = 0; level < 4 && !folder.isEmpty(); ++level) {
+        if (QFileInfo::exists(folder + QStringLiteral("/idVendor")))
+            return {Attribute(folder, "idVendor"), Attribute(folder, "idProduct"), Attribute(folder, "serial")};
+        const QString parent = QFileInfo(folder).path();
+        if (parent == folder)
+            break;
+        folder = parent;
+    }
+    return {};
+}
+
+QString UsbIdentityText(const TUsbIdentity& identity)
+{
+    if (identity.IsEmpty())
+        return QStringLiteral("не USB-адаптер");
+    return identity.Vendor + u':' + identity.Product + QStringLiteral(", серийный номер ") +
+           (identity.Serial.isEmpty() ? QStringLiteral("нет") : identity.Serial);
+}

@@ -21,5 +21,22 @@ void ListSerialPorts(QStringList& target);
 // The serial/by-id link that leads to the same device as path, or an empty text.
 QString StableSerialLink(const QString& path);
 
+// What a USB serial adapter says it is (sysfs idVendor, idProduct and serial); all empty for a
+// device that is not on USB, a built-in port or a pseudo-terminal.
+struct TUsbIdentity
+{
+    QString Vendor;
+    QString Product;
+    QString Serial;
+
+    bool IsEmpty() const { return Vendor.isEmpty() && Product.isEmpty(); }
+    bool operator==(const TUsbIdentity&) const = default;
+};
+
+// The identity of the adapter behind the device node at path, found under the tty classes root.
+TUsbIdentity UsbIdentity(const QString& path);
+// "0403:6001, серийный номер A10K3"; "не USB-адаптер" when empty.
+QString UsbIdentityText(const TUsbIdentity& identity);
+
 // The order of the port list: letter case ignored.
 bool SerialPortNameLess(const QString& a, const QString& b);

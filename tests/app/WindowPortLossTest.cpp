@@ -9,6 +9,7 @@
 
 namespace {
 
+constexpr int kStateColumn = 1;
 constexpr int kTimeColumn = 23;
 
 class WindowPortLoss : public Window
@@ -56,6 +57,12 @@ TEST_F(WindowPortLoss, AnUnpluggedPortIsShownAndLoggedOnceAndPollingGoesOnWhenIt
     ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 5000));
     const int cycles = Cycles;
     const int held = Vantor()->CurrentInput;
+    const QString state = Vantor()->Input(held).OprosState.StateCaption();
+    // After as many cycles as a silent controller takes, nothing shown passes for current.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Text("lbModuleError") == "Нет ответа от устройства"; }, 5000));
+    EXPECT_EQ(Cell(held, kStateColumn), "Данные не обновились");
+    EXPECT_EQ(Text("lbCh_OprosState"), "Данные не обновились");
+    EXPECT_EQ(Cell(192, kStateColumn), "") << "a row never polled stays empty";
     const int next = held >= vantor::kInputCount - vantor::kGroupSize + 1 ? 1 : held + vantor::kGroupSize;
     const QString before = Cell(next, kTimeColumn);
 
@@ -67,9 +74,11 @@ TEST_F(WindowPortLoss, AnUnpluggedPortIsShownAndLoggedOnceAndPollingGoesOnWhenIt
     // The group the loss cut short is the first one polled, and its row is drawn.
     EXPECT_TRUE(QTest::qWaitFor([&] { return Cell(next, kTimeColumn) != before; }, 5000));
     EXPECT_EQ(Text("lbModuleError"), "Норма");
+    EXPECT_EQ(Cell(held, kStateColumn), state);
     Form->close();
     EXPECT_EQ(LogLines("alarm").filter(Port), (QStringList{"Порт отключён: " + Port, "Порт " + Port + " восстановлен"}));
-    EXPECT_TRUE(LogLines("alarm").filter("Ошибка обмена").isEmpty());
+    EXPECT_EQ(LogLines("alarm").filter("Ошибка обмена"), QStringList{"Vantor Ошибка обмена: Нет ответа от устройства"});
+    EXPECT_TRUE(LogLines("alarm").filter("Состояние обмена: Данные").isEmpty());
     EXPECT_TRUE(Messages.Messages.isEmpty()) << Messages.Messages.join('\n').toStdString();
 }
 
@@ -108,4 +117,27 @@ TEST_F(WindowPortLoss, ClosingWhileTheDeviceIsAwayOrReturningEndsAtOnce)
         EXPECT_TRUE(Folder.Read("LOG/alarm_" + QDate::currentDate().toString("yyyy_MM_dd") + ".txt").endsWith("\r\n"));
         Cycles = 0;
     }
+}
+
+TEST_F(WindowPortLoss, AnotherControllerBehindTheReturnedPortStopsPolling)
+{
+    OpenOnLink();
+    Action("actOprosStop")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 5000));
+    Action("actSignRead")->trigger();
+    ASSERT_EQ(Text("lbPlantNumber"), "3107");
+    // As if the signature read had been another controller's: the simulator that comes back
+    // answers with 3107.
+    Vantor()->PlantNumber = 3108;
+    Action("actOprosStart")->trigger();
+    Unplug();
+    ASSERT_TRUE(WaitForStatus("Порт отключён: " + Port));
+    SimulatorProcess again;
+    ASSERT_TRUE(again.Start({"--link", Link}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Form->StatusText(2) == "Опрос остановлен"; }, 5000));
+    EXPECT_TRUE(Action("actOprosStart")->isEnabled());
+    EXPECT_EQ(Cell(1, kStateColumn), "Данные не обновились");
+    Form->close();
+    EXPECT_EQ(LogLines("alarm").filter("другой прибор"),
+              QStringList{"Vantor: отвечает другой прибор (зав. № 3107 вместо 3108), опрос остановлен"});
 }

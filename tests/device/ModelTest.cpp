@@ -49,6 +49,39 @@ TEST(Model, AddressAndSensitivityChangesResetTheExchangeState)
     EXPECT_EQ(vantor.DeviceState, e_OK);
 }
 
+TEST(Model, ALineAwayForErrorMaxCyclesMarksEveryInputUntilAnAnswerIsAccepted)
+{
+    TVantor vantor;
+    vantor.SetErrorMax(3);
+    vantor.ConfirmAnswer();
+    vantor.Input(5).OprosState.SetValue(3);
+    int told = 0;
+    vantor.OnInputsStale = [&told](TVantor*) { ++told; };
+
+    vantor.RegisterLineAway();
+    vantor.RegisterLineAway();
+    EXPECT_EQ(vantor.ModuleError.StateCaption(), "Норма");
+    EXPECT_FALSE(vantor.Input(1).Stale);
+    vantor.RegisterLineAway();
+    EXPECT_EQ(vantor.ModuleError.StateCaption(), "Нет ответа от устройства");
+    for (const int n : {1, 5, 192}) {
+        EXPECT_TRUE(vantor.Input(n).Stale);
+        EXPECT_EQ(vantor.Input(n).ExchangeCaption(), "Данные не обновились");
+        EXPECT_EQ(vantor.Input(n).ExchangeColor(), clGray);
+    }
+    // The values themselves stay as last decoded.
+    EXPECT_EQ(vantor.Input(5).OprosState.StateCaption(), "Нет связи");
+    vantor.RegisterLineAway();
+    EXPECT_EQ(told, 1);
+
+    vantor.ConfirmAnswer();
+    EXPECT_EQ(told, 2);
+    EXPECT_FALSE(vantor.Input(192).Stale);
+    EXPECT_EQ(vantor.Input(5).ExchangeCaption(), "Нет связи");
+    EXPECT_EQ(vantor.Input(5).ExchangeColor(), clRed);
+    EXPECT_EQ(vantor.ModuleError.StateCaption(), "Норма");
+}
+
 TEST(Model, StartWithoutSettingsFile)
 {
     TestFolder folder;

@@ -1,3 +1,4 @@
+#include "device/CommandTable.h"
 #include "device/Exchange.h"
 #include "device/PollTimer.h"
 #include "device/Polling.h"
@@ -19,6 +20,7 @@
 #include <QFile>
 
 #include <csignal>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -96,8 +98,10 @@ TEST_F(PortLoss, PollingHoldsWhileTheDeviceIsAwayAndGoesOnWithTheGroupItMissed)
     EXPECT_EQ(Cycles, cycles);
     EXPECT_TRUE(PollTimer()->Enabled());
     EXPECT_TRUE(Transmitter()->Connected());
-    // The exchange that met the loss says nothing about the controller.
-    EXPECT_EQ(Vantor()->ErrorCount, 0);
+    // Each tick away is a cycle without an answer: what is shown no longer passes for current.
+    EXPECT_EQ(Vantor()->ModuleError.StateCaption(), "Нет ответа от устройства");
+    EXPECT_TRUE(Vantor()->InputsStale());
+    EXPECT_EQ(Vantor()->Input(held).ExchangeCaption(), "Данные не обновились");
 
     SimulatorProcess again;
     ASSERT_TRUE(again.Start({"--link", Link}));
@@ -106,20 +110,43 @@ TEST_F(PortLoss, PollingHoldsWhileTheDeviceIsAwayAndGoesOnWithTheGroupItMissed)
     EXPECT_EQ(Polled[cycles], held == vantor::kInputCount - vantor::kGroupSize + 1 ? 1 : held + vantor::kGroupSize);
     EXPECT_EQ(Polled[cycles + 1], Polled[cycles] + vantor::kGroupSize);
     EXPECT_EQ(Vantor()->ErrorCount, 0);
+    EXPECT_EQ(Vantor()->ModuleError.StateCaption(), "Норма");
+    EXPECT_FALSE(Vantor()->InputsStale());
     EXPECT_EQ(Vanished, 1);
 }
 
-TEST_F(PortLoss, ACommandWhileTheDeviceIsAwayFailsAndWorksOnceItIsBack)
+TEST_F(PortLoss, AfterTheReturnTheSignatureTellsWhetherTheSameControllerAnswers)
 {
-    Unplug();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Vanished == 1; }, 5000));
-    EXPECT_TRUE(DeviceAway());
-    // The operator's command is refused like any failed exchange, and the port stays open for
-    // the device's return.
-    EXPECT_FALSE(ExecuteCommand(0));
-    EXPECT_TRUE(Transmitter()->Connected());
-    SimulatorProcess again;
-    ASSERT_TRUE(again.Start({"--link", Link}));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Returned == 1; }, 5000));
-    EXPECT_TRUE(ExecuteCommand(0));
+    // The signature was read: the controller the poll is for is known by its plant number.
+    ASSERT_TRUE(ExecuteCommand(cmdSignature1));
+    const quint16 first = Vantor()->PlantNumber;
+    quint16 expected = 0, found = 0;
+    std::optional<bool> same;
+    // Checked as the program checks, on the return itself, before any cycle runs again.
+    PortWatch()->OnReturn = [&](TCustomComPort*) { same = SameControllerAfterReturn(expected, found); };
+    for (const bool sameController : {true, false}) {
+        SCOPED_TRACE(sameController);
+        ResumePolling();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles >= 1; }, 10000));
+        Unplug();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Vantor()->InputsStale(); }, 5000));
+        // A fresh simulator answers with the plant number it starts with; the second time the
+        // program holds another one, as after reading another controller before the loss.
+        if (!sameController)
+            Vantor()->PlantNumber = first + 1;
+        same.reset();
+        ASSERT_TRUE(Simulator.Start({"--link", Link}));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return same.has_value(); }, 5000));
+        EXPECT_EQ(*same, sameController);
+        EXPECT_EQ(PollTimer()->Enabled(), sameController);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 5000));
+        EXPECT_EQ(Vantor()->InputsStale(), !sameController);
+        PollTimer()->Stop();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 5000));
+        Cycles = 0;
+    }
+    EXPECT_EQ(expected, first + 1);
+    EXPECT_EQ(found, first);
+    EXPECT_EQ(OtherControllerText("Vantor", expected, found),
+              QString("Vantor: отвечает другой прибор (зав. № %1 вместо %2), опрос остановлен").arg(first).arg(first + 1));
 }

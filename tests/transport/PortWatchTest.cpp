@@ -150,6 +150,52 @@ TEST_F(PortWatchTest, TheStableLinkBringsTheDeviceBackUnderAnotherName)
     SetSerialPortRoots(roots);
 }
 
+TEST_F(PortWatchTest, UnderItsPlainPathOnlyTheSameAdapterIsOpenedAgain)
+{
+    // A tty class tree of our own, in which the pseudo-terminal's number stands for the tty name
+    // of a USB adapter with the serial number given.
+    const TSerialPortRoots roots = SetSerialPortRoots({Folder.Path("class"), Folder.Path("dev")});
+    auto plugIn = [this](const std::string& terminal, const QString& serial) {
+        const QString usb = "devices/usb1/1-1-" + serial;
+        Folder.Write(usb + "/idVendor", "0403\n");
+        Folder.Write(usb + "/idProduct", "6001\n");
+        Folder.Write(usb + "/serial", serial.toLatin1() + "\n");
+        QDir().mkpath(Folder.Path(usb + "/1-1:1.0"));
+        const QString tty = "class/" + QFileInfo(QString::fromStdString(terminal)).fileName();
+        QDir().mkpath(Folder.Path(tty));
+        QFile::remove(Folder.Path(tty + "/device"));
+        return QFile::link(Folder.Path(usb + "/1-1:1.0"), Folder.Path(tty + "/device"));
+    };
+    QStringList waits;
+    Watch.OnWait = [&waits](TCustomComPort*, const QString& why) { waits << why; };
+    ASSERT_TRUE(Simulator.Start({"--link", Link}));
+    ASSERT_TRUE(plugIn(Simulator.Path(), "A1"));
+    Port.SetPort(QString::fromStdString(Link));
+    ASSERT_TRUE(Port.ActivatePort());
+    EXPECT_EQ(Port.OpenedIdentity(), (TUsbIdentity{"0403", "6001", "A1"}));
+    Unplug();
+    ASSERT_TRUE(WaitUntil([&] { return Vanished == 1; }));
+
+    // Another adapter of the same make takes the name: left alone, and said once why.
+    SimulatorProcess again;
+    ASSERT_TRUE(again.Start({"--link", Link}));
+    ASSERT_TRUE(plugIn(again.Path(), "B2"));
+    ASSERT_TRUE(WaitUntil([&] { return !waits.isEmpty(); }));
+    const int attempts = Watch.Attempts();
+    ASSERT_TRUE(WaitUntil([&] { return Watch.Attempts() >= attempts + 2; }, 5000));
+    EXPECT_EQ(waits, QStringList{"Порт " + QString::fromStdString(Link) +
+                                 " не открыт: подключён другой адаптер (0403:6001, серийный номер B2), ожидается "
+                                 "0403:6001, серийный номер A1"});
+    EXPECT_EQ(Returned, 0);
+    EXPECT_TRUE(Port.DeviceAway());
+
+    // The operator's own adapter is back under that name.
+    ASSERT_TRUE(plugIn(again.Path(), "A1"));
+    ASSERT_TRUE(WaitUntil([&] { return Returned == 1; }));
+    EXPECT_EQ(Exchange().size(), 9);
+    SetSerialPortRoots(roots);
+}
+
 TEST_F(PortWatchTest, ClosedWhileAwayThePortStaysClosedAndOpensAgainOnDemand)
 {
     Open(Link);

@@ -11,6 +11,8 @@
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
 #include "history/HistoryUnit.h"
+#include "logs/Logs.h"
+#include "logs/LogsUnit.h"
 #include "transport/ComPort.h"
 #include "transport/PortWatch.h"
 #include "transport/TransmitterUnit.h"
@@ -53,7 +55,7 @@ QString InputLine(const TVantorInput& input)
             sensors << state.StateCaption();
     }
     const int enabled = input.ChannelEnabled.GetOutValue().ToInteger();
-    return input.Title + QStringLiteral(": ") + input.OprosState.StateCaption() + QStringLiteral("; T: ") +
+    return input.Title + QStringLiteral(": ") + input.ExchangeCaption() + QStringLiteral("; T: ") +
            sensors.join(u' ') + QStringLiteral("; уставка ") + input.TemperBound.ValueText() +
            QStringLiteral("; используется: ") + YesNoThreeStateTexts().value(enabled);
 }
@@ -128,11 +130,25 @@ int RunPoll(const TPollOptions& options)
         timer->Stop();
         QCoreApplication::quit();
     });
-    // An unplugged adapter holds the poll until it is back; the operator hears of both.
+    // An unplugged adapter holds the poll until it is back; the operator hears of both, and of
+    // another adapter or another controller found in its place.
+    bool otherController = false;
     TPortWatch* watch = PortWatch();
     if (watch) {
         watch->OnVanish = [](TCustomComPort* port) { PrintError(PortVanishedText(port->Port())); };
-        watch->OnReturn = [](TCustomComPort* port) { PrintError(PortReturnedText(port->Port())); };
+        watch->OnWait = [](TCustomComPort*, const QString& why) { PrintError(why); };
+        watch->OnReturn = [&otherController](TCustomComPort* port) {
+            PrintError(PortReturnedText(port->Port()));
+            quint16 expected = 0, found = 0;
+            if (SameControllerAfterReturn(expected, found))
+                return;
+            const QString line = OtherControllerText(Vantor()->Title, expected, found);
+            PrintError(line);
+            if (TAlarm* alarm = AlarmLog())
+                alarm->WriteLine(line);
+            otherController = true;
+            QCoreApplication::quit();
+        };
     }
     timer->OnTimer = PollTick;
     ResumePolling();
@@ -149,11 +165,12 @@ int RunPoll(const TPollOptions& options)
     thread->OnCycle = nullptr;
     if (watch) {
         watch->OnVanish = nullptr;
+        watch->OnWait = nullptr;
         watch->OnReturn = nullptr;
     }
     HistoryShutdown();
     StopUnits();
-    return interrupted ? kInterruptedExit : 0;
+    return interrupted ? kInterruptedExit : otherController ? 1 : 0;
 }
 
 }  // namespace
