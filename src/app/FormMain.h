@@ -19,8 +19,10 @@ class QLabel;
 class TCustomComPort;
 class TCustomTimer;
 class TQLabelView;
+class TRequestThread;
 class TRiseMonitor;
 class TVantorVisual;
+class TWriteFields;
 
 // The main window: the controller's state, one grid row per input, the selected input in detail,
 // the last exchange on the line and the commands. Lives in the UI thread, subscribed from its
@@ -45,6 +47,8 @@ public:
 
     // Views.
     void RefreshPolledGroup();
+    // The module labels and the rows of the group starting at first (1, 5, .., 189).
+    void RefreshGroup(int first);
     void RefreshCurrentInput();
     void ResetStatistics();
     void ShowStatistics();
@@ -72,7 +76,7 @@ private:
     bool FormKeyPress(QKeyEvent* event);
     void TimerStartConnectionTimer();
     void PollTimerTick(TCustomTimer* timer);
-    void RequestCycleDone();
+    void RequestCycleDone(const TRequestThread& thread);
     void CreateVisual();
     void BindVisualLabels();
 
@@ -102,7 +106,7 @@ private:
     void SensorStateChange(int n, int sensor);
     // The rise alarm: the inputs just polled are checked, a rise that begins is written once.
     void CreateRiseMonitor();
-    void CheckRises();
+    void CheckRises(int first);
     void SensorRiseStart(int n, int sensor, double ratePerDay);
     void RedrawInputRow(int n);
 
@@ -146,6 +150,7 @@ private:
     std::unique_ptr<TiodIntegerToInteger> SelectedInput_;
     std::unique_ptr<TVantorVisual> Visual_;
     std::unique_ptr<TRiseMonitor> RiseMonitor_;
+    std::unique_ptr<TWriteFields> WriteFields_;
     // The last exchange on the line, and whether the protocol area has yet to show it.
     struct TExchange
     {

@@ -25,4 +25,10 @@ public:
     TIOThreeStates ChannelEnabled;
     quint16 Interval = 0;  // probe poll interval, minutes
     TDDouble TemperBound;  // set-point, °C
+
+    // ChannelEnabled, Interval, TemperBound and the plant number they name are unknown until a
+    // settings read or a confirmed write gives them: never shown, recorded or written back as 0.
+    bool SettingsKnown = false;
+    // The plant number the settings gave: the probe an answer for this input must carry.
+    quint16 SettingsPlantNumber = 0;
 };
