@@ -7,6 +7,7 @@
 #include <QSpinBox>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
