@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/WriteFields.h"
 #include "values/IOData.h"
 
 #include <QMainWindow>
@@ -22,7 +23,6 @@ class TQLabelView;
 class TRequestThread;
 class TRiseMonitor;
 class TVantorVisual;
-class TWriteFields;
 
 // The main window: the controller's state, one grid row per input, the selected input in detail,
 // the last exchange on the line and the commands. Lives in the UI thread, subscribed from its
