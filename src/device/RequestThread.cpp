@@ -159,6 +159,7 @@ void TRequestThread::PollAndParse(int command, bool& ok)
 {
     QByteArray request, answer;
     Parsed_ = false;
+    Refused_ = false;
     ok = PollExchange(command, Group, request, answer, LineInDoubt_);
     // An answer that never came because the device went away says nothing about the controller.
     if (!ok && DeviceAway()) {
@@ -168,8 +169,8 @@ void TRequestThread::PollAndParse(int command, bool& ok)
     Request = request;
     Answer = answer;
     Command = static_cast<quint8>(command);
-    // An answer the parse refused (another group's) fails the exchange whatever its length.
-    if (!Synchronize([this] { ParseReceived(); }) || !Parsed_)
+    // An answer the parse refused as another group's fails the exchange whatever its length.
+    if (!Synchronize([this] { ParseReceived(); }) || Refused_)
         ok = false;
 }
 
@@ -180,11 +181,12 @@ void TRequestThread::ParseReceived()
         return;
     try {
         Parsed_ = vantor->ParseAnswer(Command, Request, Answer, LineInDoubt_);
-        if (vantor->AnswerForeign())
-            MarkLineInDoubt();
     } catch (const EConvertError& e) {
         ShowDiagnostic(QStringLiteral("TRequestThread.Visual"), QString::fromStdString(e.what()));
     }
+    Refused_ = vantor->AnswerForeign();
+    if (Refused_)
+        MarkLineInDoubt();
 }
 
 bool TRequestThread::Synchronize(std::function<void()> call)

@@ -67,8 +67,10 @@ private:
     bool Lost_ = false;
     // The last poll exchange came after one left without its own answer; read with Request.
     bool LineInDoubt_ = false;
-    // ParseAnswer's result for the last poll exchange; written in the UI thread while the worker waits.
+    // ParseAnswer's result for the last poll exchange, and whether it refused the answer as another
+    // request's; written in the UI thread while the worker waits.
     bool Parsed_ = false;
+    bool Refused_ = false;
 
     mutable std::mutex Mutex_;
     std::condition_variable Wake_;
