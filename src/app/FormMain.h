@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/WriteFields.h"
 #include "values/IOData.h"
 
 #include <QMainWindow>
@@ -20,6 +21,7 @@ class TCustomComPort;
 class TCustomTimer;
 class TLogTroubleView;
 class TQLabelView;
+class TRequestThread;
 class TRiseMonitor;
 class TVantorVisual;
 
@@ -46,6 +48,8 @@ public:
 
     // Views.
     void RefreshPolledGroup();
+    // The module labels and the rows of the group starting at first (1, 5, .., 189).
+    void RefreshGroup(int first);
     void RefreshCurrentInput();
     void ResetStatistics();
     void ShowStatistics();
@@ -77,7 +81,7 @@ private:
     bool FormKeyPress(QKeyEvent* event);
     void TimerStartConnectionTimer();
     void PollTimerTick(TCustomTimer* timer);
-    void RequestCycleDone();
+    void RequestCycleDone(const TRequestThread& thread);
     void CreateVisual();
     void BindVisualLabels();
 
@@ -111,7 +115,7 @@ private:
     void SensorStateChange(int n, int sensor);
     // The rise alarm: the inputs just polled are checked, a rise that begins is written once.
     void CreateRiseMonitor();
-    void CheckRises();
+    void CheckRises(int first);
     void SensorRiseStart(int n, int sensor, double ratePerDay);
     void RedrawInputRow(int n);
     // The inputs were marked as not current, or the mark was lifted: every polled row's state.
@@ -157,6 +161,7 @@ private:
     std::unique_ptr<TiodIntegerToInteger> SelectedInput_;
     std::unique_ptr<TVantorVisual> Visual_;
     std::unique_ptr<TRiseMonitor> RiseMonitor_;
+    std::unique_ptr<TWriteFields> WriteFields_;
     // The last exchange on the line, and whether the protocol area has yet to show it.
     struct TExchange
     {

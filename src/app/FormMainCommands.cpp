@@ -1,5 +1,6 @@
 #include "app/FormMain.h"
 
+#include "app/WriteFields.h"
 #include "common/OperatorMessage.h"
 #include "device/CommandTable.h"
 #include "device/InputWrite.h"
@@ -298,18 +299,20 @@ void TFormMain::actWriteModbusParamsExecute()
 void TFormMain::actWriteInputParamsExecute()
 {
     const int n = SelectedInput_->GetOutValue().ToInteger();
-    TInputSettings settings;
-    settings.Enabled = Ui_->cbWr_Enabled->isChecked();
-    settings.Period = static_cast<quint16>(Ui_->eiWr_OprosInterval->value());
-    settings.Bound = RoundToSixteenths(Ui_->enWr_Bound->value());
-    settings.PNum = static_cast<quint16>(Ui_->eiWr_PlantNum->value());
-    // The operator sees the set-point as it is written.
-    Ui_->enWr_Bound->setValue(settings.Bound);
+    // The operator sees the settings as they are written; one never read is not written as 0.
+    const std::optional<TInputSettings> settings = WriteFields_->Settings();
+    if (!settings) {
+        ShowMessage(kCaptionWarning,
+                    QStringLiteral("Настройки входа ") + QString::number(n) +
+                        QStringLiteral(" не считаны с прибора.\rВведите значения полей, отмеченных _ _."),
+                    TMessageIcon::Warning);
+        return;
+    }
     bool done = false;
     {
         TBusyCursor busy;
         try {
-            done = WriteInputSettings(n, settings, QStringLiteral("Записать свойства входа ") + QString::number(n));
+            done = WriteInputSettings(n, *settings, QStringLiteral("Записать свойства входа ") + QString::number(n));
         } catch (const std::exception&) {
         }
     }

@@ -14,6 +14,8 @@
 
 #include <QAction>
 
+#include <algorithm>
+
 void TFormMain::CreateRiseMonitor()
 {
     RiseMonitor_ = std::make_unique<TRiseMonitor>(
@@ -21,14 +23,12 @@ void TFormMain::CreateRiseMonitor()
     RiseMonitor_->OnRise = [this](int n, int sensor, double rate) { SensorRiseStart(n, sensor, rate); };
 }
 
-void TFormMain::CheckRises()
+void TFormMain::CheckRises(int first)
 {
-    const TVantor* vantor = Vantor();
-    if (!RiseMonitor_ || !vantor)
+    if (!RiseMonitor_)
         return;
     // The monitor keeps each input to one check a minute: a round of 48 cycles is far shorter.
-    const int g = vantor->CurrentInput;
-    for (int n = g; n < g + vantor::kGroupSize && n <= vantor::kInputCount; ++n)
+    for (int n = std::max(first, 1); n < first + vantor::kGroupSize && n <= vantor::kInputCount; ++n)
         RiseMonitor_->Check(n);
 }
 

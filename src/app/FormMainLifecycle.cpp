@@ -88,7 +88,7 @@ void TFormMain::FormCreate()
                 input.TemperState[i - 1].OnChange = [this, n, i](TIOData*) { SensorStateChange(n, i); };
         }
         if (TRequestThread* thread = RequestThread())
-            thread->OnCycle = [this](TRequestThread*, const QString&) { RequestCycleDone(); };
+            thread->OnCycle = [this](TRequestThread* sender, const QString&) { RequestCycleDone(*sender); };
         if (TCustomTimer* timer = PollTimer()) {
             timer->OnTimer = [this](TCustomTimer* sender) { PollTimerTick(sender); };
             timer->OnChange = [this](TCustomTimer* sender) { ShowPollState(sender); };
@@ -174,14 +174,18 @@ void TFormMain::PollTimerTick(TCustomTimer* timer)
         ShowPollHeld();
 }
 
-void TFormMain::RequestCycleDone()
+void TFormMain::RequestCycleDone(const TRequestThread& thread)
 {
     if (ExchangePending_)
         ShowLastExchange();
-    RefreshPolledGroup();
+    // The cycle's own group: a command may have set CurrentInput since the cycle began.
+    RefreshGroup(thread.Group);
+    // Readings of a failed cycle are the last ones again, not new ones.
+    if (!thread.GroupRead)
+        return;
     if (TVantor* vantor = Vantor())
-        RecordPolledGroup(*vantor, QDateTime::currentMSecsSinceEpoch());
-    CheckRises();
+        RecordPolledGroup(*vantor, thread.Group, QDateTime::currentMSecsSinceEpoch());
+    CheckRises(thread.Group);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event)

@@ -6,6 +6,7 @@
 #include "app/LabelView.h"
 #include "app/ProtocolTexts.h"
 #include "app/VantorVisual.h"
+#include "app/WriteFields.h"
 #include "common/OperatorMessage.h"
 #include "device/DisplayTables.h"
 #include "device/Exchange.h"
@@ -45,6 +46,9 @@ bool IsPolledColumn(int column)
 {
     return column != 0 && column != 18 && column != 22;
 }
+
+// What a label shows for a value never read.
+const QString kUnread = QStringLiteral("_ _");
 
 // Status bar panels 0..2; the first grows with its port path.
 constexpr int kStatusWidths[3] = {50, 145, 120};
@@ -170,6 +174,8 @@ void TFormMain::SetupGrids()
         face.setColor(QPalette::Base, face.color(QPalette::Button));
         field->setPalette(face);
     }
+    WriteFields_ = std::make_unique<TWriteFields>(Ui_->cbWr_Enabled, Ui_->eiWr_OprosInterval, Ui_->enWr_Bound,
+                                                  Ui_->eiWr_PlantNum);
     connect(Ui_->cbWr_Enabled, &QCheckBox::clicked, this, [this] { cbWr_EnabledClick(); });
     connect(Ui_->cbWr_Fix, &QCheckBox::clicked, this, [this] { cbWr_FixClick(); });
     // Status bar panels 0..2: port, port state, poll state.
@@ -199,14 +205,16 @@ void TFormMain::NumberRows()
 
 void TFormMain::RefreshPolledGroup()
 {
+    const TVantor* vantor = Vantor();
+    RefreshGroup(vantor ? vantor->CurrentInput.load() : 0);
+}
+
+void TFormMain::RefreshGroup(int g)
+{
     try {
         if (Visual_)
             Visual_->RefreshAll();
-        TVantor* vantor = Vantor();
-        if (!vantor)
-            return;
-        const int g = vantor->CurrentInput;
-        if (g >= vantor::kInputCount)
+        if (g < 1 || g >= vantor::kInputCount)
             return;
         for (int n = g; n < g + vantor::kGroupSize && n <= vantor::kInputCount; ++n)
             FillInputRow(n);
@@ -278,8 +286,8 @@ void TFormMain::RefreshCurrentInput()
         Ui_->lbCh_PlantNumber->setText(QString::number(input.PlantNumber));
         Ui_->lbCh_CRC->setText(CrcLabelText(input));
         Ui_->lbCh_Time->setText(InputCellText(input, cells::kTime));
-        Ui_->lbCh_Bound->setText(input.TemperBound.ValueText());
-        Ui_->lbCh_Interval->setText(QString::number(input.Interval));
+        Ui_->lbCh_Bound->setText(input.SettingsKnown ? input.TemperBound.ValueText() : kUnread);
+        Ui_->lbCh_Interval->setText(input.SettingsKnown ? QString::number(input.Interval) : kUnread);
         Ui_->lbCh_Enabled->setText(EnabledText(input));
         SetFontColor(Ui_->lbCh_Enabled, input.ChannelEnabled.StateColor());
         for (int row = 0; row < kCurChannelRows; ++row)
@@ -303,12 +311,9 @@ void TFormMain::LoadWriteFields()
     const TVantorInput* input = InputOrNull(SelectedInput_ ? SelectedInput_->GetOutValue().ToInteger() : 0);
     if (!input)
         return;
+    WriteFields_->Load(*input);
     // Setting the box names it as a click would.
-    Ui_->cbWr_Enabled->setChecked(input->ChannelEnabled.GetOutValue().ToInteger() == tsTrue);
     cbWr_EnabledClick();
-    Ui_->eiWr_OprosInterval->setValue(input->Interval);
-    Ui_->enWr_Bound->setValue(input->TemperBound.Value());
-    Ui_->eiWr_PlantNum->setValue(input->PlantNumber);
 }
 
 void TFormMain::asgInputsSelectCell(int row)
@@ -319,8 +324,10 @@ void TFormMain::asgInputsSelectCell(int row)
 
 void TFormMain::cbWr_EnabledClick()
 {
-    Ui_->cbWr_Enabled->setText(Ui_->cbWr_Enabled->isChecked() ? QStringLiteral("Вход используется")
-                                                              : QStringLiteral("Вход не используется"));
+    const Qt::CheckState state = Ui_->cbWr_Enabled->checkState();
+    Ui_->cbWr_Enabled->setText(state == Qt::PartiallyChecked ? QStringLiteral("Использование: ") + kUnread
+                               : state == Qt::Checked        ? QStringLiteral("Вход используется")
+                                                             : QStringLiteral("Вход не используется"));
 }
 
 void TFormMain::cbWr_FixClick()

@@ -51,9 +51,9 @@ QString InputCellText(const TVantorInput& input, int column)
     case 5:
         return input.CRC;
     case 19:
-        return input.TemperBound.ValueText();
+        return input.SettingsKnown ? input.TemperBound.ValueText() : QString();
     case 20:
-        return QString::number(input.Interval);
+        return input.SettingsKnown ? QString::number(input.Interval) : QString();
     case kEnabled:
         return EnabledText(input);
     case kTime:

@@ -22,7 +22,7 @@ constexpr int kTime = 23;
 }  // namespace cells
 
 // Text of a data column of input's row; empty for the number column, the spacers and anything
-// beyond the grid.
+// beyond the grid, and for a setting never read.
 QString InputCellText(const TVantorInput& input, int column);
 // Font colour of a cell of input's row, from its current values; none (the grid's default) for a
 // column without a colour rule.

@@ -25,7 +25,7 @@ constexpr int kAnswerLimit = 245;
 // port's defaults), but never longer than this, whatever the port's time-outs say.
 constexpr std::chrono::milliseconds kRecoveryCap{1000};
 
-// Under the exchange lock: the last exchange ended without a complete answer, and when.
+// Under the exchange lock: the last exchange ended without a complete answer of its own, and when.
 bool lineSuspect = false;
 TClock::time_point suspectSince;
 
@@ -38,9 +38,10 @@ bool Complete(const QByteArray& answer)
 // Under the exchange lock. A Modbus answer carries no register address, so a frame that comes
 // after its exchange gave up would be taken for the next one's answer: after a failure the line
 // must first have been quiet for a whole read limit.
-QByteArray Exchange(int command, const QByteArray& request)
+QByteArray Exchange(int command, const QByteArray& request, bool& lineInDoubt)
 {
     QByteArray answer;
+    lineInDoubt = lineSuspect;
     TTransmitter* transmitter = Transmitter();
     if (!transmitter)
         return answer;
@@ -92,7 +93,7 @@ bool DeviceAway()
     return transmitter && transmitter->DeviceAway();
 }
 
-bool PollExchange(int command, QByteArray& request, QByteArray& answer)
+bool PollExchange(int command, int first, QByteArray& request, QByteArray& answer, bool& lineInDoubt)
 {
     const std::lock_guard lock(ExchangeLock);
     TVantor* vantor = Vantor();
@@ -100,8 +101,8 @@ bool PollExchange(int command, QByteArray& request, QByteArray& answer)
         return false;
     if (AddressRefuses(command))
         return false;
-    request = vantor->BuildReadRequest(command);
-    answer = Exchange(command, request);
+    request = vantor->BuildReadRequest(command, first);
+    answer = Exchange(command, request, lineInDoubt);
     const bool ok = answer.size() == CommandTable().AnswerLength(command);
     LogExchange(command, request, answer);
     return ok;
@@ -114,8 +115,18 @@ bool ExecuteCommand(int command)
     if (!vantor || AddressRefuses(command))
         return false;
     const QByteArray request = vantor->BuildRequest(command);
-    const QByteArray answer = Exchange(command, request);
-    const bool result = vantor->ParseAnswer(command, request, answer);
+    bool lineInDoubt = false;
+    const QByteArray answer = Exchange(command, request, lineInDoubt);
+    const bool result = vantor->ParseAnswer(command, request, answer, lineInDoubt);
+    if (vantor->AnswerForeign())
+        MarkLineInDoubt();
     LogExchange(command, request, answer);
     return result;
+}
+
+void MarkLineInDoubt()
+{
+    const std::lock_guard lock(ExchangeLock);
+    lineSuspect = true;
+    suspectSince = TClock::now();
 }

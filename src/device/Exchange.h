@@ -23,8 +23,13 @@ QString AddressUnsetText();
 // The transmitter's device went away: nothing is sent to it until it is back. Any thread.
 bool DeviceAway();
 
-// One poll exchange of command 0..3 for the worker; true when the answer has the command's length.
-bool PollExchange(int command, QByteArray& request, QByteArray& answer);
+// One poll exchange of command 0..3 for the group starting at first, for the worker; true when
+// the answer has the command's length. lineInDoubt tells whether an earlier exchange was left
+// without an answer of its own, so that this answer may be that one's (ParseAnswer).
+bool PollExchange(int command, int first, QByteArray& request, QByteArray& answer, bool& lineInDoubt);
+// The parse refused a complete answer as another request's: the next exchange waits for a quiet
+// line and is in doubt as after one that got no answer. Any thread.
+void MarkLineInDoubt();
 // One complete operator command in the UI thread: the result of ParseAnswer, false without an
 // exchange when AddressRefuses it. An EConvertError of the parse passes on to the caller, without
 // a log line.

@@ -46,6 +46,9 @@ bool WriteInputSettings(int number, const TInputSettings& settings, const QStrin
     TVantor* vantor = Vantor();
     if (!vantor || number < 1 || number > vantor::kInputCount)
         return false;
+    // Taken before CurrentInput changes: a poll exchange on the line ends first, and no cycle
+    // starting meanwhile moves the input this command writes.
+    const std::lock_guard lock(ExchangeLock);
     vantor->CurrentInput = static_cast<quint8>(number);
     vantor->WrEnabled = settings.Enabled ? 1 : 0;
     vantor->WrInterval = settings.Period;

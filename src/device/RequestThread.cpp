@@ -109,9 +109,17 @@ bool TRequestThread::RunPoll()
     TVantor* vantor = Vantor();
     if (!vantor)
         return false;
-    const quint8 previous = vantor->CurrentInput;
-    const int first = previous >= kInputCount - kGroupSize + 1 ? 1 : previous + kGroupSize;
-    vantor->CurrentInput = static_cast<quint8>(first);
+    // Under the lock, so that a command setting CurrentInput for its own exchange keeps it.
+    quint8 previous = 0;
+    int first = 0;
+    {
+        const std::lock_guard lock(ExchangeLock);
+        previous = vantor->CurrentInput;
+        first = previous >= kInputCount - kGroupSize + 1 ? 1 : previous + kGroupSize;
+        vantor->CurrentInput = static_cast<quint8>(first);
+    }
+    Group = first;
+    GroupRead = false;
     try {
         CommandTable().NameGroup(first);
     } catch (...) {
@@ -126,6 +134,7 @@ bool TRequestThread::RunPoll()
                 return false;
         }
         PollAndParse(cmdReadInputs, ok);
+        GroupRead = Parsed_;
         if (!ok)
             return false;
         if (!PollSettings)
@@ -135,7 +144,10 @@ bool TRequestThread::RunPoll()
         PollAndParse(cmdReadSettings, ok);
         return ok;
     } catch (const TDeviceLost&) {
-        vantor->CurrentInput = previous;
+        // Unless a command has taken CurrentInput meanwhile.
+        const std::lock_guard lock(ExchangeLock);
+        if (vantor->CurrentInput == first)
+            vantor->CurrentInput = previous;
         return false;
     } catch (...) {
         // A failure inside the exchanges ends the cycle; OnCycle is still raised.
@@ -146,7 +158,9 @@ bool TRequestThread::RunPoll()
 void TRequestThread::PollAndParse(int command, bool& ok)
 {
     QByteArray request, answer;
-    ok = PollExchange(command, request, answer);
+    Parsed_ = false;
+    Refused_ = false;
+    ok = PollExchange(command, Group, request, answer, LineInDoubt_);
     // An answer that never came because the device went away says nothing about the controller.
     if (!ok && DeviceAway()) {
         Lost_ = true;
@@ -155,7 +169,8 @@ void TRequestThread::PollAndParse(int command, bool& ok)
     Request = request;
     Answer = answer;
     Command = static_cast<quint8>(command);
-    if (!Synchronize([this] { ParseReceived(); }))
+    // An answer the parse refused as another group's fails the exchange whatever its length.
+    if (!Synchronize([this] { ParseReceived(); }) || Refused_)
         ok = false;
 }
 
@@ -165,10 +180,13 @@ void TRequestThread::ParseReceived()
     if (!vantor)
         return;
     try {
-        vantor->ParseAnswer(Command, Request, Answer);
+        Parsed_ = vantor->ParseAnswer(Command, Request, Answer, LineInDoubt_);
     } catch (const EConvertError& e) {
         ShowDiagnostic(QStringLiteral("TRequestThread.Visual"), QString::fromStdString(e.what()));
     }
+    Refused_ = vantor->AnswerForeign();
+    if (Refused_)
+        MarkLineInDoubt();
 }
 
 bool TRequestThread::Synchronize(std::function<void()> call)

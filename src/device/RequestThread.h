@@ -32,6 +32,10 @@ public:
     QByteArray Request;
     QByteArray Answer;
     quint8 Command = 0;
+    // The cycle's group, fixed when the cycle starts: its first input (0 before the first cycle),
+    // and whether its readings were read and decoded in this cycle. Read in OnCycle.
+    int Group = 0;
+    bool GroupRead = false;
 
     // Starts one cycle when the worker is idle; no effect while a cycle runs.
     void Resume();
@@ -61,6 +65,12 @@ private:
 
     // The worker's own: the cycle running met a device that went away.
     bool Lost_ = false;
+    // The last poll exchange came after one left without its own answer; read with Request.
+    bool LineInDoubt_ = false;
+    // ParseAnswer's result for the last poll exchange, and whether it refused the answer as another
+    // request's; written in the UI thread while the worker waits.
+    bool Parsed_ = false;
+    bool Refused_ = false;
 
     mutable std::mutex Mutex_;
     std::condition_variable Wake_;

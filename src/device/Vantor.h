@@ -97,6 +97,8 @@ public:
 
     // Frames of the commands, empty for a number outside the builder's range.
     QByteArray BuildReadRequest(int command) const;       // 0..3
+    // The same for the group whose first input is first.
+    QByteArray BuildReadRequest(int command, int first) const;
     QByteArray BuildServiceRequest(int command) const;    // 4..6
     QByteArray BuildWriteRequest(int command) const;      // 7..10
     QByteArray BuildSignatureRequest(int command) const;  // 11..13
@@ -105,21 +107,28 @@ public:
 
     // Validates the answer, decodes it into the model, counts the outcome and raises OnRequest.
     // An identification number that cannot be read throws EConvertError before anything is
-    // counted or raised.
-    bool ParseAnswer(int command, const QByteArray& request, const QByteArray& answer);
+    // counted or raised. Group answers are decoded into the inputs the request names. One whose
+    // probes are not those the settings reads gave for them is another group's (a late answer)
+    // and fails as "Несоответствие команды"; so does one that cannot be told apart while the line
+    // is in doubt (lineInDoubt: an earlier exchange got no answer of its own).
+    bool ParseAnswer(int command, const QByteArray& request, const QByteArray& answer, bool lineInDoubt = false);
+    // The last parse refused a complete answer as another request's: the line is in doubt.
+    bool AnswerForeign() const { return AnswerForeign_; }
 
 private:
-    void Decode(int command, const QByteArray& answer);
+    void Decode(int command, const QByteArray& request, const QByteArray& answer);
     void DecodeGeneralInfo(const QByteArray& answer);
-    void DecodeReadings(const QByteArray& answer);
-    void DecodeSettings(const QByteArray& answer);
+    void DecodeReadings(int first, const QByteArray& answer);
+    void DecodeSettings(int first, const QByteArray& answer);
     void DecodeModbus(const QByteArray& answer);
-    void DecodeWriteConfirmed(int command);
+    void DecodeWriteConfirmed(int command, const QByteArray& request);
     void DecodeSignature(int command, const QByteArray& answer);
     void Notify(int command, const QByteArray& request, const QByteArray& answer, bool result);
+    bool BelongsToRequest(int command, const QByteArray& request, const QByteArray& answer, bool lineInDoubt) const;
 
     quint8 ErrorMax_ = 1;
     bool InputsStale_ = false;
+    bool AnswerForeign_ = false;
     std::atomic<quint8> SystemAddress_{0};
     std::array<std::unique_ptr<TVantorInput>, vantor::kInputCount> Inputs_;
 };

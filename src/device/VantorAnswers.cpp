@@ -19,12 +19,35 @@ quint16 Word(const QByteArray& answer, qsizetype at)
     return MakeWord(Byte(answer, at), Byte(answer, at + 1));
 }
 
-// The inputs of the group being read, with their place k in it; a group reaching past the last
-// input decodes only the inputs there are.
-template <class Decode>
-void ForGroup(TVantor& vantor, Decode decode)
+// The input whose registers a request of command starts at: the first of a group for the reads
+// of commands 1 and 2, the written one for command 7; 0 for anything else. An answer carries no
+// input number, so it is placed by the request it answers, whatever CurrentInput says by now.
+int RequestedInput(int command, const QByteArray& request)
 {
-    const int first = vantor.CurrentInput;
+    if (request.size() < 4)
+        return 0;
+    const int start = Word(request, 2);
+    int base = 0, size = 0;
+    if (command == cmdReadInputs)
+        base = InputBlockFirst(1), size = kInputBlockSize;
+    else if (command == cmdReadSettings || command == cmdWriteInput)
+        base = SettingsBlockFirst(1), size = kSettingsBlockSize;
+    else
+        return 0;
+    return start >= base && (start - base) % size == 0 ? (start - base) / size + 1 : 0;
+}
+
+// Where a group answer carries the plant number of its k-th input.
+qsizetype PlantNumberAt(int command, int k)
+{
+    return command == cmdReadInputs ? 32 * k + 23 : 20 * k + 5;
+}
+
+// The inputs of the group starting at first, with their place k in it; a group reaching past
+// the last input decodes only the inputs there are.
+template <class Decode>
+void ForGroup(TVantor& vantor, int first, Decode decode)
+{
     for (int k = 0; k < kGroupSize; ++k)
         if (TVantorInput* input = vantor.FindInput(first + k))
             decode(*input, k);
@@ -32,19 +55,53 @@ void ForGroup(TVantor& vantor, Decode decode)
 
 }  // namespace
 
-bool TVantor::ParseAnswer(int command, const QByteArray& request, const QByteArray& answer)
+bool TVantor::ParseAnswer(int command, const QByteArray& request, const QByteArray& answer, bool lineInDoubt)
 {
-    const TAnswerValidation check = ValidateAnswer(answer, request, CommandTable().AnswerLength(command));
+    TAnswerValidation check = ValidateAnswer(answer, request, CommandTable().AnswerLength(command));
+    AnswerForeign_ = check.Verdict == TAnswerValidation::Accepted
+                     && !BelongsToRequest(command, request, answer, lineInDoubt);
+    if (AnswerForeign_)
+        check = {TAnswerValidation::Failed, e_IllegalCommand};
     if (check.Verdict == TAnswerValidation::Failed)
         RegisterFailure(check.State);
     if (check.Verdict != TAnswerValidation::Accepted) {
         Notify(command, request, answer, false);
         return false;
     }
-    Decode(command, answer);
+    Decode(command, request, answer);
     ConfirmAnswer();
     Notify(command, request, answer, true);
     return true;
+}
+
+bool TVantor::BelongsToRequest(int command, const QByteArray& request, const QByteArray& answer,
+                               bool lineInDoubt) const
+{
+    const quint8 function = static_cast<quint8>(answer[1]);
+    const bool groupAnswer = (command == cmdReadInputs && function == 0x04) || (command == cmdReadSettings && function == 0x03);
+    const int first = RequestedInput(command, request);
+    if (!groupAnswer || first == 0)
+        return true;
+    // A probe's plant number is its own: one input of the group carrying the number its settings
+    // gave proves the answer; another number where one is known disproves it. A late answer of
+    // another group fits any group's form, so only this tells it apart, however late it came.
+    bool proven = false, disproven = false;
+    for (int k = 0; k < kGroupSize; ++k) {
+        const TVantorInput* input = first + k <= kInputCount ? &Input(first + k) : nullptr;
+        const qsizetype at = PlantNumberAt(command, k);
+        if (!input || !input->SettingsKnown || input->SettingsPlantNumber == 0 || answer.size() < at + 2)
+            continue;
+        const quint16 carried = Word(answer, at);
+        if (carried == input->SettingsPlantNumber)
+            proven = true;
+        else if (carried != 0 || command == cmdReadSettings)  // a probe not yet heard reads 0
+            disproven = true;
+    }
+    if (proven)
+        return true;
+    // After an exchange that got no answer of its own, its answer may still come: what cannot be
+    // proven then is not taken.
+    return !disproven && !lineInDoubt;
 }
 
 void TVantor::Notify(int command, const QByteArray& request, const QByteArray& answer, bool result)
@@ -53,7 +110,7 @@ void TVantor::Notify(int command, const QByteArray& request, const QByteArray& a
         OnRequest(this, Title, CommandTable().Name(command), request, answer, result);
 }
 
-void TVantor::Decode(int command, const QByteArray& answer)
+void TVantor::Decode(int command, const QByteArray& request, const QByteArray& answer)
 {
     // Validation guarantees AnswerLength bytes for the data functions; a listed pair whose
     // command has no fixed length (the identification) reads through bounded readers only.
@@ -62,16 +119,16 @@ void TVantor::Decode(int command, const QByteArray& answer)
         if (command == cmdGeneralInfo)
             DecodeGeneralInfo(answer);
         else if (command == cmdReadInputs)
-            DecodeReadings(answer);
+            DecodeReadings(RequestedInput(command, request), answer);
         break;
     case 0x03:
         if (command == cmdReadSettings)
-            DecodeSettings(answer);
+            DecodeSettings(RequestedInput(command, request), answer);
         else if (command == cmdReadModbus)
             DecodeModbus(answer);
         break;
     case 0x10:
-        DecodeWriteConfirmed(command);
+        DecodeWriteConfirmed(command, request);
         break;
     case 0x2B:
         DecodeSignature(command, answer);
@@ -87,9 +144,9 @@ void TVantor::DecodeGeneralInfo(const QByteArray& answer)
     FreqChannel = Byte(answer, 6);
 }
 
-void TVantor::DecodeReadings(const QByteArray& answer)
+void TVantor::DecodeReadings(int first, const QByteArray& answer)
 {
-    ForGroup(*this, [&answer](TVantorInput& input, int k) {
+    ForGroup(*this, first, [&answer](TVantorInput& input, int k) {
         const int o = 32 * k;
         input.SoftVersion = Byte(answer, o + 22);
         input.PlantNumber = Word(answer, o + 23);
@@ -112,12 +169,14 @@ void TVantor::DecodeReadings(const QByteArray& answer)
     });
 }
 
-void TVantor::DecodeSettings(const QByteArray& answer)
+void TVantor::DecodeSettings(int first, const QByteArray& answer)
 {
-    ForGroup(*this, [&answer](TVantorInput& input, int k) {
+    ForGroup(*this, first, [&answer](TVantorInput& input, int k) {
         const int m = 20 * k;
+        input.SettingsKnown = true;
         input.ChannelEnabled.SetValue(Byte(answer, m + 4) != 0 ? tsTrue : tsFalse);
         input.PlantNumber = Word(answer, m + 5);
+        input.SettingsPlantNumber = input.PlantNumber;
         input.Interval = Word(answer, m + 7);
         input.TemperBound.SetValue(static_cast<qint16>(Word(answer, m + 9)) / 16.0);
     });
@@ -129,7 +188,7 @@ void TVantor::DecodeModbus(const QByteArray& answer)
     ModbusParity = Byte(answer, 6);
 }
 
-void TVantor::DecodeWriteConfirmed(int command)
+void TVantor::DecodeWriteConfirmed(int command, const QByteArray& request)
 {
     switch (command) {
     case cmdOpenService:
@@ -139,14 +198,16 @@ void TVantor::DecodeWriteConfirmed(int command)
         ServiceRange = 1;
         break;
     case cmdWriteInput: {
-        TVantorInput* found = FindInput(CurrentInput);
+        TVantorInput* found = FindInput(RequestedInput(command, request));
         if (!found)
             break;
         TVantorInput& input = *found;
+        input.SettingsKnown = true;
         input.ChannelEnabled.SetValue(WrEnabled != 0 ? tsTrue : tsFalse);
         input.Interval = static_cast<quint16>(WrInterval);
         input.TemperBound.SetValue(WrBound);
         input.PlantNumber = WrPlantNumber;
+        input.SettingsPlantNumber = WrPlantNumber;
         break;
     }
     case cmdWriteModbus:

@@ -32,6 +32,11 @@ public:
     // The exchange state as shown: "Данные не обновились" while Stale, else OprosState's own.
     QString ExchangeCaption() const;
     TColor ExchangeColor() const;
+    // ChannelEnabled, Interval, TemperBound and the plant number they name are unknown until a
+    // settings read or a confirmed write gives them: never shown, recorded or written back as 0.
+    bool SettingsKnown = false;
+    // The plant number the settings gave: the probe an answer for this input must carry.
+    quint16 SettingsPlantNumber = 0;
 };
 
 // OprosState's "Данные не обновились".

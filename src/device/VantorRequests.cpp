@@ -23,7 +23,11 @@ std::int16_t SetPointSteps(double degrees)
 
 QByteArray TVantor::BuildReadRequest(int command) const
 {
-    const int c = CurrentInput;
+    return BuildReadRequest(command, CurrentInput);
+}
+
+QByteArray TVantor::BuildReadRequest(int command, int c) const
+{
     switch (command) {
     case cmdGeneralInfo:
         return BuildReadFrame(SystemAddress_, 0x04, kErrorRegister, 2);

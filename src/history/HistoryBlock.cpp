@@ -10,6 +10,8 @@ constexpr char kFormat = 1;
 // Far above a day of readings even at one a second; a count beyond it marks a damaged block.
 constexpr quint64 kMaxCount = 1'000'000;
 constexpr qint64 kMaxSeconds = qint64(1) << 40;
+// Beyond anything Sixteenths gives (1e12 degrees at most).
+constexpr qint64 kUnknownBound = qint64(1) << 50;
 
 quint64 ZigZag(qint64 v) { return (static_cast<quint64>(v) << 1) ^ static_cast<quint64>(v >> 63); }
 qint64 UnZigZag(quint64 v) { return static_cast<qint64>(v >> 1) ^ -static_cast<qint64>(v & 1); }
@@ -90,6 +92,16 @@ qint64 Sixteenths(double degrees)
     return std::llround(qBound(-1.0e12, degrees * 16.0, 1.0e12));
 }
 
+qint64 BoundSixteenths(double degrees)
+{
+    return std::isnan(degrees) ? kUnknownBound : Sixteenths(degrees);
+}
+
+double BoundDegrees(qint64 sixteenths)
+{
+    return sixteenths == kUnknownBound ? std::numeric_limits<double>::quiet_NaN() : sixteenths / 16.0;
+}
+
 qint64 Seconds(qint64 ms) { return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000); }
 
 qint64 DayOf(qint64 seconds)
@@ -105,7 +117,7 @@ QByteArray EncodeBlock(const QVector<THistoryReading>& readings)
     PutColumn(raw, readings, [](const THistoryReading& r) { return Seconds(r.Time); });
     PutColumn(raw, readings, [](const THistoryReading& r) { return qint64(r.OprosState); });
     PutColumn(raw, readings, [](const THistoryReading& r) { return qint64(r.Battery); });
-    PutColumn(raw, readings, [](const THistoryReading& r) { return Sixteenths(r.Bound); });
+    PutColumn(raw, readings, [](const THistoryReading& r) { return BoundSixteenths(r.Bound); });
     for (size_t i = 0; i < 6; ++i) {
         PutColumn(raw, readings, [i](const THistoryReading& r) { return Sixteenths(r.Temper[i]); });
         PutColumn(raw, readings, [i](const THistoryReading& r) { return qint64(r.TemperState[i]); });
@@ -130,7 +142,7 @@ bool DecodeBlock(const QByteArray& data, int input, QVector<THistoryReading>& re
     bool ok = GetColumn(in, out, [](THistoryReading& r, qint64 v) { r.Time = qBound<qint64>(-kMaxSeconds, v, kMaxSeconds) * 1000; })
               && GetColumn(in, out, [](THistoryReading& r, qint64 v) { r.OprosState = ToInt(v); })
               && GetColumn(in, out, [](THistoryReading& r, qint64 v) { r.Battery = ToInt(v); })
-              && GetColumn(in, out, [](THistoryReading& r, qint64 v) { r.Bound = v / 16.0; });
+              && GetColumn(in, out, [](THistoryReading& r, qint64 v) { r.Bound = BoundDegrees(v); });
     for (size_t i = 0; ok && i < 6; ++i)
         ok = GetColumn(in, out, [i](THistoryReading& r, qint64 v) { r.Temper[i] = v / 16.0; })
              && GetColumn(in, out, [i](THistoryReading& r, qint64 v) { r.TemperState[i] = ToInt(v); });

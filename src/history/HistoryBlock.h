@@ -11,6 +11,9 @@
 
 // The register's resolution: temperatures and set-points are whole sixteenths of a degree.
 qint64 Sixteenths(double degrees);
+// A set-point never read (NaN) is kept as a number no register gives; it reads back as NaN.
+qint64 BoundSixteenths(double degrees);
+double BoundDegrees(qint64 sixteenths);
 
 qint64 Seconds(qint64 ms);  // rounded down, also before the epoch
 qint64 DayOf(qint64 seconds);

@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QStringList>
 
+#include <cmath>
+
 namespace {
 
 // The captions of the program's own descriptions, not copies of them.
@@ -50,7 +52,7 @@ QByteArray HistoryCsv(const QVector<THistoryReading>& readings, const QLocale& l
         QStringList fields;
         fields << QDateTime::fromMSecsSinceEpoch(r.Time).toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))
                << QString::number(r.Input) << Field(StateCaption(captions.OprosState, r.OprosState))
-               << QString::number(r.Battery) << Number(plain, r.Bound);
+               << QString::number(r.Battery) << (std::isnan(r.Bound) ? QString() : Number(plain, r.Bound));
         for (int i = 0; i < kSensorCount; ++i)
             fields << (r.TemperState[i] < 2 ? Number(plain, r.Temper[i])
                                             : Field(StateCaption(captions.TemperState[i], r.TemperState[i])));

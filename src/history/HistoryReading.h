@@ -10,7 +10,7 @@ struct THistoryReading {
     int Input = 0;                     // 1..192
     int OprosState = 0;                // the input's exchange-state number
     int Battery = 0;                   // percent
-    double Bound = 0;                  // set-point, °C
+    double Bound = 0;                  // set-point, °C; NaN while the input's settings were never read
     std::array<double, 6> Temper{};    // °C, as decoded
     std::array<int, 6> TemperState{};  // 1: a temperature, 2..10: status codes
 

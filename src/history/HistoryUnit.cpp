@@ -6,6 +6,7 @@
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 
+#include <limits>
 #include <memory>
 
 namespace {
@@ -45,7 +46,7 @@ THistoryReading HistoryReadingOf(const TVantorInput& input, int number, qint64 t
     reading.Input = number;
     reading.OprosState = OutInteger(input.OprosState);
     reading.Battery = input.Battery;
-    reading.Bound = input.TemperBound.Value();
+    reading.Bound = input.SettingsKnown ? input.TemperBound.Value() : std::numeric_limits<double>::quiet_NaN();
     for (int i = 0; i < kSensorCount; ++i) {
         reading.Temper[i] = input.Temper[i].GetOutValue().ToDouble();
         reading.TemperState[i] = OutInteger(input.TemperState[i]);
@@ -53,11 +54,10 @@ THistoryReading HistoryReadingOf(const TVantorInput& input, int number, qint64 t
     return reading;
 }
 
-void RecordPolledGroup(const TVantor& vantor, qint64 time)
+void RecordPolledGroup(const TVantor& vantor, int g, qint64 time)
 {
     if (!Recorder)
         return;
-    const int g = vantor.CurrentInput;
     if (g < 1 || g >= vantor::kInputCount)
         return;
     for (int n = g; n < g + vantor::kGroupSize && n <= vantor::kInputCount; ++n)

@@ -21,5 +21,5 @@ constexpr int kMaxRetentionDays = 36500;
 int HistoryRetentionDays();
 
 THistoryReading HistoryReadingOf(const TVantorInput& input, int number, qint64 time);
-// Records the group of inputs the last polling cycle read and ends the batch.
-void RecordPolledGroup(const TVantor& vantor, qint64 time);
+// Records the group of inputs starting at first, read by the last polling cycle, and ends the batch.
+void RecordPolledGroup(const TVantor& vantor, int first, qint64 time);

@@ -30,6 +30,8 @@
 namespace {
 
 constexpr int kRedrawDelay = 40;  // ms: a wheel turn or a drag redraws once, when it pauses
+// The marks of probes out of exchange, among the marks kept by colour number (never negative).
+constexpr int kOutOfExchangeKey = -1;
 
 // Six colours apart from the states' black, grey and red and the rise alarm's orange.
 const QColor kSensorColors[kSensorCount] = {QColor(31, 119, 180), QColor(44, 160, 44),  QColor(148, 103, 189),
@@ -238,7 +240,8 @@ void TFormTrends::Reload()
     double low = INFINITY, high = -INFINITY;
     for (const QVector<THistoryReading>& readings : Readings_)
         for (const THistoryReading& r : readings) {
-            low = std::min(low, r.Bound), high = std::max(high, r.Bound);
+            if (!std::isnan(r.Bound))
+                low = std::min(low, r.Bound), high = std::max(high, r.Bound);
             for (int i = 0; i < kSensorCount; ++i)
                 if (r.TemperState[i] == 1 && std::isfinite(r.Temper[i]))
                     low = std::min(low, r.Temper[i]), high = std::max(high, r.Temper[i]);
@@ -284,21 +287,25 @@ void TFormTrends::Draw(const TTimeRange& visible)
             Series_[set].Sensors[i]->replace(SensorPoints(Readings_[set], i + 1, range, kMaxPoints));
         Series_[set].Bound->replace(BoundPoints(Readings_[set], range));
     }
-    // The fault marks, one scatter series per state colour.
+    // The fault marks, one scatter series per state colour, and one for probes out of exchange.
     QHash<int, QList<QPointF>> marks;
     for (int set = 0; set < 2; ++set)
         for (const TFaultMark& mark : FaultMarks(Readings_[set], range)) {
             const double y = std::isfinite(mark.Value) ? mark.Value : ValueAxis_->min();
-            marks[StateColor(mark.State)].append(QPointF(double(mark.Time), y));
+            marks[mark.OutOfExchange ? kOutOfExchangeKey : StateColor(mark.State)].append(QPointF(double(mark.Time), y));
         }
     for (auto it = marks.cbegin(); it != marks.cend(); ++it)
         if (!Faults_.contains(it.key())) {
+            const bool outOfExchange = it.key() == kOutOfExchangeKey;
+            const TColor color = outOfExchange ? clGray : it.key();
             auto* series = new QScatterSeries(View_->chart());
-            series->setName(it.key() == clGray ? StateCaption(2) : QStringLiteral("Неисправность"));
-            series->setColor(ToQColor(it.key()));
-            series->setBorderColor(ToQColor(it.key()));
+            series->setName(outOfExchange ? QStringLiteral("Нет обмена")
+                            : it.key() == clGray ? StateCaption(2) : QStringLiteral("Неисправность"));
+            series->setColor(ToQColor(color));
+            series->setBorderColor(ToQColor(color));
             series->setMarkerSize(8);
-            series->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+            series->setMarkerShape(outOfExchange ? QScatterSeries::MarkerShapeCircle
+                                                 : QScatterSeries::MarkerShapeRectangle);
             View_->chart()->addSeries(series);
             series->attachAxis(TimeAxis_);
             series->attachAxis(ValueAxis_);

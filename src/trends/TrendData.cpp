@@ -13,6 +13,13 @@ namespace {
 constexpr qint64 kHour = 3600'000;
 constexpr int kSensorTemperature = 1;
 constexpr int kFirstStatus = 2;
+constexpr int kExchangeNormal = 0;
+
+// The probe answered the controller: the sensors' values are measurements.
+bool InExchange(const THistoryReading& r)
+{
+    return r.OprosState == kExchangeNormal;
+}
 
 bool Within(const THistoryReading& r, const TTimeRange& range)
 {
@@ -49,7 +56,7 @@ QList<QPointF> SensorPoints(const QVector<THistoryReading>& readings, int sensor
     if (i < 0 || i >= kSensorCount)
         return all;
     for (const THistoryReading& r : readings)
-        if (Within(r, range) && r.TemperState[i] == kSensorTemperature && std::isfinite(r.Temper[i]))
+        if (Within(r, range) && InExchange(r) && r.TemperState[i] == kSensorTemperature && std::isfinite(r.Temper[i]))
             all.append(QPointF(double(r.Time), r.Temper[i]));
     if (maxPoints < 2 || all.size() <= maxPoints)
         return all;
@@ -83,7 +90,7 @@ QList<QPointF> BoundPoints(const QVector<THistoryReading>& readings, const TTime
     QList<QPointF> points;
     const THistoryReading* last = nullptr;
     for (const THistoryReading& r : readings) {
-        if (!Within(r, range))
+        if (!Within(r, range) || std::isnan(r.Bound))
             continue;
         if (last && r.Bound != last->Bound)
             points.append(QPointF(double(r.Time), last->Bound));  // the step's corner
@@ -102,9 +109,18 @@ QVector<TFaultMark> FaultMarks(const QVector<THistoryReading>& readings, const T
     std::array<int, kSensorCount> previous{};
     std::array<double, kSensorCount> lastValue;
     lastValue.fill(std::numeric_limits<double>::quiet_NaN());
+    bool wasInExchange = true;
     for (const THistoryReading& r : readings) {
         if (!Within(r, range))
             continue;
+        if (!InExchange(r)) {
+            if (wasInExchange)
+                for (int i = 0; i < kSensorCount; ++i)
+                    marks.append({r.Time, i + 1, 0, lastValue[i], true});
+            wasInExchange = false;
+            continue;
+        }
+        wasInExchange = true;
         for (int i = 0; i < kSensorCount; ++i) {
             const int state = r.TemperState[i];
             if (state >= kFirstStatus && state != previous[i])
@@ -143,5 +159,8 @@ QString ReadingText(const THistoryReading& reading, const QLocale& locale)
                 (state < kFirstStatus ? locale.toString(reading.Temper[i], 'f', 1)
                                       : states.value(state, TState{QString::number(state)}).Caption);
     }
-    return text + QStringLiteral("  Уставка ") + locale.toString(reading.Bound, 'f', 1);
+    if (!InExchange(reading))
+        text += QStringLiteral("  нет обмена");
+    return text + QStringLiteral("  Уставка ") +
+           (std::isnan(reading.Bound) ? QStringLiteral("_ _") : locale.toString(reading.Bound, 'f', 1));
 }

@@ -21,22 +21,26 @@ struct TTimeRange
 };
 TTimeRange SpanRange(ETrendSpan span, qint64 now);
 
-// The real temperatures of sensor (1..6) within range, at most maxPoints of them: beyond that the
+// The real temperatures of sensor (1..6) within range, at most maxPoints of them (a probe out of
+// exchange gives none: what the controller repeats then was not measured): beyond that the
 // readings are cut into buckets and each keeps its lowest and highest point, in time order, so
 // that a peak never disappears from the line.
 QList<QPointF> SensorPoints(const QVector<THistoryReading>& readings, int sensor, const TTimeRange& range,
                             int maxPoints);
-// The set-point as a stepped line: a point where it changes, and at the ends of the range.
+// The set-point as a stepped line: a point where it changes, and at the ends of the range. Readings
+// whose set-point was never read give no point.
 QList<QPointF> BoundPoints(const QVector<THistoryReading>& readings, const TTimeRange& range);
 
-// A sensor entering a status code (state 2..10) at Time; Value is its last real temperature before
-// that, or NaN when there was none.
+// A sensor entering a status code (state 2..10) at Time, or its probe leaving the exchange
+// (OutOfExchange, State then 0); Value is its last real temperature before that, or NaN when there
+// was none.
 struct TFaultMark
 {
     qint64 Time = 0;
     int Sensor = 0;
     int State = 0;
     double Value = 0;
+    bool OutOfExchange = false;
 };
 QVector<TFaultMark> FaultMarks(const QVector<THistoryReading>& readings, const TTimeRange& range);
 

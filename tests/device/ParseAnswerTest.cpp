@@ -274,3 +274,70 @@ TEST_F(ParseAnswer, AnAnswerOfAnotherFunctionIsAMismatchAndDecodesNothing)
     EXPECT_EQ(Vantor.ModbusBaud, 0);
     EXPECT_EQ(Vantor.ModuleError.StateCaption(), "Несоответствие команды");
 }
+
+TEST_F(ParseAnswer, AGroupAnswerGoesToTheGroupItsRequestAskedWhateverCurrentInputSaysNow)
+{
+    const QByteArray request = Vantor.BuildReadRequest(1, 5);
+    Vantor.CurrentInput = 100;  // a command took it while the answer was on the line
+    InputBlock blocks[4];
+    blocks[1].Battery = 61;
+    ASSERT_TRUE(Vantor.ParseAnswer(1, request, ReadingsAnswer(blocks)));
+    EXPECT_EQ(Vantor.Input(6).Battery, 61);
+    EXPECT_EQ(Vantor.Input(101).Battery, 0);
+
+    const QByteArray settings = Vantor.BuildReadRequest(2, 9);
+    ASSERT_TRUE(Vantor.ParseAnswer(2, settings,
+                                   Answer(Hex("010350") + SettingsBlock(true, 20009, 5, 240) + SettingsBlock(true, 20010, 5, 240) +
+                                          SettingsBlock(true, 20011, 5, 240) + SettingsBlock(false, 20012, 7, 240))));
+    EXPECT_TRUE(Vantor.Input(12).SettingsKnown);
+    EXPECT_EQ(Vantor.Input(12).Interval, 7);
+    EXPECT_FALSE(Vantor.Input(100).SettingsKnown);
+}
+
+TEST_F(ParseAnswer, AnAnswerCarryingAnotherGroupsProbesIsRefusedAsAMismatch)
+{
+    // The settings reads gave inputs 9..12 their probes 20009..20012.
+    for (int n = 9; n <= 12; ++n) {
+        Vantor.Input(n).SettingsKnown = true;
+        Vantor.Input(n).SettingsPlantNumber = static_cast<quint16>(20000 + n);
+    }
+    const QByteArray request = Vantor.BuildReadRequest(1, 9);
+    InputBlock foreign[4];
+    for (int k = 0; k < 4; ++k)
+        foreign[k].PlantNumber = static_cast<quint16>(20001 + k), foreign[k].Battery = 11;
+    EXPECT_FALSE(Vantor.ParseAnswer(1, request, ReadingsAnswer(foreign)));
+    EXPECT_TRUE(Vantor.AnswerForeign());
+    EXPECT_EQ(Vantor.ErrorCount, 1);
+    EXPECT_FALSE(Last.Result);
+    EXPECT_EQ(Vantor.Input(9).Battery, 0);
+    Vantor.SetErrorMax(1);
+    EXPECT_FALSE(Vantor.ParseAnswer(1, request, ReadingsAnswer(foreign)));
+    EXPECT_EQ(Vantor.ModuleError.StateCaption(), "Несоответствие команды");
+
+    // Its own probes, one of them not heard yet (0), prove it, in doubt or not.
+    InputBlock own[4];
+    for (int k = 0; k < 4; ++k)
+        own[k].PlantNumber = static_cast<quint16>(20009 + k);
+    own[2].PlantNumber = 0;
+    EXPECT_TRUE(Vantor.ParseAnswer(1, request, ReadingsAnswer(own), true));
+    EXPECT_FALSE(Vantor.AnswerForeign());
+
+    // A settings answer naming other probes is another group's too.
+    EXPECT_FALSE(Vantor.ParseAnswer(2, Vantor.BuildReadRequest(2, 9),
+                                    Answer(Hex("010350") + SettingsBlock(true, 20001, 5, 0) + SettingsBlock(true, 20002, 5, 0) +
+                                           SettingsBlock(true, 20003, 5, 0) + SettingsBlock(true, 20004, 5, 0))));
+    EXPECT_EQ(Vantor.Input(9).SettingsPlantNumber, 20009);
+}
+
+TEST_F(ParseAnswer, AGroupWithoutKnownProbesIsTakenOnlyWhileTheLineIsSound)
+{
+    InputBlock blocks[4];
+    const QByteArray request = Vantor.BuildReadRequest(1, 13);
+    EXPECT_FALSE(Vantor.ParseAnswer(1, request, ReadingsAnswer(blocks), true));
+    EXPECT_TRUE(Vantor.AnswerForeign());
+    EXPECT_EQ(Vantor.Input(13).Battery, 0);
+    EXPECT_TRUE(Vantor.ParseAnswer(1, request, ReadingsAnswer(blocks), false));
+    EXPECT_EQ(Vantor.Input(13).Battery, 87);
+    // Answers that are no group's are not the group check's business.
+    EXPECT_TRUE(Vantor.ParseAnswer(0, Vantor.BuildReadRequest(0), Answer("0104040102000B"), true));
+}

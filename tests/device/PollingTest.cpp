@@ -381,6 +381,52 @@ TEST_F(Polling, ALateAnswerIsNeverShownAsTheNextGroup)
     EXPECT_GT(log.count(QStringLiteral("] -> []")), failed / 2);
 }
 
+TEST_F(Polling, AnAnswerLaterThanAnyQuietWaitNeverLandsInAnotherGroup)
+{
+    // One round on a sound line tells every input's probe; then the line goes to controllers that
+    // answer seconds late, well past the quiet wait, so that their answers come while later groups
+    // are asked.
+    const QByteArray quick = "ReadInterval=10\r\nReadTotalConstant=80\r\nReadTotalMultiplier=0\r\n";
+    Start({}, quick);
+    RunCycles(48);
+    for (int n = 1; n <= vantor::kInputCount; ++n)
+        ASSERT_TRUE(Vantor()->Input(n).SettingsKnown) << n;
+
+    for (const int late : {2000, 3000, 5000}) {
+        SCOPED_TRACE(late);
+        SimulatorProcess slow;
+        ASSERT_TRUE(slow.Start({"--late-ms", std::to_string(late)}));
+        Transmitter()->DeactivatePort();
+        Transmitter()->SetPort(QString::fromStdString(slow.Path()));
+        ASSERT_TRUE(Transmitter()->ActivatePort());
+        int misplaced = 0, refused = 0;
+        Vantor()->OnRequest = [&](TVantor* vantor, const QString&, const QString&, const QByteArray& request,
+                                  const QByteArray& answer, bool result) {
+            if (static_cast<quint8>(request[1]) != 0x04 || RegisterCount(request) != 64)
+                return;  // not a readings request
+            const int first = (FirstRegister(request) - 10) / 16 + 1;
+            if (!result && answer.size() == 133)
+                ++refused;  // a whole readings answer, but not this group's
+            for (int n = first; result && n < first + vantor::kGroupSize; ++n) {
+                const int plant = vantor->Input(n).PlantNumber;
+                if (plant != 0 && plant != 20000 + n)
+                    ++misplaced;
+            }
+        };
+        PollTimer()->SetInterval(1);
+        PollTimer()->OnTimer = PollTick;
+        PollTimer()->Start();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return refused >= 2; }, 20 * late));
+        PollTimer()->Stop();
+        ASSERT_TRUE(QTest::qWaitFor([] { return !RequestThread()->Busy(); }, 10000));
+        EXPECT_EQ(misplaced, 0);
+        for (int n = 1; n <= vantor::kInputCount; ++n) {
+            const int plant = Vantor()->Input(n).PlantNumber;
+            EXPECT_TRUE(plant == 0 || plant == 20000 + n) << "input " << n << " shows probe " << plant;
+        }
+    }
+}
+
 TEST_F(Polling, HandlersReassignedWhileCyclesRun)
 {
     // Under ThreadSanitizer this shows a handler read in one thread while written in another.

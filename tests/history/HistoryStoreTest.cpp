@@ -8,6 +8,9 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <cmath>
+#include <limits>
+
 namespace {
 
 class HistoryStore : public ::testing::Test
@@ -183,6 +186,21 @@ TEST(HistoryBlock, TimesAndTemperaturesRoundAsTheRegistersDo)
     EXPECT_TRUE(a.SameValues(b));
     b.Temper[0] += 0.06;
     EXPECT_FALSE(a.SameValues(b));
+}
+
+TEST(HistoryBlock, ASetPointNeverReadComesBackUnknownNotZero)
+{
+    THistoryReading unread = MakeReading(1, kDay0);
+    unread.Bound = std::numeric_limits<double>::quiet_NaN();
+    THistoryReading zero = unread;
+    zero.Bound = 0;
+    EXPECT_FALSE(unread.SameValues(zero));
+    QVector<THistoryReading> back;
+    ASSERT_TRUE(DecodeBlock(EncodeBlock({zero, unread, zero}), 1, back));
+    ASSERT_EQ(back.size(), 3);
+    EXPECT_EQ(back[0].Bound, 0);
+    EXPECT_TRUE(std::isnan(back[1].Bound));
+    EXPECT_EQ(back[2].Bound, 0);
 }
 
 }  // namespace

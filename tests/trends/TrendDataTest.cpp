@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -109,4 +110,32 @@ TEST(TrendData, NearestReadingAndItsText)
     EXPECT_TRUE(text.startsWith(QStringLiteral("Вход 5  "))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("  T1 AAAA  T2 10,0"))) << text.toStdString();
     EXPECT_TRUE(text.endsWith(QStringLiteral("  Уставка 15,0"))) << text.toStdString();
+}
+
+TEST(TrendData, AProbeOutOfExchangeIsMarkedNeverDrawnAsAMeasurement)
+{
+    QVector<THistoryReading> readings = {At(0, 20), At(5, 21), At(10, 21), At(15, 22)};
+    readings[1].OprosState = 3;  // no link: the controller repeats the last values
+    readings[2].OprosState = 2;
+    const QList<QPointF> line = SensorPoints(readings, 1, kAll, 100);
+    ASSERT_EQ(line.size(), 2);
+    EXPECT_EQ(line[0].y(), 20);
+    EXPECT_EQ(line[1].y(), 22);
+    const QVector<TFaultMark> marks = FaultMarks(readings, kAll);
+    ASSERT_EQ(marks.size(), 6);  // one per sensor, where the probe left the exchange
+    EXPECT_TRUE(marks[0].OutOfExchange);
+    EXPECT_EQ(marks[0].Time, readings[1].Time);
+    EXPECT_EQ(marks[0].Value, 20);
+    EXPECT_EQ(marks[5].Value, 10);
+}
+
+TEST(TrendData, ASetPointNeverReadGivesNoPoint)
+{
+    const double unknown = std::numeric_limits<double>::quiet_NaN();
+    const QVector<THistoryReading> readings = {At(0, 20, 1, unknown), At(5, 20, 1, 15), At(10, 20, 1, unknown)};
+    const QList<QPointF> bound = BoundPoints(readings, kAll);
+    ASSERT_FALSE(bound.isEmpty());
+    for (const QPointF& p : bound)
+        EXPECT_EQ(p.y(), 15);
+    EXPECT_TRUE(ReadingText(readings[0], QLocale(QLocale::Russian)).endsWith(QStringLiteral("Уставка _ _")));
 }

@@ -117,8 +117,10 @@ int RunPoll(const TPollOptions& options)
     TRequestThread* thread = RequestThread();
 
     int cycles = 0;
-    thread->OnCycle = [&cycles, &options, timer](TRequestThread*, const QString&) {
-        RecordPolledGroup(*Vantor(), QDateTime::currentMSecsSinceEpoch());
+    thread->OnCycle = [&cycles, &options, timer](TRequestThread* sender, const QString&) {
+        // Only what this cycle read: a failed one leaves the last readings, which are not new.
+        if (sender->GroupRead)
+            RecordPolledGroup(*Vantor(), sender->Group, QDateTime::currentMSecsSinceEpoch());
         if (++cycles < options.Rounds * kCyclesPerRound)
             return;
         timer->Stop();
