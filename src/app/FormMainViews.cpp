@@ -187,6 +187,7 @@ void TFormMain::SetupGrids()
         Ui_->StatusBarMain->addWidget(panel);
         StatusPanels_.push_back(panel);
     }
+    FitTextWidths();
 }
 
 void TFormMain::NumberRows()
@@ -426,10 +427,10 @@ void TFormMain::SetStatus(int panel, const QString& text)
         return;
     QLabel* label = StatusPanels_[panel];
     label->setText(text);
-    // A text with a port path in it ("Порт отключён: /dev/serial/by-id/...") widens its panel
+    // A text with a port path in it ("Порт отключен: /dev/serial/by-id/...") widens its panel
     // for as long as it is shown.
     if (panel > 0)
-        label->setMaximumWidth(std::max(kStatusWidths[panel], label->sizeHint().width()));
+        label->setMaximumWidth(std::max(label->minimumWidth(), label->sizeHint().width()));
 }
 
 void TFormMain::PortBeforeOpen(TCustomComPort*)

@@ -27,7 +27,6 @@ void ShowMessageBox(const QString& caption, const QString& text, TMessageIcon ic
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Orvela - Программа настройки"));
     // The port's messages and its setup dialog in the operator's language, and the toolkit's own
     // texts (file dialogs, buttons) too.
     BindMessageLanguage();

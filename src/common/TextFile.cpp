@@ -1,6 +1,7 @@
 #include "common/TextFile.h"
 
 #include "common/Cp1251.h"
+#include "common/SystemReason.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -32,6 +33,6 @@ bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error)
     if (written && file.commit())
         return true;
     if (error)
-        *error = file.errorString();
+        *error = RussianReason(file.errorString());
     return false;
 }

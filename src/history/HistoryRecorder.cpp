@@ -93,7 +93,7 @@ void THistoryRecorder::Report(const QString& text)
     if (Reported_)
         return;
     Reported_ = true;
-    ShowMessage(kCaptionWarning, QStringLiteral("История показаний не ведётся.\r") + text, TMessageIcon::Warning);
+    ShowMessage(kCaptionWarning, QStringLiteral("История показаний не ведется.\r") + text, TMessageIcon::Warning);
 }
 
 void THistoryRecorder::Run(qint64 retentionMs)

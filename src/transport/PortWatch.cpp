@@ -51,7 +51,7 @@ void TPortWatch::TryReturn()
 
 QString PortVanishedText(const QString& port)
 {
-    return QStringLiteral("Порт отключён: ") + port;
+    return QStringLiteral("Порт отключен: ") + port;
 }
 
 QString PortReturnedText(const QString& port)

@@ -39,7 +39,7 @@ private:
     int Attempts_ = 0;
 };
 
-// "Порт отключён: /dev/ttyUSB0", for the status bar and the alarm log.
+// "Порт отключен: /dev/ttyUSB0", for the status bar and the alarm log.
 QString PortVanishedText(const QString& port);
 // "Порт /dev/ttyUSB0 восстановлен".
 QString PortReturnedText(const QString& port);

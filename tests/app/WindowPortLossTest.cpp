@@ -46,7 +46,7 @@ TEST_F(WindowPortLoss, AnUnpluggedPortIsShownAndLoggedOnceAndPollingGoesOnWhenIt
 {
     OpenOnLink();
     Unplug();
-    ASSERT_TRUE(WaitForStatus("Порт отключён: " + Port));
+    ASSERT_TRUE(WaitForStatus("Порт отключен: " + Port));
     // The whole text is seen, port path and all.
     QLabel* panel = Control<QLabel>("StatusPanel1");
     EXPECT_TRUE(QTest::qWaitFor([&] { return panel->width() >= panel->sizeHint().width(); }, 2000));
@@ -68,7 +68,7 @@ TEST_F(WindowPortLoss, AnUnpluggedPortIsShownAndLoggedOnceAndPollingGoesOnWhenIt
     EXPECT_TRUE(QTest::qWaitFor([&] { return Cell(next, kTimeColumn) != before; }, 5000));
     EXPECT_EQ(Text("lbModuleError"), "Норма");
     Form->close();
-    EXPECT_EQ(LogLines("alarm").filter(Port), (QStringList{"Порт отключён: " + Port, "Порт " + Port + " восстановлен"}));
+    EXPECT_EQ(LogLines("alarm").filter(Port), (QStringList{"Порт отключен: " + Port, "Порт " + Port + " восстановлен"}));
     EXPECT_TRUE(LogLines("alarm").filter("Ошибка обмена").isEmpty());
     EXPECT_TRUE(Messages.Messages.isEmpty()) << Messages.Messages.join('\n').toStdString();
 }
@@ -79,7 +79,7 @@ TEST_F(WindowPortLoss, ThePortClosedByTheOperatorWhileAwayIsNotReopened)
     Action("actOprosStop")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 5000));
     ASSERT_EQ(Simulator.Stop(SIGTERM), 0);
-    ASSERT_TRUE(WaitForStatus("Порт отключён: " + Port));
+    ASSERT_TRUE(WaitForStatus("Порт отключен: " + Port));
     ASSERT_TRUE(Action("actPortClose")->isEnabled());
     Action("actPortClose")->trigger();
     EXPECT_EQ(Form->StatusText(1), "Порт закрыт");
@@ -97,7 +97,7 @@ TEST_F(WindowPortLoss, ClosingWhileTheDeviceIsAwayOrReturningEndsAtOnce)
     for (const bool returning : {false, true}) {
         OpenOnLink();
         Unplug();
-        ASSERT_TRUE(WaitForStatus("Порт отключён: " + Port));
+        ASSERT_TRUE(WaitForStatus("Порт отключен: " + Port));
         SimulatorProcess again;
         if (returning) {
             ASSERT_TRUE(again.Start({"--link", Link}));

@@ -174,7 +174,7 @@ TEST_F(HistoryCli, AMissingOrDamagedDatabaseIsToldAndNeverCreated)
     Folder.Write("DATA/history.sqlite", "junk junk junk junk junk junk junk junk junk junk junk junk junk junk junk");
     const TRun junk = RunCli({"--input", "5"});
     EXPECT_EQ(junk.Code, 1);
-    EXPECT_TRUE(junk.Err.contains(QStringLiteral("файл базы повреждён"))) << junk.Err.toStdString();
+    EXPECT_TRUE(junk.Err.contains(QStringLiteral("файл базы поврежден"))) << junk.Err.toStdString();
 }
 
 }  // namespace

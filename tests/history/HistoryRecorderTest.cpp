@@ -87,8 +87,8 @@ TEST_F(HistoryRecorder, ADamagedFileIsToldOnceAndRecordingGoesOnWithoutIt)
         QCoreApplication::processEvents();
     }
     ASSERT_EQ(Messages.Messages.size(), 1);
-    EXPECT_TRUE(Messages.Messages[0].startsWith(QStringLiteral("Внимание|История показаний не ведётся.\r")));
-    EXPECT_TRUE(Messages.Messages[0].contains(QStringLiteral("файл базы повреждён"))) << Messages.Messages[0].toStdString();
+    EXPECT_TRUE(Messages.Messages[0].startsWith(QStringLiteral("Внимание|История показаний не ведется.\r")));
+    EXPECT_TRUE(Messages.Messages[0].contains(QStringLiteral("файл базы поврежден"))) << Messages.Messages[0].toStdString();
     EXPECT_EQ(Folder.Read("DATA/history.sqlite"), QByteArray(4096, '\x5a'));
 }
 
