@@ -12,6 +12,7 @@
 
 #include "ui_FormMain.h"
 
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLocale>
@@ -205,6 +206,9 @@ void TFormMain::FitTextWidths()
     ui.lbBoundStates->setGeometry(grid->frameWidth() + header->sectionPosition(cells::kFirstBound)
                                       - (captionWidth - boundsWidth) / 2,
                                   ui.lbBoundStates->y(), captionWidth, ui.lbBoundStates->height());
+
+    for (QGroupBox* box : ui.Panel1->findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly))
+        KeepInsideFrame(box);
 
     // The window opens as wide as its widest part needs, within the screen.
     int needed = header->length() + 2 * grid->frameWidth() + grid->verticalScrollBar()->sizeHint().width();

@@ -4,7 +4,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
+#include <QPushButton>
 #include <QStyle>
+#include <QStyleOptionButton>
 #include <QStyleOptionViewItem>
 #include <QTableView>
 
@@ -14,7 +16,7 @@
 namespace {
 
 // Room kept between the children of a group box and its frame, as the forms place them.
-constexpr int kFrameMargin = 8;
+constexpr int kFrameMargin = 4;
 
 template <class TControl>
 int WidthByHint(TControl* control, const QStringList& texts)
@@ -53,7 +55,20 @@ int WidthForTexts(QLabel* label, const QStringList& texts)
 
 int WidthForTexts(QAbstractButton* button, const QStringList& texts)
 {
-    return WidthByHint(button, texts);
+    auto* push = qobject_cast<QPushButton*>(button);
+    if (!push)
+        return WidthByHint(button, texts);
+    // A push button's hint is never below 80 pixels, however short its text: the room inside its
+    // frame is what the text needs.
+    int width = 0;
+    for (const QString& text : texts) {
+        QStyleOptionButton option;
+        option.initFrom(push);
+        option.text = text;
+        const QRect contents = push->style()->subElementRect(QStyle::SE_PushButtonContents, &option, push);
+        width = std::max(width, push->fontMetrics().horizontalAdvance(text) + push->width() - contents.width());
+    }
+    return width;
 }
 
 int CellWidthForTexts(const QTableView* grid, const QStringList& texts)
@@ -77,12 +92,6 @@ void WidenColumn(const QList<QWidget*>& column, int width)
 {
     if (column.isEmpty())
         return;
-    int grow = 0;
-    for (const QWidget* widget : column)
-        grow = std::max(grow, width - widget->width());
-    if (grow <= 0)
-        return;
-    QWidget* parent = column.front()->parentWidget();
     if (InLayout(column.front())) {
         for (QWidget* widget : column) {
             widget->setMinimumWidth(std::max(widget->minimumWidth(), width));
@@ -90,29 +99,36 @@ void WidenColumn(const QList<QWidget*>& column, int width)
         }
         return;
     }
-    // The rows of the column and its right edge before it widens.
-    int top = INT_MAX, bottom = INT_MIN, right = INT_MIN;
-    for (const QWidget* widget : column) {
+    // The rows of the column and its right edge, before and after it widens: what lies to its
+    // right keeps its distance from it.
+    int top = INT_MAX, bottom = INT_MIN, right = INT_MIN, widened = INT_MIN;
+    for (QWidget* widget : column) {
         top = std::min(top, widget->y());
         bottom = std::max(bottom, widget->y() + widget->height());
         right = std::max(right, widget->x() + widget->width());
-    }
-    for (QWidget* widget : column)
         widget->resize(std::max(widget->width(), width), widget->height());
-    if (!parent)
+        widened = std::max(widened, widget->x() + widget->width());
+    }
+    QWidget* parent = column.front()->parentWidget();
+    if (widened <= right || !parent)
         return;
     for (QWidget* sibling : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (sibling->isWindow() || column.contains(sibling) || sibling->x() < right)
             continue;
         if (sibling->y() < bottom && sibling->y() + sibling->height() > top)
-            sibling->move(sibling->x() + grow, sibling->y());
+            sibling->move(sibling->x() + widened - right, sibling->y());
     }
-    // A parent laid out by its own parent follows the window, which is sized by its caller.
-    if (InLayout(parent) || parent->isWindow())
+    KeepInsideFrame(parent);
+}
+
+void KeepInsideFrame(QWidget* box)
+{
+    // A box laid out by its own parent follows the window, which is sized by its caller.
+    if (InLayout(box) || box->isWindow())
         return;
-    const int needed = RightmostChild(parent) + kFrameMargin;
-    if (needed > parent->width())
-        WidenColumn({parent}, needed);
+    const int needed = RightmostChild(box) + kFrameMargin;
+    if (needed > box->width())
+        WidenColumn({box}, needed);
 }
 
 void WidenGridColumns(QTableView* grid, const std::function<QStringList(int column)>& texts)

@@ -24,6 +24,8 @@ int CellWidthForTexts(const QTableView* grid, const QStringList& texts);
 // widens in turn when its children no longer fit inside its frame. A control in a layout only gets
 // that width as its minimum.
 void WidenColumn(const QList<QWidget*>& column, int width);
+// Widens a box placed by hand so that its children keep their room from its frame.
+void KeepInsideFrame(QWidget* box);
 
 // Each column of grid at least as wide as its header's text and every text in texts(column).
 void WidenGridColumns(QTableView* grid, const std::function<QStringList(int column)>& texts);

@@ -154,7 +154,8 @@ int main(int argc, char** argv)
         // A round and a little more: every row filled, the rise seen.
         const bool polled = QTest::qWaitFor([&] { return cycles > 2 * 48; }, 120000);
         form.findChild<QAction*>(QStringLiteral("actOprosStop"))->trigger();
-        QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 10000);
+        if (!QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 10000))
+            std::fprintf(stderr, "a cycle did not end\n");
         if (!polled)
             std::fprintf(stderr, "fewer than two rounds were polled\n");
         auto* grid = form.findChild<QTableWidget*>(QStringLiteral("asgInputs"));
@@ -196,7 +197,8 @@ int main(int argc, char** argv)
         grid->setCurrentCell(4, 0);
         form.findChild<QAction*>(QStringLiteral("miTrends"))->trigger();
         if (QWidget* trends = form.findChild<QWidget*>(QStringLiteral("FormTrends"))) {
-            QTest::qWaitForWindowExposed(trends);
+            if (!QTest::qWaitForWindowExposed(trends))
+                std::fprintf(stderr, "the trends window did not show\n");
             QTest::qWait(1000);  // the chart reads its readings on a thread of its own
             Save(trends, QStringLiteral("trends"));
             trends->close();

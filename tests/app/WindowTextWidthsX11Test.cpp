@@ -5,18 +5,73 @@
 
 #include "device/DeviceStates.h"
 #include "device/VantorCodes.h"
+#include "dialogs/FormViewConfig.h"
+#include "dialogs/InputDialogs.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QStatusBar>
+#include <QStyleOptionButton>
 
 namespace {
 
 // Room a child keeps from its group box's frame.
 constexpr int kFrameRoom = 3;
+
+// Every label, check box, button and list of window shows its text whole and lies inside the box
+// that holds it; its grids' columns and captioned headers show theirs whole.
+// A push button is never drawn narrower than 80 pixels by the style's own hint: what counts is
+// the room inside its frame.
+int NeededWidth(QWidget* control, const QString& text)
+{
+    auto* button = qobject_cast<QPushButton*>(control);
+    if (!button)
+        return control->sizeHint().width();
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = text;
+    const QRect contents = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+    return button->fontMetrics().horizontalAdvance(text) + button->width() - contents.width();
+}
+
+void ExpectNothingCutIn(QWidget* window)
+{
+    QApplication::sendPostedEvents();  // layouts that a new text asked for
+    for (QWidget* control : window->findChildren<QWidget*>()) {
+        QString text;
+        if (auto* label = qobject_cast<QLabel*>(control))
+            text = label->text();
+        else if (auto* button = qobject_cast<QAbstractButton*>(control); button && (qobject_cast<QCheckBox*>(button) || qobject_cast<QPushButton*>(button)))
+            text = button->text();
+        else if (auto* list = qobject_cast<QComboBox*>(control))
+            text = list->currentText();
+        if (text.isEmpty() || control->window() != window)
+            continue;
+        EXPECT_LE(NeededWidth(control, text), control->width())
+            << control->objectName().toStdString() << " cuts \"" << text.toStdString() << '"';
+        if (auto* box = qobject_cast<QGroupBox*>(control->parentWidget()); box && !box->layout()) {
+            EXPECT_LE(control->x() + control->width() + kFrameRoom, box->width())
+                << control->objectName().toStdString() << " reaches the frame of " << box->objectName().toStdString();
+        }
+    }
+    for (QTableView* grid : window->findChildren<QTableView*>()) {
+        QAbstractItemView* view = grid;  // the cells' own measure is public there
+        for (int column = 0; column < grid->model()->columnCount(); ++column) {
+            EXPECT_LE(view->sizeHintForColumn(column), grid->columnWidth(column))
+                << grid->objectName().toStdString() << " column " << column << " cuts \""
+                << grid->model()->index(0, column).data().toString().toStdString() << '"';
+            if (grid->horizontalHeader()->isVisible()
+                && !grid->model()->headerData(column, Qt::Horizontal).toString().isEmpty()) {
+                EXPECT_LE(grid->horizontalHeader()->sectionSizeHint(column), grid->columnWidth(column))
+                    << grid->objectName().toStdString() << " header " << column << " cuts its caption";
+            }
+        }
+    }
+}
 
 class WindowTextWidths : public Window
 {
@@ -30,39 +85,10 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
     }
 
-    // Every label, check box and button of the window shows its text whole and lies inside the
-    // box that holds it; the grids' columns and headers show theirs whole.
     void ExpectNothingCut(const std::string& when)
     {
         SCOPED_TRACE(when);
-        QList<QWidget*> controls;
-        for (QLabel* label : Form->findChildren<QLabel*>())
-            controls << label;
-        for (QAbstractButton* button : Form->findChildren<QAbstractButton*>())
-            if (qobject_cast<QCheckBox*>(button) || qobject_cast<QPushButton*>(button))
-                controls << button;
-        for (QWidget* control : controls) {
-            const QString text = qobject_cast<QLabel*>(control) ? static_cast<QLabel*>(control)->text()
-                                                                 : static_cast<QAbstractButton*>(control)->text();
-            if (text.isEmpty() || control->window() != Form.get())
-                continue;
-            EXPECT_LE(control->sizeHint().width(), control->width())
-                << control->objectName().toStdString() << " cuts \"" << text.toStdString() << '"';
-            if (auto* box = qobject_cast<QGroupBox*>(control->parentWidget()); box && !box->layout())
-                EXPECT_LE(control->x() + control->width() + kFrameRoom, box->width())
-                    << control->objectName().toStdString() << " reaches the frame of " << box->objectName().toStdString();
-        }
-        for (const char* name : {"asgInputs", "asgCurChannel"}) {
-            auto* grid = Control<QTableWidget>(name);
-            QAbstractItemView* view = grid;  // the cells' own measure is public there
-            for (int column = 0; column < grid->columnCount(); ++column) {
-                EXPECT_LE(view->sizeHintForColumn(column), grid->columnWidth(column))
-                    << name << " column " << column << " cuts \"" << grid->item(0, column)->text().toStdString() << '"';
-                if (grid->horizontalHeader()->isVisible() && !grid->model()->headerData(column, Qt::Horizontal).toString().isEmpty())
-                    EXPECT_LE(grid->horizontalHeader()->sectionSizeHint(column), grid->columnWidth(column))
-                        << name << " header " << column << " cuts its caption";
-            }
-        }
+        ExpectNothingCutIn(Form.get());
     }
 
     // Input 1 is selected; its row and the current-input panel show what it holds now.
@@ -155,6 +181,47 @@ TEST_F(WindowTextWidths, TheSetPointCaptionStandsOverTheSetPointColumns)
     EXPECT_GE(caption->x() + caption->width(), last);
     // Centred: as much over the left as over the right.
     EXPECT_LE(std::abs((first - caption->x()) - (caption->x() + caption->width() - last)), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Each dialog as the window's commands open it, with the widest values it can be given.
+TEST(DialogTextWidths, EveryDialogShowsItsTextsWhole)
+{
+    SKIP_WITHOUT_X11();
+    TestFolder folder;
+    const auto check = [](const char* form, const std::function<void()>& open) {
+        SCOPED_TRACE(form);
+        bool seen = false;
+        OnModal(form, [&seen](QWidget* dialog) {
+            if (QTest::qWaitForWindowExposed(dialog))
+                ExpectNothingCutIn(dialog);
+            seen = true;
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        open();
+        EXPECT_TRUE(seen);
+    };
+    for (const char* prompt : {"Период опроса, мс [300, 20000]", "Системный адрес Vantor",
+                               "Новый заводской номер прибора", "Заводской номер прибора"})
+        check("TFormInputInteger", [prompt] { InputInteger(QStringLiteral("Введите"), QString::fromUtf8(prompt), 20000, 1, 20000); });
+    check("TFormInputSystemAddress", [] {
+        quint16 plant = 65535;
+        bool ok = false;
+        quint8 current = 255;
+        InputSystemAddress(247, 1, 247, plant, ok, current);
+    });
+    for (quint8 code = 0; code <= 12; ++code)
+        check("TFormInputModbusParams", [code] {
+            quint8 baud = code, parity = code % 3;
+            InputModbusParams(baud, parity);
+        });
+    check("TFormAbout", [] { ShowAbout(); });
+    folder.Write("DATA/PN65535.txt", "1   PNum:65535 Bound:-2047,938 Period:65535  Enabled:1\r\n"
+                                     "192 PNum:0     Bound:2047,938  Period:0  Enabled:0\r\n");
+    check("TFormViewConfig", [&folder] { ShowConfigView(folder.Path(QStringLiteral("DATA/PN65535.txt"))); });
 }
 
 }  // namespace

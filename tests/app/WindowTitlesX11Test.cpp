@@ -111,10 +111,10 @@ protected:
 TEST_F(ProgramTitles, WindowsBoxesAndDialogsCarryTheirOwnTitlesOnly)
 {
     ASSERT_TRUE(WaitForTitle(kMainTitle));
-    // The port does not open: the transmitter's error box.
-    ASSERT_TRUE(WaitForTitle(QStringLiteral("Ошибка")));
-    Press(QStringLiteral("Ошибка"), {"Return"});
-    ASSERT_TRUE(WaitUntilGone(QStringLiteral("Ошибка")));
+    // The port does not open: the transmitter's box.
+    ASSERT_TRUE(WaitForTitle(QStringLiteral("Внимание")));
+    Press(QStringLiteral("Внимание"), {"Return"});
+    ASSERT_TRUE(WaitUntilGone(QStringLiteral("Внимание")));
 
     Press(kMainTitle, {"F1"});
     EXPECT_TRUE(WaitForTitle(QStringLiteral("О программе")));

@@ -8,13 +8,13 @@
 
 namespace {
 
-const VirtualDisplay* Display = nullptr;
+const VirtualDisplay* Server = nullptr;
 
 }  // namespace
 
 const VirtualDisplay& TestDisplay()
 {
-    return *Display;
+    return *Server;
 }
 
 // The window's tests on the X11 platform: one X server and one application for all, in the
@@ -23,7 +23,7 @@ int main(int argc, char** argv)
 {
     setenv("LC_ALL", "ru_RU.UTF-8", 1);
     VirtualDisplay display;
-    Display = &display;
+    Server = &display;
     if (display.Start()) {
         setenv("DISPLAY", display.Name().c_str(), 1);
         setenv("QT_QPA_PLATFORM", "xcb", 1);
