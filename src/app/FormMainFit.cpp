@@ -101,7 +101,8 @@ QStringList TFormMain::InputColumnTexts(int column) const
         return {};
     const TVantorInput& input = vantor->Input(1);
     if (column >= cells::kFirstTemper && column < cells::kFirstBound)
-        return Captions(input.TemperState[0].StatesDescription()) + Temperatures(input.Temper[0].Description().Digits);
+        // States 0 and 1 show the temperature, the others their status code.
+        return Captions(input.TemperState[0].StatesDescription()).mid(2) + Temperatures(input.Temper[0].Description().Digits);
     if (column >= cells::kFirstBound && column <= cells::kLastBound)
         return {QStringLiteral("-"), QStringLiteral("0"), QStringLiteral("1")};
     switch (column) {

@@ -87,6 +87,9 @@ void TFormMain::SetupGrids()
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(13);
     grid->setFont(font);
+    // The toolkit's least section width, taken from the font, would widen the spacers and the
+    // set-point columns beyond the form's widths.
+    grid->horizontalHeader()->setMinimumSectionSize(1);
     for (int column = 0; column < cells::kColumnCount; ++column)
         grid->setColumnWidth(column, kInputWidths[column]);
     grid->horizontalHeader()->setStretchLastSection(true);
@@ -123,6 +126,7 @@ void TFormMain::SetupGrids()
     channel->verticalHeader()->hide();
     channel->verticalHeader()->setDefaultSectionSize(17);
     channel->verticalHeader()->setMinimumSectionSize(17);
+    channel->horizontalHeader()->setMinimumSectionSize(1);
     for (int column = 0; column < 3; ++column)
         channel->setColumnWidth(column, kCurChannelWidths[column]);
     channel->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

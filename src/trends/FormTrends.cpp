@@ -66,6 +66,9 @@ TFormTrends::TFormTrends(int input, QWidget* parent, const QString& databasePath
     const QDateTime now = QDateTime::currentDateTime();
     Ui_->deFrom->setDateTime(now.addDays(-1));
     Ui_->deTo->setDateTime(now);
+    // The row of controls is wider than the window may be: the dates keep room for their text.
+    for (QDateTimeEdit* edit : {Ui_->deFrom, Ui_->deTo})
+        edit->setMinimumWidth(edit->sizeHint().width());
     SetupChart();
     if (!Store_.Open(databasePath))
         ShowMessage(kCaptionError, Store_.ErrorText(), TMessageIcon::Error);
