@@ -25,7 +25,7 @@ namespace {
 
 const QString kUnread = QStringLiteral("_ _");
 
-// The widest numbers a field of that many bits shows, with the text of an unread value.
+// The widest number a field shows, and the text of a value not read yet.
 QStringList Numbers(qint64 widest)
 {
     return {kUnread, QString::number(widest)};
@@ -213,8 +213,9 @@ void TFormMain::FitTextWidths()
 
     // The window opens as wide as its widest part needs, within the screen.
     int needed = header->length() + 2 * grid->frameWidth() + grid->verticalScrollBar()->sizeHint().width();
+    // The boxes keep as much room at the right as at the left.
     for (const QWidget* box : ui.Panel1->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        needed = std::max(needed, box->x() + box->width() + 4);
+        needed = std::max(needed, box->x() + box->width() + ui.gbModule->x());
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         needed = std::min(needed, screen->availableGeometry().width());
     if (needed > width())
