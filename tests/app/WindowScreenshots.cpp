@@ -3,13 +3,13 @@
 // a rising sensor), in both layouts, every dialog and message box, and the trends window. Run by
 // scripts/screenshots.sh on a virtual display; writes PNG files into the folder it is given.
 #include "app/FormMain.h"
-#include "app/InputsConfigFile.h"
 #include "common/OperatorMessage.h"
 #include "device/Polling.h"
 #include "device/PollTimer.h"
 #include "device/ProgramUnits.h"
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
+#include "device/VantorCodes.h"
 #include "device/VantorUnit.h"
 #include "dialogs/FormViewConfig.h"
 #include "dialogs/InputDialogs.h"
@@ -29,6 +29,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QMessageBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -186,7 +187,18 @@ int main(int argc, char** argv)
         SaveModal(QStringLiteral("command-failed"), [&form] { form.ShowCommandError(12); });
         SaveModal(QStringLiteral("command-done"), [&form] { form.ShowCommandDone(); });
         const QString config = home.filePath(QStringLiteral("DATA/PN00001.txt"));
-        WriteFile(config, InputsConfigText(*Vantor()));
+        QByteArray lines;
+        for (int n = 1; n <= vantor::kInputCount; ++n) {
+            const TVantorInput& input = Vantor()->Input(n);
+            lines += QStringLiteral("%1 PNum:%2 Bound:%3 Period:%4  Enabled:%5\r\n")
+                         .arg(n)
+                         .arg(input.PlantNumber)
+                         .arg(QLocale().toString(input.TemperBound.Value(), 'f', 3))
+                         .arg(input.Interval)
+                         .arg(input.ChannelEnabled.GetOutValue().ToInteger() == tsTrue ? 1 : 0)
+                         .toLatin1();
+        }
+        WriteFile(config, lines);
         SaveModal(QStringLiteral("config-view"), [config] { ShowConfigView(config); });
         action("actPortClose")();
         SaveModal(QStringLiteral("port-setup"), action("actConfigComPort"));
