@@ -47,6 +47,9 @@ QString Output;
 void Save(QWidget* window, const QString& name)
 {
     const QString path = Output + u'/' + name + QStringLiteral(".png");
+    // Layouts that new texts asked for, then their paint.
+    QApplication::sendPostedEvents();
+    QApplication::processEvents();
     if (window->grab().save(path))
         std::printf("%s\n", qPrintable(path));
     else
