@@ -23,8 +23,6 @@ fi
 home="${ORVELA_HOME:-$PWD/build/home}"
 export ORVELA_HOME="$home"
 mkdir -p "$home/INI"
-# The build keeps the message catalogues in build/locale; the program looks in its folder first.
-[ "$home" != "$PWD/build/home" ] || [ -e "$home/locale" ] || ln -s "$PWD/build/locale" "$home/locale"
 
 # Sets one key of section [Transmitter] in INI/ComPort.ini, keeping the rest; CR LF lines, cp1251
 # as the program reads it. A path that cp1251 cannot hold is refused: a "?" in its place would

@@ -87,6 +87,9 @@ private:
 
     // Views.
     void SetupGrids();
+    // Labels, boxes and grid columns as wide as the texts they can show need in the font in use.
+    void FitTextWidths();
+    QStringList InputColumnTexts(int column) const;
     void NumberRows();
     void FillInputRow(int n);
     void asgInputsSelectCell(int row);

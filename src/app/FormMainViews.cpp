@@ -91,6 +91,9 @@ void TFormMain::SetupGrids()
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(13);
     grid->setFont(font);
+    // The toolkit's least section width, taken from the font, would widen the spacers and the
+    // set-point columns beyond the form's widths.
+    grid->horizontalHeader()->setMinimumSectionSize(1);
     for (int column = 0; column < cells::kColumnCount; ++column)
         grid->setColumnWidth(column, kInputWidths[column]);
     grid->horizontalHeader()->setStretchLastSection(true);
@@ -127,6 +130,7 @@ void TFormMain::SetupGrids()
     channel->verticalHeader()->hide();
     channel->verticalHeader()->setDefaultSectionSize(17);
     channel->verticalHeader()->setMinimumSectionSize(17);
+    channel->horizontalHeader()->setMinimumSectionSize(1);
     for (int column = 0; column < 3; ++column)
         channel->setColumnWidth(column, kCurChannelWidths[column]);
     channel->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -193,6 +197,7 @@ void TFormMain::SetupGrids()
         Ui_->StatusBarMain->addWidget(panel);
         StatusPanels_.push_back(panel);
     }
+    FitTextWidths();
 }
 
 void TFormMain::NumberRows()
@@ -456,10 +461,10 @@ void TFormMain::SetStatus(int panel, const QString& text)
         return;
     QLabel* label = StatusPanels_[panel];
     label->setText(text);
-    // A text with a port path in it ("Порт отключён: /dev/serial/by-id/...") widens its panel
+    // A text with a port path in it ("Порт отключен: /dev/serial/by-id/...") widens its panel
     // for as long as it is shown.
     if (panel > 0)
-        label->setMaximumWidth(std::max(kStatusWidths[panel], label->sizeHint().width()));
+        label->setMaximumWidth(std::max(label->minimumWidth(), label->sizeHint().width()));
 }
 
 void TFormMain::PortBeforeOpen(TCustomComPort*)

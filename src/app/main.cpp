@@ -36,7 +36,6 @@ int main(int argc, char* argv[])
         return 1;
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Orvela - Программа настройки"));
     // The port's messages and its setup dialog in the operator's language, and the toolkit's own
     // texts (file dialogs, buttons) too.
     BindMessageLanguage();

@@ -11,7 +11,8 @@ TShowMessage bound;
 
 void PrintMessage(const QString& caption, const QString& text, TMessageIcon)
 {
-    std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
+    // One message, one line: the line break of a box becomes a blank.
+    std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(QString(text).replace(u'\r', u' ')));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "common/TextFile.h"
 
 #include "common/Cp1251.h"
+#include "common/SystemReason.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,7 +26,7 @@ bool Fail(QString* error, const QString& reason)
 
 bool FailErrno(QString* error)
 {
-    return Fail(error, FileErrorText(errno));
+    return Fail(error, RussianReason(errno));
 }
 
 // Every byte or false with errno set; a short write is retried for the rest.
@@ -56,37 +57,6 @@ void CloseKeepingErrno(int fd)
 
 }  // namespace
 
-QString FileErrorText(int code)
-{
-    switch (code) {
-    case ENOSPC:
-    case EDQUOT:
-        return QStringLiteral("на диске нет места");
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("нет прав на запись");
-    case EROFS:
-        return QStringLiteral("диск доступен только для чтения");
-    case ENOENT:
-        return QStringLiteral("папка не найдена");
-    case ENOTDIR:
-        return QStringLiteral("в пути есть файл вместо папки");
-    case EISDIR:
-        return QStringLiteral("это папка");
-    case EFBIG:
-        return QStringLiteral("файл превысил допустимый размер");
-    case EIO:
-        return QStringLiteral("ошибка ввода-вывода");
-    case EMFILE:
-    case ENFILE:
-        return QStringLiteral("открыто слишком много файлов");
-    case ENAMETOOLONG:
-        return QStringLiteral("слишком длинное имя");
-    default:
-        return QString::fromLocal8Bit(std::strerror(code));
-    }
-}
-
 bool AppendTextLines(const QString& path, const QStringList& lines, QString* error)
 {
     QByteArray bytes;
@@ -106,7 +76,7 @@ bool AppendTextLines(const QString& path, const QStringList& lines, QString* err
         const int saved = errno;
         [[maybe_unused]] const int cut = ftruncate(fd, before.st_size);
         close(fd);
-        return Fail(error, FileErrorText(saved));
+        return Fail(error, RussianReason(saved));
     }
     if (close(fd) != 0)
         return FailErrno(error);
@@ -129,7 +99,7 @@ bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error)
     auto failAndRemove = [&](int code) {
         close(fd);
         unlink(temporary.constData());
-        return Fail(error, FileErrorText(code));
+        return Fail(error, RussianReason(code));
     };
     // The file keeps its permissions; a new one gets those of any other new file.
     struct stat old {};
@@ -146,12 +116,12 @@ bool ReplaceFile(const QString& path, const QByteArray& bytes, QString* error)
     if (close(fd) != 0) {
         const int saved = errno;
         unlink(temporary.constData());
-        return Fail(error, FileErrorText(saved));
+        return Fail(error, RussianReason(saved));
     }
     if (rename(temporary.constData(), QFile::encodeName(target).constData()) != 0) {
         const int saved = errno;
         unlink(temporary.constData());
-        return Fail(error, FileErrorText(saved));
+        return Fail(error, RussianReason(saved));
     }
     // The rename is only durable once the folder's entry is on disk.
     const int dir = open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

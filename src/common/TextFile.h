@@ -3,8 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-// The operator's reason for a failed file operation, in Russian, from the system's error code.
-QString FileErrorText(int code);
 
 // Appends lines to a cp1251 text file, each ended by CR LF, as one record: open, append, close,
 // so the lines are with the system once this returns. A record that cannot be written whole (a

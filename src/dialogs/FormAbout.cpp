@@ -1,10 +1,11 @@
 #include "dialogs/FormAbout.h"
 
+#include "common/ProgramTitle.h"
 #include "dialogs/AboutPicture.h"
 #include "dialogs/FormPlacement.h"
 #include "ui_FormAbout.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 
 #ifndef ORVELA_VERSION
 #define ORVELA_VERSION "1.0"
@@ -24,7 +25,7 @@ TFormAbout::~TFormAbout() = default;
 
 void TFormAbout::showEvent(QShowEvent* event)
 {
-    const QString title = QGuiApplication::applicationDisplayName();
+    const QString title = ProgramTitle();
     Ui_->lbTitle->setText(title);
     Ui_->lbTitleShadow->setText(title);
     QDialog::showEvent(event);

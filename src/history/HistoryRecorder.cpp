@@ -99,7 +99,7 @@ void THistoryRecorder::Report(const QString& text)
     if (Reported_)
         return;
     Reported_ = true;
-    ShowMessage(kCaptionWarning, QStringLiteral("История показаний не ведётся.\r") + text, TMessageIcon::Warning);
+    ShowMessage(kCaptionWarning, QStringLiteral("История показаний не ведется.\r") + text, TMessageIcon::Warning);
 }
 
 void THistoryRecorder::ReportAtExit(const QString& text)
@@ -107,7 +107,7 @@ void THistoryRecorder::ReportAtExit(const QString& text)
     if (Reported_)
         return;
     Reported_ = true;
-    const QString line = QStringLiteral("История показаний не ведётся. ") + text;
+    const QString line = QStringLiteral("История показаний не ведется. ") + text;
     if (TAlarm* alarm = AlarmLog())
         alarm->WriteLine(line);
     QTextStream(stderr) << line << Qt::endl;

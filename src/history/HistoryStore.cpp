@@ -42,7 +42,7 @@ QString Reason(const QSqlError& error)
             break;
         case 11:  // SQLITE_CORRUPT
         case 26:  // SQLITE_NOTADB
-            reason = QStringLiteral("файл базы повреждён");
+            reason = QStringLiteral("файл базы поврежден");
             break;
         case 13:  // SQLITE_FULL
             reason = QStringLiteral("диск переполнен");
@@ -59,9 +59,9 @@ QString Reason(const QSqlError& error)
             break;
         }
     }
-    const QString detail = error.text().trimmed();
     if (reason.isEmpty())
-        return detail.isEmpty() ? QStringLiteral("неизвестная ошибка") : detail;
+        reason = QStringLiteral("ошибка базы истории");
+    const QString detail = error.text().trimmed();
     return detail.isEmpty() ? reason : reason + QStringLiteral(" (") + detail + u')';
 }
 

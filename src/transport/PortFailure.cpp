@@ -128,7 +128,7 @@ QString AccessReason(const QString& path, const QString& shown)
                  QString::number(info.st_mode & 07777, 8));
     }
     if (!ProcessHasGroup(info.st_gid) && UserListedInGroup(user, info.st_gid))
-        return QStringLiteral("Нет доступа к %1: пользователь %2 уже включён в группу %3, "
+        return QStringLiteral("Нет доступа к %1: пользователь %2 уже включен в группу %3, "
                               "но это действует только после нового входа в систему. Войдите в систему заново.")
             .arg(shown, user, group);
     return QStringLiteral("Нет доступа к %1: пользователь %2 должен входить в группу %3, которой принадлежит "
@@ -207,7 +207,7 @@ QString PortFailureReason(const QString& port, int error)
     case EIO:
     case ENXIO:
     case ENODEV:
-        return QStringLiteral("Устройство %1 не отвечает: за портом нет оборудования или адаптер отключён.").arg(shown);
+        return QStringLiteral("Устройство %1 не отвечает: за портом нет оборудования или адаптер отключен.").arg(shown);
     default:
         return QStringLiteral("Системная ошибка %1: %2.").arg(error).arg(qt_error_string(error));
     }

@@ -85,7 +85,7 @@ QString TPortWatch::OtherDevice() const
 
 QString PortVanishedText(const QString& port)
 {
-    return QStringLiteral("Порт отключён: ") + port;
+    return QStringLiteral("Порт отключен: ") + port;
 }
 
 QString PortReturnedText(const QString& port)
@@ -95,6 +95,6 @@ QString PortReturnedText(const QString& port)
 
 QString PortOtherDeviceText(const QString& port, const TUsbIdentity& expected, const TUsbIdentity& found)
 {
-    return QStringLiteral("Порт ") + port + QStringLiteral(" не открыт: подключён другой адаптер (") +
+    return QStringLiteral("Порт ") + port + QStringLiteral(" не открыт: подключен другой адаптер (") +
            UsbIdentityText(found) + QStringLiteral("), ожидается ") + UsbIdentityText(expected);
 }

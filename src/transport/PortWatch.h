@@ -48,10 +48,10 @@ private:
     QString Waiting_;  // the reason last told, so it is told once
 };
 
-// "Порт отключён: /dev/ttyUSB0", for the status bar and the alarm log.
+// "Порт отключен: /dev/ttyUSB0", for the status bar and the alarm log.
 QString PortVanishedText(const QString& port);
 // "Порт /dev/ttyUSB0 восстановлен".
 QString PortReturnedText(const QString& port);
-// "Порт /dev/ttyUSB0 не открыт: подключён другой адаптер (1a86:7523, серийный номер нет), ожидается
+// "Порт /dev/ttyUSB0 не открыт: подключен другой адаптер (1a86:7523, серийный номер нет), ожидается
 // 0403:6001, серийный номер A10K3".
 QString PortOtherDeviceText(const QString& port, const TUsbIdentity& expected, const TUsbIdentity& found);

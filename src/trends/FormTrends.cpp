@@ -68,6 +68,10 @@ TFormTrends::TFormTrends(int input, QWidget* parent, const QString& databasePath
     const QDateTime now = QDateTime::currentDateTime();
     Ui_->deFrom->setDateTime(now.addDays(-1));
     Ui_->deTo->setDateTime(now);
+    // The dates keep room for their text, and the window opens wide enough for its row of controls.
+    for (QDateTimeEdit* edit : {Ui_->deFrom, Ui_->deTo})
+        edit->setMinimumWidth(edit->sizeHint().width());
+    resize(std::max(width(), minimumSizeHint().width()), height());
     SetupChart();
     if (!Store_.Open(databasePath))
         ShowMessage(kCaptionError, Store_.ErrorText(), TMessageIcon::Error);

@@ -100,7 +100,7 @@ TEST(ReplaceFile, AFullDiskLeavesTheOldFileWholeAndSaysWhy)
     ASSERT_TRUE(ReplaceFile(path, "[VANTOR]\r\nSystemAddress=1\r\n"));
     QString error;
     EXPECT_FALSE(ReplaceFile(path, QByteArray(128 * 1024, 'x'), &error));
-    EXPECT_EQ(error, QStringLiteral("на диске нет места"));
+    EXPECT_EQ(error, QStringLiteral("диск переполнен (No space left on device)"));
     EXPECT_EQ(Read(path), "[VANTOR]\r\nSystemAddress=1\r\n");
     EXPECT_EQ(Others(disk.Path(), {QStringLiteral("VANTOR.ini")}), QStringList());
 }
@@ -116,7 +116,7 @@ TEST(AppendTextLines, ARecordIsWrittenWholeOrNotAtAll)
     disk.Fill();
     QString error;
     EXPECT_FALSE(AppendTextLines(path, {QStringLiteral("name"), QString(8192, u'0')}, &error));
-    EXPECT_EQ(error, QStringLiteral("на диске нет места"));
+    EXPECT_EQ(error, QStringLiteral("диск переполнен (No space left on device)"));
     EXPECT_EQ(Read(path), "\xEF\xE5\xF0\xE2\xE0\xFF\r\n");
     disk.Free();
     EXPECT_TRUE(AppendTextLines(path, {QStringLiteral("next")}));
@@ -179,7 +179,7 @@ TEST(ReplaceFile, AReadOnlyFolderIsToldAsSuchToAnOrdinaryUser)
         prefix << QString::fromStdString(part);
     const ProbeRun run = Probe(prefix, target, QStringLiteral("SystemAddress=5"));
     EXPECT_EQ(run.ExitCode, 1);
-    EXPECT_EQ(run.Errors, QStringLiteral("нет прав на запись\n"));
+    EXPECT_EQ(run.Errors, QStringLiteral("нет доступа (Permission denied)\n"));
     EXPECT_EQ(Read(target), "SystemAddress=1");
     chmod(QFile::encodeName(dir.path()).constData(), 0700);
 }

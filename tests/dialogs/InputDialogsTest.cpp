@@ -207,7 +207,6 @@ TEST(InputDialogs, ModbusParamsListTheControllersCodes)
 
 TEST(InputDialogs, AboutBoxShowsTheTitleWithItsShadowAndCloses)
 {
-    QApplication::setApplicationDisplayName("Orvela - Программа настройки");
     QString title, shadow, version, caption;
     QPoint offset;
     bool picture = false;

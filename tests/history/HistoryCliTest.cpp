@@ -150,7 +150,7 @@ TEST_F(HistoryCli, AnExportOntoADeviceOrAFullDiskIsRefusedAndLeavesWhatWasThere)
     disk.Fill();
     const TRun full = RunCli({"--input", "5", "--from", span, "--csv", old});
     EXPECT_EQ(full.Code, 1) << full.Out.toStdString();
-    EXPECT_EQ(full.Err, QStringLiteral("Не удалось записать файл ") + old + QStringLiteral(": на диске нет места\n"));
+    EXPECT_EQ(full.Err, QStringLiteral("Не удалось записать файл ") + old + QStringLiteral(": диск переполнен (No space left on device)\n"));
     EXPECT_TRUE(full.Out.isEmpty()) << full.Out.toStdString();
     QFile file(old);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -235,7 +235,7 @@ TEST_F(HistoryCli, AMissingOrDamagedDatabaseIsToldAndNeverCreated)
     Folder.Write("DATA/history.sqlite", "junk junk junk junk junk junk junk junk junk junk junk junk junk junk junk");
     const TRun junk = RunCli({"--input", "5"});
     EXPECT_EQ(junk.Code, 1);
-    EXPECT_TRUE(junk.Err.contains(QStringLiteral("файл базы повреждён"))) << junk.Err.toStdString();
+    EXPECT_TRUE(junk.Err.contains(QStringLiteral("файл базы поврежден"))) << junk.Err.toStdString();
 }
 
 }  // namespace

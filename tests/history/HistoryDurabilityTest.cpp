@@ -70,7 +70,7 @@ TEST(HistoryDurability, AFullDiskIsToldOnceAndRecordingGoesOnWithoutHistory)
     ASSERT_TRUE(helper.waitForFinished(120000));
     const QString errors = QString::fromUtf8(helper.readAllStandardError());
     EXPECT_EQ(helper.exitCode(), 0) << errors.toStdString();
-    EXPECT_EQ(errors.count(QStringLiteral("История показаний не ведётся.")), 1) << errors.toStdString();
+    EXPECT_EQ(errors.count(QStringLiteral("История показаний не ведется.")), 1) << errors.toStdString();
     EXPECT_TRUE(errors.contains(QStringLiteral("Не удалось записать историю"))) << errors.toStdString();
     EXPECT_TRUE(errors.contains(QStringLiteral("ошибка ввода-вывода")) || errors.contains(QStringLiteral("диск переполнен")))
         << errors.toStdString();

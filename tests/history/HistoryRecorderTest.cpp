@@ -89,8 +89,8 @@ TEST_F(HistoryRecorder, ADamagedFileIsToldOnceAndRecordingGoesOnWithoutIt)
         QCoreApplication::processEvents();
     }
     ASSERT_EQ(Messages.Messages.size(), 1);
-    EXPECT_TRUE(Messages.Messages[0].startsWith(QStringLiteral("Внимание|История показаний не ведётся.\r")));
-    EXPECT_TRUE(Messages.Messages[0].contains(QStringLiteral("файл базы повреждён"))) << Messages.Messages[0].toStdString();
+    EXPECT_TRUE(Messages.Messages[0].startsWith(QStringLiteral("Внимание|История показаний не ведется.\r")));
+    EXPECT_TRUE(Messages.Messages[0].contains(QStringLiteral("файл базы поврежден"))) << Messages.Messages[0].toStdString();
     EXPECT_EQ(Folder.Read("DATA/history.sqlite"), QByteArray(4096, '\x5a'));
 }
 
@@ -205,7 +205,7 @@ TEST_F(HistoryRecorder, AFailureStillUntoldAtTheFinalFlushIsWrittenToTheAlarmLog
     EXPECT_TRUE(Messages.Messages.isEmpty()) << Messages.Messages.join(u'\n').toStdString();
     const QString alarm = FromCp1251(
         Folder.Read(QStringLiteral("LOG/alarm_") + QDate::currentDate().toString("yyyy_MM_dd") + QStringLiteral(".txt")));
-    EXPECT_TRUE(alarm.contains(QStringLiteral("  История показаний не ведётся. ")) &&
+    EXPECT_TRUE(alarm.contains(QStringLiteral("  История показаний не ведется. ")) &&
                 alarm.contains(QStringLiteral("база занята другой программой")))
         << alarm.toStdString();
 }

@@ -159,7 +159,7 @@ TEST_F(HistoryStore, FilesThatCannotHoldAHistoryFailWithARussianReason)
     Folder.Write("DATA/junk.sqlite", QByteArray(8192, 'x'));
     THistoryStore junk;
     EXPECT_FALSE(junk.Open(Folder.Path("DATA/junk.sqlite")));
-    EXPECT_TRUE(junk.ErrorText().contains(QStringLiteral("файл базы повреждён"))) << junk.ErrorText().toStdString();
+    EXPECT_TRUE(junk.ErrorText().contains(QStringLiteral("файл базы поврежден"))) << junk.ErrorText().toStdString();
     EXPECT_TRUE(junk.Query(1, 0, kDay0).isEmpty());
     EXPECT_FALSE(junk.Append({MakeReading(1, kDay0)}));
     EXPECT_EQ(Folder.Read("DATA/junk.sqlite"), QByteArray(8192, 'x'));

@@ -85,7 +85,7 @@ TEST(LogFiles, AFullDiskIsToldOnceAndLeavesNoHalfRecord)
 
     ASSERT_EQ(told.size(), 2);
     EXPECT_EQ(told[0], QStringLiteral("Лог событий не записывается: ") + disk.Path("LOG/log_2024_03_05.txt") +
-                           QStringLiteral(": на диске нет места"));
+                           QStringLiteral(": диск переполнен (No space left on device)"));
     EXPECT_EQ(told[1], QString());
     const QByteArray text = Read(disk.Path("LOG/log_2024_03_05.txt"));
     EXPECT_EQ(text.toStdString(), "05.03.2024 12:00:00,000  first\r\n[001 003] -> [001 003 002]\r\n"

@@ -47,7 +47,7 @@ fi
 
 desktop="$work/root/usr/share/applications/orvela.desktop"
 dpkg-deb -x "$deb" "$work/root"
-grep -qx 'Name=Orvela — программа настройки' "$desktop" || fail "the menu entry has no Russian name"
+grep -qx 'Name=Orvela - Программа настройки' "$desktop" || fail "the menu entry does not name the program as its window title does"
 grep -q '^Comment=Настройка и опрос контроллера' "$desktop" || fail "the menu entry has no Russian comment"
 grep -qE '^Categories=.*(Utility|Monitor);' "$desktop" || fail "the menu entry is in no category"
 desktop-file-validate "$desktop" || fail "desktop-file-validate refuses the menu entry"

@@ -145,7 +145,7 @@ TEST_F(OrvelaCliService, AnAddressTheControllerTookButTheProgramCouldNotStoreIsA
     EXPECT_EQ(run.ExitCode, 1) << run.Output;
     const std::string ini = Folder.Path("INI/VANTOR.ini").toStdString();
     EXPECT_NE(run.Output.find("Прибор принял системный адрес 5, но программа не сохранила его: Файл " + ini +
-                              " не сохранен: нет прав на запись\n"),
+                              " не сохранен: нет доступа (Permission denied)\n"),
               std::string::npos)
         << run.Output;
     EXPECT_NE(run.Output.find("Системный адрес: 5\n"), std::string::npos) << run.Output;

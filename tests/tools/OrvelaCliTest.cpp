@@ -151,13 +151,13 @@ TEST_F(OrvelaCli, AnUnpluggedPortHoldsThePollUntilItIsBackAndSaysSo)
         }
         return QString::fromUtf8(errors).contains(text);
     };
-    ASSERT_TRUE(told("Порт отключён: " + link)) << errors.toStdString();
+    ASSERT_TRUE(told("Порт отключен: " + link)) << errors.toStdString();
     SimulatorProcess again;
     ASSERT_TRUE(again.Start({"--link", link.toStdString()}));
     ASSERT_TRUE(Cli.waitForFinished(60000));
     errors += Cli.readAllStandardError();
     EXPECT_EQ(Cli.exitCode(), 0);
-    EXPECT_EQ(QString::fromUtf8(errors), "Порт отключён: " + link + "\nПорт " + link + " восстановлен\n");
+    EXPECT_EQ(QString::fromUtf8(errors), "Порт отключен: " + link + "\nПорт " + link + " восстановлен\n");
     const QStringList lines = QString::fromUtf8(Cli.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 193);
     EXPECT_EQ(lines[0], "Vantor: Норма");

@@ -183,5 +183,5 @@ TEST(PortFailure, OtherSystemErrorsAreNamedWithTheirNumber)
 {
     EXPECT_TRUE(PortFailureReason(QStringLiteral("/dev/ttyS0"), EINVAL).startsWith(QStringLiteral("Системная ошибка 22: ")));
     EXPECT_EQ(PortFailureReason(QStringLiteral("ttyUSB0"), ENXIO),
-              QStringLiteral("Устройство ttyUSB0 (/dev/ttyUSB0) не отвечает: за портом нет оборудования или адаптер отключён."));
+              QStringLiteral("Устройство ttyUSB0 (/dev/ttyUSB0) не отвечает: за портом нет оборудования или адаптер отключен."));
 }

@@ -184,7 +184,7 @@ TEST_F(PortWatchTest, UnderItsPlainPathOnlyTheSameAdapterIsOpenedAgain)
     const int attempts = Watch.Attempts();
     ASSERT_TRUE(WaitUntil([&] { return Watch.Attempts() >= attempts + 2; }, 5000));
     EXPECT_EQ(waits, QStringList{"Порт " + QString::fromStdString(Link) +
-                                 " не открыт: подключён другой адаптер (0403:6001, серийный номер B2), ожидается "
+                                 " не открыт: подключен другой адаптер (0403:6001, серийный номер B2), ожидается "
                                  "0403:6001, серийный номер A1"});
     EXPECT_EQ(Returned, 0);
     EXPECT_TRUE(Port.DeviceAway());
