@@ -14,18 +14,24 @@ bool AnswerFaults::Lose()
     return Losses_.Unit() < Faults_.SilentRate;
 }
 
-void AnswerFaults::Apply(Bytes& answer)
+std::string AnswerFaults::Apply(Bytes& answer)
 {
     if (answer.size() < 3)
-        return;
+        return {};
+    std::string done;
     if (Faults_.Short) {
         answer.erase(answer.end() - 3);
         RenewCrc(answer);
+        done = "short";
     } else if (Faults_.Long) {
         answer.insert(answer.end() - 2, 0x00);
         RenewCrc(answer);
+        done = "long";
     }
     // Drawn for every answer, so the pattern depends only on the seed and the answer count.
-    if (Random_.Unit() < Faults_.BadCrcRate)
+    if (Random_.Unit() < Faults_.BadCrcRate) {
         answer[answer.size() - 2] ^= 0xFF;
+        done += done.empty() ? "badcrc" : " badcrc";
+    }
+    return done;
 }

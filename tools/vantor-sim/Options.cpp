@@ -10,6 +10,7 @@ namespace {
 enum Key {
     kDevice = 1000, kLink, kAddress, kBaud, kParity, kSeed, kVerbose, kHelp,
     kSilent, kBadCrc, kException, kExceptionFrom, kShort, kLong, kGapMs, kLateMs, kLoadingMs, kSilentRate, kDieAt,
+    kControl, kJournal,
 };
 
 const option kLongOptions[] = {
@@ -32,6 +33,8 @@ const option kLongOptions[] = {
     {"loading-ms", required_argument, nullptr, kLoadingMs},
     {"silent-rate", required_argument, nullptr, kSilentRate},
     {"die-mid-answer", required_argument, nullptr, kDieAt},
+    {"control", required_argument, nullptr, kControl},
+    {"journal", required_argument, nullptr, kJournal},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -94,6 +97,14 @@ Faults (they apply to every answer):
   --loading-ms N    after the loading-mode command stay silent for N ms, then resume
                     (default: silent until exit, like a controller waiting for firmware)
 
+Run-time control:
+  --control PATH    before each request read PATH; when its text changed, the fault options
+                    it holds (as above, blank-separated) replace every fault in force, and an
+                    empty file clears them (--loading-ms stays as started)
+  --journal PATH    append a line per request: time (ms since the epoch), request and answer
+                    in hex, what befell it (lost, carried, badcrc, short, long, late=N, gap=N)
+                    and why; written before the answer goes out
+
   --help            this text
 )";
 }
@@ -144,6 +155,8 @@ ParsedOptions ParseOptions(int argc, char** argv)
         case kGapMs: ok = ParseNumber(optarg, 0, kMaxMs, o.GapMs); break;
         case kLateMs: ok = ParseNumber(optarg, 0, kMaxMs, o.LateMs); break;
         case kLoadingMs: ok = ParseNumber(optarg, 0, kMaxMs, o.LoadingMs); break;
+        case kControl: o.ControlPath = optarg; break;
+        case kJournal: o.JournalPath = optarg; break;
         case ':': return fail("option " + name + " needs a value");
         default: return fail("unknown option " + name);
         }

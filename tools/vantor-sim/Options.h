@@ -25,6 +25,10 @@ struct SimOptions
     int LateMs = 0;
     int LoadingMs = 0;  // 0: the loading mode lasts until exit
     int DieAt = 0;      // the answer half sent when the process kills itself; 0: never
+
+    // Run-time control.
+    std::string ControlPath;  // a file of fault options that replace the faults while running
+    std::string JournalPath;  // a line per request: what was done and answered
 };
 
 struct ParsedOptions
