@@ -45,6 +45,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <numeric>
 #include <random>
 #include <thread>
 
@@ -96,12 +97,25 @@ private:
     void Trigger(const char* name) { Action(name)->trigger(); }
     // The operator stops polling (not waiting for the cycle on the line) and opens the port.
     void Prepare();
-    void Run(const char* action, std::vector<TScript> scripts);
+    void RunCommand(const char* action, std::vector<TScript> scripts);
     void OnModalTick();
     void Beat();
     void Note(const QString& detail) { Detail_ += detail; }
 
     // Steps.
+    struct TAction
+    {
+        int Weight;
+        const char* Name;
+        void (TOperatorSession::*Run)();
+    };
+    static const TAction kActions[];
+    static const TAction kRepair;
+    void StartPolling();
+    void StopPolling();
+    void Wait();
+    void TogglePollSettings();
+    void Port();
     void SwitchFaults();
     void ReadSignature();
     void WriteAddress();
@@ -113,6 +127,8 @@ private:
     void WriteInput();
     void PollInterval();
     void ProgramAddress(bool repair);
+    void RepairAddress() { ProgramAddress(true); }
+    void SetProgramAddress() { ProgramAddress(false); }
     void ConfigWrite();
 
     const TSessionSettings Settings_;
@@ -135,9 +151,32 @@ private:
     // For the guard thread: a step that never ends is reported and ends the process.
     std::mutex TrailMutex_;
     std::string Trail_;
+    std::string Current_;
     std::atomic<qint64> StepStarted_{0};
     QString Detail_;
 };
+
+// How often the operator does what, out of the sum of the weights.
+const TOperatorSession::TAction TOperatorSession::kActions[] = {
+    {12, "start polling", &TOperatorSession::StartPolling},
+    {8, "stop polling", &TOperatorSession::StopPolling},
+    {7, "wait", &TOperatorSession::Wait},
+    {7, "faults", &TOperatorSession::SwitchFaults},
+    {2, "poll settings", &TOperatorSession::TogglePollSettings},
+    {3, "port", &TOperatorSession::Port},
+    {6, "signature", &TOperatorSession::ReadSignature},
+    {3, "write address", &TOperatorSession::WriteAddress},
+    {3, "write plant number", &TOperatorSession::WritePlantNumber},
+    {1, "loading mode", &TOperatorSession::LoadingMode},
+    {5, "service range", &TOperatorSession::ServiceRange},
+    {3, "read modbus", &TOperatorSession::ReadModbus},
+    {3, "write modbus", &TOperatorSession::WriteModbus},
+    {16, "write input", &TOperatorSession::WriteInput},
+    {3, "poll interval", &TOperatorSession::PollInterval},
+    {3, "program address", &TOperatorSession::SetProgramAddress},
+    {5, "configuration write", &TOperatorSession::ConfigWrite},
+};
+const TOperatorSession::TAction TOperatorSession::kRepair = {0, "program address", &TOperatorSession::RepairAddress};
 
 void TOperatorSession::Beat()
 {
@@ -176,7 +215,7 @@ void TOperatorSession::Prepare()
         Trigger("actPortOpen");
 }
 
-void TOperatorSession::Run(const char* action, std::vector<TScript> scripts)
+void TOperatorSession::RunCommand(const char* action, std::vector<TScript> scripts)
 {
     if (!Action(action)->isEnabled()) {
         Note(QStringLiteral(" (disabled)"));
@@ -205,7 +244,6 @@ bool TOperatorSession::Start()
                   "[VANTOR]\r\nSystemAddress=" + address + "\r\n[ComPause]\r\nComPauseRead=5\r\nComPauseWrite=5\r\n");
     Folder_.Write("INI/ComPort.ini", QByteArray("[Transmitter]\r\nPort=") + Simulator_.Path().c_str() + "\r\n");
     Folder_.Write("INI/Timer.ini", "[ctReqDevices]\r\nInterval=" + QByteArray::number(Between(300, 600)) + "\r\n");
-    Folder_.Write("DATA/.keep", {});
     FullMode = true;  // the service commands are offered too
     StartUnits();
     Form_ = std::make_unique<TFormMain>();
@@ -239,8 +277,8 @@ TSessionOutcome TOperatorSession::Run()
             if (started == 0 || QDateTime::currentMSecsSinceEpoch() - started < 60000)
                 continue;
             const std::lock_guard trail(TrailMutex_);
-            std::fprintf(stderr, "operator session, seed %llu: a step did not end within 60 s\n%s\n",
-                         static_cast<unsigned long long>(Settings_.Seed), Trail_.c_str());
+            std::fprintf(stderr, "operator session, seed %llu: step %s did not end within 60 s; before it:\n%s\n",
+                         static_cast<unsigned long long>(Settings_.Seed), Current_.c_str(), Trail_.c_str());
             std::fflush(stderr);
             std::_Exit(1);
         }
@@ -265,79 +303,24 @@ void TOperatorSession::Step(int k)
     Detail_.clear();
     LongestGap_ = 0;
     SinceBeat_.restart();
-    StepStarted_ = QDateTime::currentMSecsSinceEpoch();
     Checks_->BeginStep(k);
     // The program's address lost: the operator sets it again, as the journal shows it.
     const bool lost = Journal_.Controller.Address != Vantor()->SystemAddress();
-    const int kind = lost && Chance(0.3) ? -1 : Between(0, 99);
-    QString name;
-    if (kind < 0) {
-        name = QStringLiteral("program address");
-        ProgramAddress(true);
-    } else if (kind < 12) {
-        name = QStringLiteral("start polling");
-        if (!Transmitter()->Connected())
-            Trigger("actPortOpen");
-        Trigger("actOprosStart");
-    } else if (kind < 20) {
-        name = QStringLiteral("stop polling");
-        Trigger("actOprosStop");
-    } else if (kind < 28) {
-        name = QStringLiteral("wait");
-        QTest::qWait(Between(100, 1500));
-    } else if (kind < 35) {
-        name = QStringLiteral("faults");
-        SwitchFaults();
-    } else if (kind < 37) {
-        name = QStringLiteral("poll settings");
-        Prepare();
-        Trigger("actOprosConfigs");
-    } else if (kind < 40) {
-        name = QStringLiteral("port");
-        if (Transmitter()->Connected()) {
-            Prepare();
-            Trigger("actPortClose");
-            Note(QStringLiteral(" closed"));
-        } else {
-            Trigger("actPortOpen");
-            Note(QStringLiteral(" opened"));
-        }
-    } else if (kind < 46) {
-        name = QStringLiteral("signature");
-        ReadSignature();
-    } else if (kind < 49) {
-        name = QStringLiteral("write address");
-        WriteAddress();
-    } else if (kind < 52) {
-        name = QStringLiteral("write plant number");
-        WritePlantNumber();
-    } else if (kind < 53) {
-        name = QStringLiteral("loading mode");
-        LoadingMode();
-    } else if (kind < 58) {
-        name = QStringLiteral("service range");
-        ServiceRange();
-    } else if (kind < 61) {
-        name = QStringLiteral("read modbus");
-        ReadModbus();
-    } else if (kind < 64) {
-        name = QStringLiteral("write modbus");
-        WriteModbus();
-    } else if (kind < 80) {
-        name = QStringLiteral("write input");
-        WriteInput();
-    } else if (kind < 83) {
-        name = QStringLiteral("poll interval");
-        PollInterval();
-    } else if (kind < 86) {
-        name = QStringLiteral("program address");
-        ProgramAddress(false);
-    } else {
-        name = QStringLiteral("configuration write");
-        ConfigWrite();
+    const TAction* action = &kRepair;
+    if (!lost || !Chance(0.3)) {
+        int draw = Between(1, std::accumulate(std::begin(kActions), std::end(kActions), 0,
+                                              [](int sum, const TAction& a) { return sum + a.Weight; }));
+        for (action = std::begin(kActions); draw > action->Weight; ++action)
+            draw -= action->Weight;
     }
+    {
+        const std::lock_guard lock(TrailMutex_);
+        Current_ = QStringLiteral("%1: %2").arg(k).arg(QLatin1String(action->Name)).toStdString();
+    }
+    StepStarted_ = QDateTime::currentMSecsSinceEpoch();
+    (this->*action->Run)();
     Pause();
-    const QString line = QStringLiteral("%1: %2%3").arg(k).arg(name, Detail_);
+    const QString line = QStringLiteral("%1: %2%3").arg(k).arg(QLatin1String(action->Name), Detail_);
     {
         const std::lock_guard lock(TrailMutex_);
         Trail_ = Checks_->Remember(line).toStdString();
@@ -346,6 +329,41 @@ void TOperatorSession::Step(int k)
         std::fprintf(stderr, "%s\n", line.toUtf8().constData());
     Checks_->EndStep(LongestGap_);
     StepStarted_ = 0;
+}
+
+void TOperatorSession::StartPolling()
+{
+    if (!Transmitter()->Connected())
+        Trigger("actPortOpen");
+    Trigger("actOprosStart");
+}
+
+void TOperatorSession::StopPolling()
+{
+    Trigger("actOprosStop");
+}
+
+void TOperatorSession::Wait()
+{
+    QTest::qWait(Between(100, 1200));
+}
+
+void TOperatorSession::TogglePollSettings()
+{
+    Prepare();
+    Trigger("actOprosConfigs");
+}
+
+void TOperatorSession::Port()
+{
+    if (Transmitter()->Connected()) {
+        Prepare();
+        Trigger("actPortClose");
+        Note(QStringLiteral(" closed"));
+    } else {
+        Trigger("actPortOpen");
+        Note(QStringLiteral(" opened"));
+    }
 }
 
 // The operator's pace: at once, in a moment, or after a look at the screen.
@@ -375,7 +393,7 @@ void TOperatorSession::SwitchFaults()
 void TOperatorSession::ReadSignature()
 {
     Prepare();
-    Run("actSignRead", {});
+    RunCommand("actSignRead", {});
 }
 
 void TOperatorSession::WriteAddress()
@@ -388,7 +406,7 @@ void TOperatorSession::WriteAddress()
     const bool ok = Chance(0.9);
     Note(QStringLiteral(" %1 to %2 at %3%4").arg(fresh).arg(current).arg(plant).arg(ok ? "" : " cancelled"));
     Checks_->ExpectDone(cmdWriteAddress, ok && current != 0);
-    Run("actWriteSignSysAddr", {{"TFormInputSystemAddress", [=](QWidget* dialog) {
+    RunCommand("actWriteSignSysAddr", {{"TFormInputSystemAddress", [=](QWidget* dialog) {
                                      SetSpin(dialog, "ieSysAddrNew", fresh);
                                      SetSpin(dialog, "ieSysAddrCurr", current);
                                      SetSpin(dialog, "eiPlantNumber", plant);
@@ -402,7 +420,7 @@ void TOperatorSession::WritePlantNumber()
     const int plant = Between(3100, 3199);
     Note(QStringLiteral(" %1").arg(plant));
     Checks_->ExpectDone(cmdWritePlantNumber, true);
-    Run("actWriteSignPlantNum", {{"TFormInputInteger", [=](QWidget* dialog) {
+    RunCommand("actWriteSignPlantNum", {{"TFormInputInteger", [=](QWidget* dialog) {
                                       SetSpin(dialog, "eiValue", plant);
                                       Press(dialog, true);
                                   }}});
@@ -414,7 +432,7 @@ void TOperatorSession::LoadingMode()
     const int plant = Chance(0.8) ? Journal_.Controller.PlantNumber : Between(1, 65535);
     Note(QStringLiteral(" %1").arg(plant));
     Checks_->ExpectDone(cmdLoadingMode, true);
-    Run("actCommUpdateProgr", {{"TFormInputInteger", [=](QWidget* dialog) {
+    RunCommand("actCommUpdateProgr", {{"TFormInputInteger", [=](QWidget* dialog) {
                                     SetSpin(dialog, "eiValue", plant);
                                     Press(dialog, true);
                                 }}});
@@ -426,13 +444,13 @@ void TOperatorSession::ServiceRange()
     const bool open = Chance(0.6);
     Note(open ? QStringLiteral(" open") : QStringLiteral(" close"));
     Checks_->ExpectDone(open ? cmdOpenService : cmdCloseService, true);
-    Run(open ? "actCommServiceOpen" : "actCommServiceClose", {});
+    RunCommand(open ? "actCommServiceOpen" : "actCommServiceClose", {});
 }
 
 void TOperatorSession::ReadModbus()
 {
     Prepare();
-    Run("actReadModbusParams", {});
+    RunCommand("actReadModbusParams", {});
 }
 
 void TOperatorSession::WriteModbus()
@@ -442,7 +460,7 @@ void TOperatorSession::WriteModbus()
     const int parity = Between(0, 2);
     Note(QStringLiteral(" %1 %2").arg(baud).arg(parity));
     Checks_->ExpectDone(cmdWriteModbus, true);
-    Run("actWriteModbusParams", {{"TFormInputModbusParams", [=](QWidget* dialog) {
+    RunCommand("actWriteModbusParams", {{"TFormInputModbusParams", [=](QWidget* dialog) {
                                       dialog->findChild<QComboBox*>(QStringLiteral("cbBaudRate"))->setCurrentIndex(baud);
                                       dialog->findChild<QComboBox*>(QStringLiteral("cbParity"))->setCurrentIndex(parity);
                                       Press(dialog, true);
@@ -492,7 +510,7 @@ void TOperatorSession::PollInterval()
     const int interval = Between(300, 1500);
     const bool ok = Chance(0.8);
     Note(QStringLiteral(" %1%2").arg(interval).arg(ok ? "" : " cancelled"));
-    Run("actConfigTimerInterval", {{"TFormInputInteger", [=](QWidget* dialog) {
+    RunCommand("actConfigTimerInterval", {{"TFormInputInteger", [=](QWidget* dialog) {
                                         SetSpin(dialog, "eiValue", interval);
                                         Press(dialog, ok);
                                     }}});
@@ -503,7 +521,7 @@ void TOperatorSession::ProgramAddress(bool repair)
     Prepare();
     const int address = repair || Chance(0.8) ? Journal_.Controller.Address : Between(1, 247);
     Note(QStringLiteral(" %1").arg(address));
-    Run("actConfigSystemAddr", {{"TFormInputInteger", [=](QWidget* dialog) {
+    RunCommand("actConfigSystemAddr", {{"TFormInputInteger", [=](QWidget* dialog) {
                                      SetSpin(dialog, "eiValue", address);
                                      Press(dialog, true);
                                  }}});
@@ -535,7 +553,7 @@ void TOperatorSession::ConfigWrite()
     const int after = Between(0, 300);
     Note(QStringLiteral(" %1..%2 of %3 inputs%4").arg(first).arg(last).arg(file.size()).arg(interrupt ? " closed" : ""));
     Checks_->ExpectConfigWrite(first, last, file);
-    Run("actOpenInputsConfig",
+    RunCommand("actOpenInputsConfig",
         {{"QFileDialog",
           [](QWidget* dialog) {
               dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("session.txt"));

@@ -23,6 +23,7 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {

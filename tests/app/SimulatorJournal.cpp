@@ -15,7 +15,7 @@ quint16 WordAt(const QByteArray& bytes, int at)
 
 bool TJournalEntry::GoodAnswer() const
 {
-    return !Answer.isEmpty() && !Spoiled && (static_cast<quint8>(Answer[1]) & 0x80) == 0;
+    return Answer.size() >= 2 && !Spoiled && (static_cast<quint8>(Answer[1]) & 0x80) == 0;
 }
 
 bool TJournalEntry::IsWrite() const
