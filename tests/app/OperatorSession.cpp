@@ -154,13 +154,14 @@ private:
     std::string Current_;
     std::atomic<qint64> StepStarted_{0};
     QString Detail_;
+    std::vector<int> FileWritten_;  // inputs the configuration files listed
 };
 
 // How often the operator does what, out of the sum of the weights.
 const TOperatorSession::TAction TOperatorSession::kActions[] = {
     {12, "start polling", &TOperatorSession::StartPolling},
     {8, "stop polling", &TOperatorSession::StopPolling},
-    {7, "wait", &TOperatorSession::Wait},
+    {10, "wait", &TOperatorSession::Wait},
     {7, "faults", &TOperatorSession::SwitchFaults},
     {2, "poll settings", &TOperatorSession::TogglePollSettings},
     {3, "port", &TOperatorSession::Port},
@@ -243,7 +244,7 @@ bool TOperatorSession::Start()
     Folder_.Write("INI/VANTOR.ini",
                   "[VANTOR]\r\nSystemAddress=" + address + "\r\n[ComPause]\r\nComPauseRead=5\r\nComPauseWrite=5\r\n");
     Folder_.Write("INI/ComPort.ini", QByteArray("[Transmitter]\r\nPort=") + Simulator_.Path().c_str() + "\r\n");
-    Folder_.Write("INI/Timer.ini", "[ctReqDevices]\r\nInterval=" + QByteArray::number(Between(300, 600)) + "\r\n");
+    Folder_.Write("INI/Timer.ini", "[ctReqDevices]\r\nInterval=" + QByteArray::number(Between(300, 400)) + "\r\n");
     FullMode = true;  // the service commands are offered too
     StartUnits();
     Form_ = std::make_unique<TFormMain>();
@@ -257,7 +258,8 @@ bool TOperatorSession::Start()
     HeartTimer_.start(50);
     SinceBeat_.start();
     // The window opens the port and starts polling by itself.
-    QTest::qWaitFor([] { return Transmitter()->Connected(); }, 5000);
+    if (!QTest::qWaitFor([] { return Transmitter()->Connected(); }, 5000))
+        Checks_->Violation("start", QStringLiteral("the port did not open"));
     Checks_->TakeSettings();
     return true;
 }
@@ -320,6 +322,7 @@ void TOperatorSession::Step(int k)
     StepStarted_ = QDateTime::currentMSecsSinceEpoch();
     (this->*action->Run)();
     Pause();
+    Beat();  // a block at the very end of the step counts too
     const QString line = QStringLiteral("%1: %2%3").arg(k).arg(QLatin1String(action->Name), Detail_);
     {
         const std::lock_guard lock(TrailMutex_);
@@ -345,7 +348,7 @@ void TOperatorSession::StopPolling()
 
 void TOperatorSession::Wait()
 {
-    QTest::qWait(Between(100, 1200));
+    QTest::qWait(Between(100, 1000));
 }
 
 void TOperatorSession::TogglePollSettings()
@@ -470,7 +473,9 @@ void TOperatorSession::WriteModbus()
 void TOperatorSession::WriteInput()
 {
     Prepare();
-    const int n = Between(1, vantor::kInputCount);
+    // Often an input the configuration just wrote, with values beyond what the fields take.
+    const int n = !FileWritten_.empty() && Chance(0.5) ? FileWritten_[Between(0, int(FileWritten_.size()) - 1)]
+                                                       : Between(1, vantor::kInputCount);
     auto* grid = Form_->findChild<QTableWidget*>(QStringLiteral("asgInputs"));
     grid->setCurrentCell(n - 1, 1);
     Form_->findChild<QCheckBox*>(QStringLiteral("cbWr_Fix"))->setChecked(false);
@@ -507,7 +512,7 @@ void TOperatorSession::WriteInput()
 void TOperatorSession::PollInterval()
 {
     Prepare();
-    const int interval = Between(300, 1500);
+    const int interval = Between(300, 800);
     const bool ok = Chance(0.8);
     Note(QStringLiteral(" %1%2").arg(interval).arg(ok ? "" : " cancelled"));
     RunCommand("actConfigTimerInterval", {{"TFormInputInteger", [=](QWidget* dialog) {
@@ -532,13 +537,14 @@ void TOperatorSession::ConfigWrite()
     Prepare();
     // A file of some inputs around the range written, with values a file may hold beyond what
     // the window's fields take.
-    const int first = Between(1, vantor::kInputCount - 7);
-    const int last = first + Between(0, 7);
+    const int first = Between(1, vantor::kInputCount - 4);
+    const int last = first + Between(0, 4);
     std::map<int, TTypedSettings> file;
     QByteArray text;
     for (int n = std::max(1, first - 2); n <= std::min(vantor::kInputCount, last + 2); ++n) {
         if (!Chance(0.8))
             continue;
+        FileWritten_.push_back(n);
         TTypedSettings& s = file[n];
         s.PlantNumber = static_cast<quint16>(20000 + n + 200 * Between(0, 226));
         s.SetPoint = static_cast<qint16>(Between(-100 * 16, 200 * 16));

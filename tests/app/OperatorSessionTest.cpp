@@ -3,7 +3,7 @@
 // ORVELA_SESSION_TRACE=1 prints every step); longer runs: bench_operator_session.
 #include "OperatorSession.h"
 
-#include <QtGlobal>
+#include <QByteArray>
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ TEST(OperatorSession, RandomSessionsKeepEveryInvariant)
 {
     std::vector<std::uint64_t> seeds = {1, 2, 3};
     if (const QByteArray replay = qgetenv("ORVELA_SESSION_SEED"); !replay.isEmpty())
-        seeds = {replay.toULongLong()};
+        seeds = {static_cast<std::uint64_t>(replay.toULongLong())};
     const int steps = qEnvironmentVariableIsSet("ORVELA_SESSION_STEPS") ? qEnvironmentVariableIntValue("ORVELA_SESSION_STEPS")
                                                                         : 150;
     for (const std::uint64_t seed : seeds) {
