@@ -159,7 +159,7 @@ private:
 
 // How often the operator does what, out of the sum of the weights.
 const TOperatorSession::TAction TOperatorSession::kActions[] = {
-    {12, "start polling", &TOperatorSession::StartPolling},
+    {14, "start polling", &TOperatorSession::StartPolling},
     {8, "stop polling", &TOperatorSession::StopPolling},
     {10, "wait", &TOperatorSession::Wait},
     {7, "faults", &TOperatorSession::SwitchFaults},
@@ -339,6 +339,10 @@ void TOperatorSession::StartPolling()
     if (!Transmitter()->Connected())
         Trigger("actPortOpen");
     Trigger("actOprosStart");
+    // Polling a while: a few cycles, so that the groups beyond the first are reached too.
+    const int cycles = Outcome_.Cycles + Between(0, 8);
+    Note(QStringLiteral(" for %1 cycles").arg(cycles - Outcome_.Cycles));
+    static_cast<void>(QTest::qWaitFor([&] { return Outcome_.Cycles >= cycles; }, 6000));
 }
 
 void TOperatorSession::StopPolling()

@@ -15,7 +15,7 @@ TEST(OperatorSession, RandomSessionsKeepEveryInvariant)
     if (const QByteArray replay = qgetenv("ORVELA_SESSION_SEED"); !replay.isEmpty())
         seeds = {static_cast<std::uint64_t>(replay.toULongLong())};
     const int steps = qEnvironmentVariableIsSet("ORVELA_SESSION_STEPS") ? qEnvironmentVariableIntValue("ORVELA_SESSION_STEPS")
-                                                                        : 150;
+                                                                        : 100;
     for (const std::uint64_t seed : seeds) {
         TSessionSettings settings;
         settings.Seed = seed;
