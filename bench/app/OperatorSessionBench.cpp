@@ -31,9 +31,9 @@ int main(int argc, char** argv)
         settings.Steps = steps;
         settings.Trace = qEnvironmentVariableIntValue("ORVELA_SESSION_TRACE") != 0;
         const TSessionOutcome outcome = RunOperatorSession(settings);
-        std::printf("seed %llu: %d commands, %d cycles, %d exchanges in %lld ms%s\n",
+        std::printf("seed %llu: %d commands, %d cycles, %d exchanges, %d history readings in %lld ms%s\n",
                     static_cast<unsigned long long>(seed), outcome.Commands, outcome.Cycles, outcome.Exchanges,
-                    outcome.Ms, outcome.Violations.empty() ? "" : ", VIOLATED:");
+                    outcome.Readings, outcome.Ms, outcome.Violations.empty() ? "" : ", VIOLATED:");
         for (const auto& [kind, text] : outcome.Violations) {
             ++failing[kind];
             std::printf("  %s, %d time(s); the first at %s\n", kind.c_str(), outcome.Counts.at(kind), text.c_str());

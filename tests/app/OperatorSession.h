@@ -34,6 +34,7 @@ struct TSessionOutcome
     int Cycles = 0;
     int Exchanges = 0;
     int Commands = 0;  // controller commands the operator ran
+    int Readings = 0;  // history readings checked
     long long Ms = 0;
 };
 

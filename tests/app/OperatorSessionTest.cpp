@@ -23,7 +23,7 @@ TEST(OperatorSession, RandomSessionsKeepEveryInvariant)
         settings.Trace = qEnvironmentVariableIntValue("ORVELA_SESSION_TRACE") != 0;
         const TSessionOutcome outcome = RunOperatorSession(settings);
         std::cout << "[ session  ] seed " << seed << ": " << steps << " steps, " << outcome.Commands << " commands, "
-                  << outcome.Cycles << " cycles, " << outcome.Exchanges << " exchanges in " << outcome.Ms << " ms\n";
+                  << outcome.Cycles << " cycles, " << outcome.Exchanges << " exchanges, " << outcome.Readings << " history readings in " << outcome.Ms << " ms\n";
         for (const auto& [kind, first] : outcome.Violations)
             ADD_FAILURE() << "seed " << seed << " (replay: ORVELA_SESSION_SEED=" << seed << "), " << kind << ", "
                           << outcome.Counts.at(kind) << " time(s); the first at " << first;

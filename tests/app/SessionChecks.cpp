@@ -458,8 +458,10 @@ void TSessionChecks::CheckHistory()
                     inputs << n;
         for (const int n : inputs)
             if (n >= 1 && n <= vantor::kInputCount)
-                for (const THistoryReading& reading : store.Query(n, cycle.Before, cycle.After))
+                for (const THistoryReading& reading : store.Query(n, cycle.Before, cycle.After)) {
+                    ++Outcome_.Readings;
                     CheckReading(cycle, n, reading);
+                }
     }
 }
 
