@@ -107,7 +107,8 @@ TEST(VantorSimLifecycle, HelpAndBadOptions)
     const FinishedRun help = RunToEnd({"--help"});
     EXPECT_EQ(help.ExitCode, 0);
     for (const char* option : {"--silent", "--bad-crc", "--exception", "--exception-from", "--short", "--long", "--gap-ms",
-                               "--late-ms", "--baud", "--parity", "--seed", "--device", "--link", "--address"})
+                               "--late-ms", "--baud", "--parity", "--seed", "--device", "--link", "--address", "--control",
+                               "--journal"})
         EXPECT_NE(help.Output.find(option), std::string::npos) << option;
 
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
