@@ -400,25 +400,19 @@ void TSessionChecks::CheckLogs()
     Violation("log", QStringLiteral("not ending in CR LF: %1").arg(torn().join(QStringLiteral(", "))));
 }
 
-void TSessionChecks::CheckReading(const TCycle& cycle, int input, const THistoryReading& reading)
+QString TSessionChecks::ReadingFault(const TCycle& cycle, int input, const THistoryReading& reading) const
 {
     const QString when = QStringLiteral("the history keeps a reading of input %1 from the cycle that ended on group %2: ")
                              .arg(input)
                              .arg(cycle.Group);
-    if (!cycle.Readings) {
-        Violation("history", when + QStringLiteral("the cycle read no readings"));
-        return;
-    }
+    if (!cycle.Readings)
+        return when + QStringLiteral("the cycle read no readings");
     const TExchange& read = *cycle.Readings;
-    if (!Answered(read)) {
-        Violation("history", when + QStringLiteral("its read failed (sent %1, took %2)").arg(Hex(read.Request), Hex(read.Answer)));
-        return;
-    }
+    if (!Answered(read))
+        return when + QStringLiteral("its read failed (sent %1, took %2)").arg(Hex(read.Request), Hex(read.Answer));
     const int group = ReadingsGroup(read.Request);
-    if (input < group || input >= group + vantor::kGroupSize) {
-        Violation("history", when + QStringLiteral("the answer was for inputs %1..%2").arg(group).arg(group + 3));
-        return;
-    }
+    if (input < group || input >= group + vantor::kGroupSize)
+        return when + QStringLiteral("the answer was for inputs %1..%2").arg(group).arg(group + 3);
     // The input's block as the simulator sent it.
     const int o = 32 * (input - group);
     QStringList wrong;
@@ -434,10 +428,11 @@ void TSessionChecks::CheckReading(const TCycle& cycle, int input, const THistory
     if (std::isfinite(reading.Bound) &&
         !Journal_.Controller.SetPointsHeld[input - 1].contains(static_cast<qint16>(std::lround(reading.Bound * 16))))
         wrong << QStringLiteral("set-point %1, never the input's").arg(reading.Bound);
-    if (!wrong.isEmpty())
-        Violation("history", when + QStringLiteral("it differs from the answer: ") + wrong.join(QStringLiteral(", ")));
+    return wrong.isEmpty() ? QString() : when + QStringLiteral("it differs from the answer: ") + wrong.join(QStringLiteral(", "));
 }
 
+// The history keeps times to the second, and a second may hold more than one cycle's end: a
+// reading is sound when one of the cycles that ended in its second and polled its input gave it.
 void TSessionChecks::CheckHistory()
 {
     THistoryRecorder* recorder = HistoryRecorder();
@@ -447,21 +442,43 @@ void TSessionChecks::CheckHistory()
     THistoryStore store;
     if (!store.Open(HistoryPath()))
         return;
+    auto polled = [](const TCycle& cycle, int n) {
+        const int read = cycle.Readings ? ReadingsGroup(cycle.Readings->Request) : 0;
+        return (n >= cycle.Group && n < cycle.Group + vantor::kGroupSize) ||
+               (read > 0 && n >= read && n < read + vantor::kGroupSize);
+    };
     for (; CyclesChecked_ < Cycles_.size(); ++CyclesChecked_) {
         const TCycle& cycle = Cycles_[CyclesChecked_];
-        QList<int> inputs;
-        for (int n = cycle.Group; n < cycle.Group + vantor::kGroupSize; ++n)
-            inputs << n;
-        if (cycle.Readings)
-            for (int n = ReadingsGroup(cycle.Readings->Request); n < ReadingsGroup(cycle.Readings->Request) + 4; ++n)
-                if (!inputs.contains(n))
-                    inputs << n;
-        for (const int n : inputs)
-            if (n >= 1 && n <= vantor::kInputCount)
-                for (const THistoryReading& reading : store.Query(n, cycle.Before, cycle.After)) {
-                    ++Outcome_.Readings;
-                    CheckReading(cycle, n, reading);
+        for (int n = 1; n <= vantor::kInputCount; ++n) {
+            if (!polled(cycle, n))
+                continue;
+            for (const THistoryReading& reading : store.Query(n, cycle.Before / 1000 * 1000, cycle.After)) {
+                if (ReadingsSeen_.contains({n, reading.Time}))
+                    continue;
+                ReadingsSeen_.insert({n, reading.Time});
+                ++Outcome_.Readings;
+                QString fault = QStringLiteral("the history keeps a reading of input %1 from a second in which no cycle "
+                                               "polled it")
+                                    .arg(n);
+                bool candidates = false;
+                for (const TCycle& candidate : Cycles_) {
+                    if (!polled(candidate, n) || candidate.After < reading.Time ||
+                        candidate.Before >= reading.Time + 1000)
+                        continue;
+                    if (!std::exchange(candidates, true))
+                        fault.clear();
+                    const QString why = ReadingFault(candidate, n, reading);
+                    if (why.isEmpty()) {
+                        fault.clear();
+                        break;
+                    }
+                    if (fault.isEmpty())
+                        fault = why;
                 }
+                if (!fault.isEmpty())
+                    Violation("history", fault);
+            }
+        }
     }
 }
 

@@ -7,7 +7,9 @@
 
 #include <QByteArray>
 #include <QMap>
+#include <QPair>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QVector>
 
@@ -85,7 +87,8 @@ private:
     void CheckBroadcasts();
     void CheckSettingsFiles();
     void CheckLogs();
-    void CheckReading(const TCycle& cycle, int input, const THistoryReading& reading);
+    // Why the reading cannot come from the cycle, or empty.
+    QString ReadingFault(const TCycle& cycle, int input, const THistoryReading& reading) const;
     QMap<QString, QByteArray> SettingsFiles() const;
 
     const TestFolder& Folder_;
@@ -101,6 +104,7 @@ private:
     std::optional<TExchange> PendingReadings_;
     QVector<TCycle> Cycles_;
     qsizetype CyclesChecked_ = 0;
+    QSet<QPair<int, qint64>> ReadingsSeen_;  // input and time of the readings checked
     std::vector<std::function<void()>> Pending_;
     std::vector<std::function<void()>> Armed_;
     QStringList MayChange_;
