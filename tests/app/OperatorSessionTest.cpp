@@ -1,6 +1,7 @@
 // Random operator sessions at the window against a misbehaving simulator. A failing seed is
 // replayed alone with ORVELA_SESSION_SEED=<seed> (ORVELA_SESSION_STEPS sets the steps,
-// ORVELA_SESSION_TRACE=1 prints every step); longer runs: bench_operator_session.
+// ORVELA_SESSION_TRACE=1 prints every step, ORVELA_SESSION_HANG_MS sets the longest block allowed,
+// 2000 by default); longer runs: bench_operator_session.
 #include "OperatorSession.h"
 
 #include <QByteArray>
@@ -21,6 +22,8 @@ TEST(OperatorSession, RandomSessionsKeepEveryInvariant)
         settings.Seed = seed;
         settings.Steps = steps;
         settings.Trace = qEnvironmentVariableIntValue("ORVELA_SESSION_TRACE") != 0;
+        if (const int hang = qEnvironmentVariableIntValue("ORVELA_SESSION_HANG_MS"); hang > 0)
+            settings.HangMs = hang;
         const TSessionOutcome outcome = RunOperatorSession(settings);
         std::cout << "[ session  ] seed " << seed << ": " << steps << " steps, " << outcome.Commands << " commands, "
                   << outcome.Cycles << " cycles, " << outcome.Exchanges << " exchanges, " << outcome.Readings << " history readings in " << outcome.Ms << " ms\n";
