@@ -11,8 +11,8 @@
 // checks what must hold whatever the order of events:
 //   row        every grid row shows its own probe's plant number or nothing
 //   history    no history reading comes from a failed read or from another group's answer
-//   done       no command reports success unless the simulator carried it out, and a read
-//              command shows what the simulator holds
+//   done       no command reports success unless the simulator carried it out and the answer
+//              taken was its answer to that request; a read command shows what it holds
 //   write-back a write sends what the operator typed, and otherwise a value the input held
 //   broadcast  nothing but the set-address command goes to address 0
 //   ini        INI files change only through a command that changes them

@@ -240,12 +240,15 @@ const TJournalEntry* TSessionChecks::Carried(const TExchange& exchange) const
 void TSessionChecks::CheckDone(const QString& command)
 {
     QString seen;
+    bool carriedAnyway = false;
     for (const TExchange& exchange : Exchanges_) {
         if (exchange.Command != command)
             continue;
         if (Carried(exchange))
             return;
         seen += QStringLiteral("\n    sent %1, took %2 as the answer").arg(Hex(exchange.Request), Hex(exchange.Answer));
+        for (qsizetype i = JournalFrom_; i < Journal_.Entries.size(); ++i)
+            carriedAnyway = carriedAnyway || (Journal_.Entries[i].Request == exchange.Request && Journal_.Entries[i].Carried);
     }
     QString journal;
     for (qsizetype i = JournalFrom_; i < Journal_.Entries.size(); ++i) {
@@ -253,8 +256,11 @@ void TSessionChecks::CheckDone(const QString& command)
         journal += QStringLiteral("\n    simulator: %1 -> %2 [%3] %4")
                        .arg(Hex(entry.Request), Hex(entry.Answer), entry.Flags, entry.Note);
     }
-    Violation("done", QStringLiteral("\"%1\" reported done, but the simulator did not carry it out%2%3")
-                          .arg(command, seen.isEmpty() ? QStringLiteral("\n    (nothing sent)") : seen, journal));
+    // Carried out too late to be the answer taken: the success was judged on another frame.
+    const QString what = carriedAnyway ? QStringLiteral("on an answer that was not the simulator's answer to it")
+                                       : QStringLiteral("but the simulator did not carry it out");
+    Violation("done", QStringLiteral("\"%1\" reported done %2%3%4")
+                          .arg(command, what, seen.isEmpty() ? QStringLiteral("\n    (nothing sent)") : seen, journal));
 }
 
 // What a write of input's settings sent: the typed fields as typed; the others as the input held
