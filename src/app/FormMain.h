@@ -87,6 +87,10 @@ private:
 
     // Views.
     void SetupGrids();
+    void SetupInputsGrid();
+    void SetupCurChannelGrid();
+    void SetupProtocolFields();
+    void SetupStatusPanels();
     // Labels, boxes and grid columns as wide as the texts they can show need in the font in use.
     void FitTextWidths();
     QStringList InputColumnTexts(int column) const;

@@ -84,6 +84,19 @@ void WriteAlarm(const QString& line)
 
 void TFormMain::SetupGrids()
 {
+    SetupInputsGrid();
+    SetupCurChannelGrid();
+    SetupProtocolFields();
+    WriteFields_ = std::make_unique<TWriteFields>(Ui_->cbWr_Enabled, Ui_->eiWr_OprosInterval, Ui_->enWr_Bound,
+                                                  Ui_->eiWr_PlantNum);
+    connect(Ui_->cbWr_Enabled, &QCheckBox::clicked, this, [this] { cbWr_EnabledClick(); });
+    connect(Ui_->cbWr_Fix, &QCheckBox::clicked, this, [this] { cbWr_FixClick(); });
+    SetupStatusPanels();
+    FitTextWidths();
+}
+
+void TFormMain::SetupInputsGrid()
+{
     QTableWidget* grid = Ui_->asgInputs;
     grid->setColumnCount(cells::kColumnCount);
     grid->setRowCount(vantor::kInputCount);
@@ -122,7 +135,10 @@ void TFormMain::SetupGrids()
         grid));
     connect(grid, &QTableWidget::currentCellChanged, this,
             [this](int row, int, int, int) { asgInputsSelectCell(row + 1); });
+}
 
+void TFormMain::SetupCurChannelGrid()
+{
     QTableWidget* channel = Ui_->asgCurChannel;
     channel->setColumnCount(3);
     channel->setRowCount(kCurChannelRows);
@@ -153,7 +169,10 @@ void TFormMain::SetupGrids()
         },
         channel));
     channel->setEnabled(false);
+}
 
+void TFormMain::SetupProtocolFields()
+{
     // A command name of a new length would lay the window out again at every exchange; filling its
     // own background keeps the group box and the window under it from being repainted too. The
     // style draws a group box's inside from an image, so its colour is taken from a drawn one.
@@ -178,10 +197,10 @@ void TFormMain::SetupGrids()
         face.setColor(QPalette::Base, face.color(QPalette::Button));
         field->setPalette(face);
     }
-    WriteFields_ = std::make_unique<TWriteFields>(Ui_->cbWr_Enabled, Ui_->eiWr_OprosInterval, Ui_->enWr_Bound,
-                                                  Ui_->eiWr_PlantNum);
-    connect(Ui_->cbWr_Enabled, &QCheckBox::clicked, this, [this] { cbWr_EnabledClick(); });
-    connect(Ui_->cbWr_Fix, &QCheckBox::clicked, this, [this] { cbWr_FixClick(); });
+}
+
+void TFormMain::SetupStatusPanels()
+{
     // Status bar panels 0..2: port, port state, poll state.
     const QString texts[3] = {QStringLiteral("COM"), QStringLiteral("Состояние порта"),
                               QStringLiteral("Состояние опроса")};
@@ -197,7 +216,6 @@ void TFormMain::SetupGrids()
         Ui_->StatusBarMain->addWidget(panel);
         StatusPanels_.push_back(panel);
     }
-    FitTextWidths();
 }
 
 void TFormMain::NumberRows()

@@ -108,7 +108,8 @@ TEST(VantorSimLifecycle, HelpAndBadOptions)
     EXPECT_EQ(help.ExitCode, 0);
     for (const char* option : {"--silent", "--bad-crc", "--exception", "--exception-from", "--short", "--long", "--gap-ms",
                                "--late-ms", "--baud", "--parity", "--seed", "--device", "--link", "--address", "--echo",
-                               "--wrong-address", "--wrong-function"})
+                               "--wrong-address", "--wrong-function", "--control",
+                               "--journal"})
         EXPECT_NE(help.Output.find(option), std::string::npos) << option;
 
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{

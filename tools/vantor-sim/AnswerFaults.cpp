@@ -31,25 +31,32 @@ std::uint8_t OtherFunction(std::uint8_t function)
 
 }  // namespace
 
-void AnswerFaults::Apply(Bytes& answer)
+std::string AnswerFaults::Apply(Bytes& answer)
 {
     if (answer.size() < 3)
-        return;
+        return {};
+    std::string done;
     if (Faults_.WrongAddress || Faults_.WrongFunction) {
         if (Faults_.WrongAddress)
             answer[0] = static_cast<std::uint8_t>(answer[0] % 247 + 1);
         if (Faults_.WrongFunction)
             answer[1] = OtherFunction(answer[1]);
         RenewCrc(answer);
+        done = Faults_.WrongAddress ? "wrong-address" : "wrong-function";
     }
     if (Faults_.Short) {
         answer.erase(answer.end() - 3);
         RenewCrc(answer);
+        done += done.empty() ? "short" : " short";
     } else if (Faults_.Long) {
         answer.insert(answer.end() - 2, 0x00);
         RenewCrc(answer);
+        done += done.empty() ? "long" : " long";
     }
     // Drawn for every answer, so the pattern depends only on the seed and the answer count.
-    if (Random_.Unit() < Faults_.BadCrcRate)
+    if (Random_.Unit() < Faults_.BadCrcRate) {
         answer[answer.size() - 2] ^= 0xFF;
+        done += done.empty() ? "badcrc" : " badcrc";
+    }
+    return done;
 }

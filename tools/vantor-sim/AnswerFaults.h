@@ -4,6 +4,7 @@
 #include "Random.h"
 
 #include <cstdint>
+#include <string>
 
 // Faults that change an answer's bytes. The timing faults belong to the line.
 struct ByteFaults
@@ -21,8 +22,10 @@ class AnswerFaults
 public:
     AnswerFaults(const ByteFaults& faults, std::uint64_t seed);
 
-    // answer: a complete frame with its CRC.
-    void Apply(Bytes& answer);
+    // answer: a complete frame with its CRC. What was done to it ("short badcrc"), or empty.
+    std::string Apply(Bytes& answer);
+    // New faults while running; the random streams go on.
+    void SetFaults(const ByteFaults& faults) { Faults_ = faults; }
     // Whether the next request is lost; drawn for every request.
     bool Lose();
 

@@ -199,8 +199,10 @@ Controller::Reply Controller::LibmodbusReply(const Bytes& frame, std::string not
     std::uint8_t request[MODBUS_RTU_MAX_ADU_LENGTH] = {};
     std::copy(frame.begin(), frame.end(), request);
     const int length = modbus_reply(Modbus_, request, static_cast<int>(frame.size()), Mapping_);
+    // libmodbus answers a write it carried out with its echo, a broadcast one with nothing.
+    const bool write = frame[1] == 0x10;
     if (length <= 0)
-        return {std::nullopt, std::move(note) + ", no reply"};  // a broadcast, or libmodbus failed
+        return {std::nullopt, std::move(note) + ", no reply", write && length == 0};
     Bytes answer(static_cast<std::size_t>(length));
     std::size_t got = 0;
     while (got < answer.size()) {
@@ -209,7 +211,8 @@ Controller::Reply Controller::LibmodbusReply(const Bytes& frame, std::string not
             return {std::nullopt, std::move(note) + ", reply lost"};
         got += static_cast<std::size_t>(n);
     }
-    return {std::move(answer), std::move(note)};
+    const bool carried = write && answer.size() > 1 && answer[1] == 0x10;
+    return {std::move(answer), std::move(note), carried};
 }
 
 Controller::Reply Controller::Exception(const Bytes& frame, std::uint8_t code, std::string note)

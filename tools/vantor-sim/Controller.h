@@ -32,6 +32,7 @@ public:
     {
         std::optional<Bytes> Answer;  // nothing when the controller keeps quiet
         std::string Note;             // why, for the log
+        bool Carried = false;         // a write taken into the registers
     };
 
     static constexpr std::uint16_t kInitialPlantNumber = 3107;
@@ -43,6 +44,12 @@ public:
     Controller& operator=(const Controller&) = delete;
 
     Reply Handle(const Bytes& frame);
+    // Switched while running; the count of requests goes on.
+    void SetForcedException(std::uint8_t code, int from)
+    {
+        ForcedException_ = code;
+        ExceptionFrom_ = from;
+    }
 
 private:
     void Release();

@@ -25,6 +25,8 @@ const char* const kValueOptions[] = {
     "late-ms",
     "loading-ms",
     "die-mid-answer",
+    "control",
+    "journal",
 };
 const char* const kSwitches[] = {
     "verbose",
@@ -103,6 +105,14 @@ Faults (they apply to every answer):
   --wrong-function  answers carry another function code of the same kind: 0x03 and 0x04
                     swapped, 0x10 and 0x2B as 0x03 and 0x04 (the CRC stays valid)
 
+Run-time control:
+  --control PATH    before each request read PATH; when its text changed, the fault options
+                    it holds (as above, blank-separated) replace every fault in force, and an
+                    empty file clears them (--loading-ms stays as started)
+  --journal PATH    append a line per request: time (ms since the epoch), request and answer
+                    in hex, what befell it (lost, carried, badcrc, short, long, late=N, gap=N)
+                    and why; written before the answer goes out
+
   --help            this text
 )";
 }
@@ -154,6 +164,10 @@ ParsedOptions ParseOptions(int argc, char** argv)
         o.Device = value("device");
     if (given("link"))
         o.Link = value("link");
+    if (given("control"))
+        o.ControlPath = value("control");
+    if (given("journal"))
+        o.JournalPath = value("journal");
     if (ok && given("address"))
         ok = ParseNumber<std::uint8_t>(value("address"), 1, 247, o.Address);
     if (ok && given("baud"))

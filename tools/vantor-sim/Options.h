@@ -28,6 +28,10 @@ struct SimOptions
     bool Echo = false;  // every request comes back before the answer, as a two-wire adapter echoes
     bool WrongAddress = false;   // answers carry another slave address
     bool WrongFunction = false;  // answers carry another function code
+
+    // Run-time control.
+    std::string ControlPath;  // a file of fault options that replace the faults while running
+    std::string JournalPath;  // a line per request: what was done and answered
 };
 
 struct ParsedOptions

@@ -1,6 +1,7 @@
 #include "AnswerFaults.h"
 #include "Controller.h"
 #include "Options.h"
+#include "RunControl.h"
 #include "SerialLine.h"
 #include "StopSignal.h"
 
@@ -73,9 +74,17 @@ private:
     std::abort();
 }
 
-int Serve(const SimOptions& o)
+// The faults the control file may switch while running.
+void ApplyFaults(const SimOptions& o, Controller& controller, AnswerFaults& faults)
+{
+    controller.SetForcedException(o.Exception, o.ExceptionFrom);
+    faults.SetFaults({o.BadCrcRate, o.Short, o.Long, o.SilentRate, o.WrongAddress, o.WrongFunction});
+}
+
+int Serve(const SimOptions& started)
 {
     stop_signal::Install();
+    SimOptions o = started;  // the faults in force; the control file replaces them
     const LineSettings settings{o.Baud, o.Parity};
     SerialLine line = o.Device.empty() ? SerialLine::OpenPseudoTerminal(settings) : SerialLine::OpenDevice(o.Device, settings);
     std::optional<Link> link;
@@ -83,8 +92,13 @@ int Serve(const SimOptions& o)
         link.emplace(o.Link, line.ClientPath());
     Controller controller({o.Address, o.Baud, o.Parity, o.Seed, o.Exception, o.ExceptionFrom, o.LoadingMs});
     AnswerFaults faults({o.BadCrcRate, o.Short, o.Long, o.SilentRate, o.WrongAddress, o.WrongFunction}, o.Seed);
+    std::optional<RunControl> control;
+    if (!o.ControlPath.empty())
+        control.emplace(o.ControlPath);
+    std::optional<Journal> journal;
+    if (!o.JournalPath.empty())
+        journal.emplace(o.JournalPath);
     int answers = 0;
-    const SendTiming timing{o.LateMs, o.GapMs};
 
     // Scripts read this line to find the port.
     std::printf("%s\n", line.ClientPath().c_str());
@@ -94,6 +108,15 @@ int Serve(const SimOptions& o)
         const std::optional<Bytes> frame = line.ReadFrame();
         if (!frame)
             continue;
+        if (control && control->Refresh(o)) {
+            if (!control->Error().empty())
+                std::fprintf(stderr, "vantor-sim: control: %s\n", control->Error().c_str());
+            else
+                ApplyFaults(o, controller, faults);
+            if (journal)
+                journal->Control(control->Error().empty() ? control->Words() : "refused: " + control->Error());
+        }
+        const SendTiming timing{o.LateMs, o.GapMs};
         if (o.Verbose)
             std::fprintf(stderr, "<- %s\n", Hex(*frame).c_str());
         // The adapter echoes whatever the master sends, controller or not.
@@ -102,11 +125,21 @@ int Serve(const SimOptions& o)
         if (o.Silent || faults.Lose()) {
             if (o.Verbose)
                 std::fprintf(stderr, "   silent\n");
+            if (journal)
+                journal->Request(*frame, nullptr, "lost", "silent");
             continue;
         }
         Controller::Reply reply = controller.Handle(*frame);
-        if (reply.Answer)
-            faults.Apply(*reply.Answer);
+        std::string flags = reply.Carried ? "carried" : "";
+        if (reply.Answer) {
+            const std::string done = faults.Apply(*reply.Answer);
+            for (const std::string& fault : {done, timing.LateMs > 0 ? "late=" + std::to_string(timing.LateMs) : "",
+                                             timing.GapMs > 0 ? "gap=" + std::to_string(timing.GapMs) : ""})
+                if (!fault.empty())
+                    flags += (flags.empty() ? "" : " ") + fault;
+        }
+        if (journal)
+            journal->Request(*frame, reply.Answer ? &*reply.Answer : nullptr, flags, reply.Note);
         if (o.Verbose) {
             std::fprintf(stderr, "   %s\n", reply.Note.c_str());
             if (reply.Answer)
