@@ -2,6 +2,7 @@
 
 #include "TestFolder.h"
 
+#include <QLocale>
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
@@ -66,6 +67,18 @@ TEST(IniFile, NumbersThatAreNotNumbersGiveTheDefault)
     EXPECT_TRUE(ini.ReadBool("S", "Bool", false));
     EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "F", 0), 2.5);
     EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "Text", 1.5), 1.5);
+}
+
+// A hand-edited file may use a point whatever the locale; the locale's own separator reads too.
+TEST(IniFile, FloatsReadWithAPointAndWithTheLocalesSeparator)
+{
+    TestFolder folder;
+    folder.Write("a.ini", "[History]\r\nRatePerDay=1.5\r\nComma=1,5\r\n");
+    const TIniFile ini(folder.Path("a.ini"));
+    const bool comma = QLocale::system().decimalPoint() == u',';
+    SCOPED_TRACE(QLocale::system().name().toStdString());
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("History", "RatePerDay", 3), 1.5);
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("History", "Comma", 3), comma ? 1.5 : 3);
 }
 
 TEST(IniFile, FloatsRoundTripWithoutNoise)
