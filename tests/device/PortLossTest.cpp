@@ -34,7 +34,9 @@ protected:
         faults.insert(faults.end(), {"--link", Link});
         ASSERT_TRUE(Simulator.Start(faults));
         Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=5\r\n");
-        Folder.Write("INI/ComPort.ini", QByteArray("[Transmitter]\r\nPort=") + Link.c_str() + "\r\n");
+        // A read that waits 200 ms of silence sees a controller that dies half-way through an
+        // answer hang the line up, rather than end on a cut answer.
+        Folder.Write("INI/ComPort.ini", QByteArray("[Transmitter]\r\nPort=") + Link.c_str() + "\r\nReadInterval=200\r\n");
         StartUnits();
         ASSERT_TRUE(Transmitter()->ActivatePort());
         LogRadix = 10;
