@@ -177,10 +177,11 @@ TEST_F(ConfigView, AFormatErrorKeepsWhatWasReadAndTurnsWritingOff)
 TEST_F(ConfigView, WritingAWholeFileSendsOneRequestPerInputAndTheControllerKeepsThem)
 {
     StartLine();
+    // The first four take rounding: near a sixteenth, and exact halves of one.
+    const QByteArrayList rounded = {"85,03", "85,04", "20,03125", "20,09375"};
     QByteArray text;
     for (int n = 1; n <= 192; ++n) {
-        const char* const exact[] = {"85,03", "85,04", "20,03125", "20,09375"};
-        const QByteArray bound = n <= 4 ? exact[n - 1] : QByteArray::number(-20 + n * 0.25).replace('.', ',');
+        const QByteArray bound = n <= 4 ? rounded[n - 1] : QByteArray::number(-20 + n * 0.25).replace('.', ',');
         text += Line(n, 30000 + n, bound.constData(), n % 60 + 1, n % 2);
     }
     Folder.Write("DATA/all.txt", text);
