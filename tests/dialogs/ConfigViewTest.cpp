@@ -95,7 +95,9 @@ protected:
     {
         ASSERT_TRUE(Simulator.Start());
         Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseWrite=5\r\n");
-        Folder.Write("INI/ComPort.ini", QByteArray("[Transmitter]\r\nPort=") + Simulator.Path().c_str() + "\r\n");
+        // The simulator writes each answer at once: 10 ms of silence end it as surely as 50.
+        Folder.Write("INI/ComPort.ini",
+                     QByteArray("[Transmitter]\r\nPort=") + Simulator.Path().c_str() + "\r\nReadInterval=10\r\n");
         StartUnits();
         ASSERT_TRUE(Transmitter()->ActivatePort());
         Vantor()->OnRequest = [this](TVantor*, const QString&, const QString& command, const QByteArray&,
