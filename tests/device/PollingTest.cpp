@@ -44,8 +44,9 @@ struct Seen
 class Polling : public ::testing::Test
 {
 protected:
-    // portSettings: more keys of the transmitter's section.
-    void Start(const std::vector<std::string>& simulator = {}, const QByteArray& portSettings = {})
+    // portSettings: more keys of the transmitter's section. The simulator writes each answer at
+    // once, so 10 ms of silence end it as surely as the port's 50.
+    void Start(const std::vector<std::string>& simulator = {}, const QByteArray& portSettings = "ReadInterval=10\r\n")
     {
         EnsureApplication();
         ASSERT_TRUE(Simulator.Start(simulator));

@@ -66,7 +66,7 @@ TEST(HistoryDurability, AFullDiskIsToldOnceAndRecordingGoesOnWithoutHistory)
 {
     TestFolder folder;
     QProcess helper;
-    helper.start(HelperPath(), {folder.Path("DATA/history.sqlite"), "--limit", "65536"});
+    helper.start(HelperPath(), {folder.Path("DATA/history.sqlite"), "--limit", "262144"});
     ASSERT_TRUE(helper.waitForFinished(120000));
     const QString errors = QString::fromUtf8(helper.readAllStandardError());
     EXPECT_EQ(helper.exitCode(), 0) << errors.toStdString();
