@@ -56,7 +56,7 @@ run_tests() {
     [ "$code" -eq 0 ] && continue
     failed=1
     local names
-    names=$(sed -n 's/^\[  FAILED  \] \([^ ]*\) (.*/\1/p' "$log" | sort -u | tr '\n' ' ')
+    names=$(sed -n 's/^\[  FAILED  \] \([^ ,]*\)\( (\|, where \).*/\1/p' "$log" | sort -u | tr '\n' ' ')
     if [ -n "$names" ]; then echo "$names"
     elif [ "$code" -eq 124 ] || [ "$code" -eq 137 ]; then echo "$binary (hung past ${limit} s)"
     else echo "$binary (exit $code)"; fi
