@@ -85,7 +85,7 @@ QString GroupName(gid_t gid)
     return QString::number(gid);
 }
 
-bool ProcessHasGroup(gid_t gid)
+bool SystemProcessHasGroup(gid_t gid)
 {
     if (getegid() == gid)
         return true;
@@ -97,7 +97,7 @@ bool ProcessHasGroup(gid_t gid)
 }
 
 // The group database lists the user in gid: a change that takes effect at the next login.
-bool UserListedInGroup(const QString& user, gid_t gid)
+bool SystemUserListedInGroup(const QString& user, gid_t gid)
 {
     const QByteArray name = user.toLocal8Bit();
     int count = 64;
@@ -127,7 +127,8 @@ QString AccessReason(const QString& path, const QString& shown)
             .arg(shown, owner.isEmpty() ? QString::number(info.st_uid) : owner, group,
                  QString::number(info.st_mode & 07777, 8));
     }
-    if (!ProcessHasGroup(info.st_gid) && UserListedInGroup(user, info.st_gid))
+    const TGroupLookups& lookups = GroupLookups();
+    if (!lookups.ProcessHasGroup(info.st_gid) && lookups.UserListedInGroup(user, info.st_gid))
         return QStringLiteral("Нет доступа к %1: пользователь %2 уже включен в группу %3, "
                               "но это действует только после нового входа в систему. Войдите в систему заново.")
             .arg(shown, user, group);
@@ -162,6 +163,12 @@ QString BusyReason(const QString& path)
 }
 
 }  // namespace
+
+TGroupLookups& GroupLookups()
+{
+    static TGroupLookups lookups{SystemProcessHasGroup, SystemUserListedInGroup};
+    return lookups;
+}
 
 QList<TPortHolder> PortHolders(const QString& path)
 {

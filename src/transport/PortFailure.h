@@ -5,6 +5,8 @@
 
 #include <sys/types.h>
 
+#include <functional>
+
 // A process that has the device open.
 struct TPortHolder
 {
@@ -20,3 +22,13 @@ QList<TPortHolder> PortHolders(const QString& path);
 // is missing (with the ports there are), access is denied (with the command that grants it), the
 // port is held by another program (named when /proc tells), or the file is no serial port.
 QString PortFailureReason(const QString& port, int error);
+
+// Where the access reason learns group membership: this process's groups, and the groups the user
+// database gives the user (in effect from the next login). Tests replace them, since no test can
+// change its own login.
+struct TGroupLookups
+{
+    std::function<bool(gid_t)> ProcessHasGroup;
+    std::function<bool(const QString& user, gid_t)> UserListedInGroup;
+};
+TGroupLookups& GroupLookups();

@@ -2,6 +2,7 @@
 
 #include "TestFolder.h"
 
+#include <QLocale>
 #include <QRandomGenerator>
 
 #include <utility>
@@ -74,6 +75,18 @@ TEST(IniFile, NumbersThatAreNotNumbersGiveTheDefault)
     EXPECT_EQ(ini.ReadInteger("S", "Bool", 3, 0, 4), 3);
     EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "F", 1, 0, 2.5), 2.5);
     EXPECT_DOUBLE_EQ(ini.ReadFloat("S", "F", 1, 0, 2.4), 1);
+}
+
+// A hand-edited file may use a point whatever the locale; the locale's own separator reads too.
+TEST(IniFile, FloatsReadWithAPointAndWithTheLocalesSeparator)
+{
+    TestFolder folder;
+    folder.Write("a.ini", "[History]\r\nRatePerDay=1.5\r\nComma=1,5\r\n");
+    const TIniFile ini(folder.Path("a.ini"));
+    const bool comma = QLocale::system().decimalPoint() == u',';
+    SCOPED_TRACE(QLocale::system().name().toStdString());
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("History", "RatePerDay", 3), 1.5);
+    EXPECT_DOUBLE_EQ(ini.ReadFloat("History", "Comma", 3), comma ? 1.5 : 3);
 }
 
 TEST(IniFile, FloatsRoundTripWithoutNoise)

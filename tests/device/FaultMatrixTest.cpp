@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+
 namespace {
 
 struct LineFault
@@ -61,8 +63,17 @@ const LineFault kFaults[] = {
     {"WrongFunction", {"--wrong-function"}, e_IllegalCommand, true, 7},
     // The read ends in the pause: the front half of each answer, with a CRC that cannot match.
     {"GapInTheAnswer", {"--gap-ms", "300"}, e_CheckSum, true, 4},
-    {"LateAnswer", {"--late-ms", "150"}, e_NoAnswer, true, 4},
+    // Each answer comes well after the read gave up (80 ms), and goes out before the next cycle.
+    {"LateAnswer", {"--late-ms", "300"}, e_NoAnswer, true, 4},
 };
+
+qsizetype Count(const std::string& text, std::string_view what)
+{
+    qsizetype n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
 
 class FaultMatrix : public ::testing::Test
 {
@@ -76,7 +87,9 @@ protected:
     void Start(const std::vector<std::string>& options, int readInterval = 10)
     {
         EnsureApplication();
-        ASSERT_TRUE(Simulator.Start(options));
+        std::vector<std::string> verbose = options;
+        verbose.push_back("--verbose");
+        ASSERT_TRUE(Simulator.Start(verbose, true));
         Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=5\r\n");
         // Short read limits keep the silent cases quick: a reply is due within 80 ms and the 14 ms
         // a group takes on the line at 115200 baud.
@@ -89,6 +102,25 @@ protected:
         Vantor()->OnRequest = [this](TVantor*, const QString&, const QString&, const QByteArray&, const QByteArray&,
                                      bool) { ++Parsed; };
         RequestThread()->OnCycle = [this](TRequestThread*, const QString&) { ++Cycles; };
+    }
+
+    // Waits until the simulator has answered, or passed over, every request the program logged:
+    // an answer still to come (late, or the rest of one cut by a pause) then cannot fall into the
+    // next cycle, whatever the machine's load makes of the timing.
+    testing::AssertionResult LineSettled()
+    {
+        const qsizetype requests = LoggedExchanges();
+        qsizetype handled = 0;
+        const bool settled = Simulator.WaitForOutput(
+            [&](const std::string& record) {
+                const std::string lines = '\n' + record;
+                handled = Count(lines, "\n-> ") + Count(lines, "\n   silent");
+                return handled >= requests;
+            },
+            15s);
+        if (settled)
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "the simulator handled " << handled << " of " << requests << " requests";
     }
 
     qsizetype LoggedExchanges() const
@@ -118,6 +150,7 @@ TEST_P(LineFaultMatrix, StateAfterTheThresholdAndEveryRequestLogged)
         // A hang guard, not a speed check.
         ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles > i && !RequestThread()->Busy(); }, 15000))
             << "cycle " << i + 1 << " did not end";
+        ASSERT_TRUE(LineSettled());
     }
     QCoreApplication::processEvents();
 

@@ -45,8 +45,9 @@ struct Seen
 class Polling : public ::testing::Test
 {
 protected:
-    // portSettings: more keys of the transmitter's section.
-    void Start(const std::vector<std::string>& simulator = {}, const QByteArray& portSettings = {})
+    // portSettings: more keys of the transmitter's section. The simulator writes each answer at
+    // once, so 10 ms of silence end it as surely as the port's 50.
+    void Start(const std::vector<std::string>& simulator = {}, const QByteArray& portSettings = "ReadInterval=10\r\n")
     {
         EnsureApplication();
         ASSERT_TRUE(Simulator.Start(simulator));
@@ -367,13 +368,14 @@ TEST_F(Polling, ALateAnswerIsNeverShownAsTheNextGroup)
     PollTimer()->SetInterval(1);
     PollTimer()->OnTimer = PollTick;
     ResumePolling();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles >= 3 * 48; }, 120000));
+    // One round and the step back to its start meet every change of group.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles >= 48 + 1; }, 60000));
     PollTimer()->Stop();
     ASSERT_TRUE(QTest::qWaitFor([] { return !RequestThread()->Busy(); }, 10000));
 
     EXPECT_EQ(misplaced, 0);
     const auto failed = std::count_if(Exchanges.begin(), Exchanges.end(), [](const Seen& e) { return !e.Result; });
-    EXPECT_GT(failed, 100);
+    EXPECT_GT(failed, 40);
     // Every exchange is logged, the failed ones too; most of those with no answer at all, some
     // with the front of a late answer cut by the read limit.
     const QString log = QString::fromLatin1(EventLog());

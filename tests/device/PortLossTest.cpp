@@ -33,9 +33,11 @@ protected:
     void SetUp() override
     {
         EnsureApplication();
-        ASSERT_TRUE(Simulator.Start({"--link", Link}));
+        std::vector<std::string> options = Faults;
+        options.insert(options.end(), {"--link", Link});
+        ASSERT_TRUE(Simulator.Start(options));
         Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=5\r\n");
-        Folder.Write("INI/ComPort.ini", QByteArray("[Transmitter]\r\nPort=") + Link.c_str() + "\r\n");
+        Folder.Write("INI/ComPort.ini", QByteArray("[Transmitter]\r\nPort=") + Link.c_str() + "\r\n" + PortSettings);
         StartUnits();
         ASSERT_TRUE(Transmitter()->ActivatePort());
         LogRadix = 10;
@@ -68,6 +70,9 @@ protected:
         return Folder.Read("LOG/log_" + QDate::currentDate().toString("yyyy_MM_dd") + ".txt").count("\r\n");
     }
 
+    // Simulator faults and more keys of the transmitter's section, set by a fixture that needs them.
+    std::vector<std::string> Faults;
+    QByteArray PortSettings;
     TestFolder Folder;
     const std::string Link = Folder.Path("tty").toStdString();
     SimulatorProcess Simulator;
@@ -149,4 +154,41 @@ TEST_F(PortLoss, AfterTheReturnTheSignatureTellsWhetherTheSameControllerAnswers)
     EXPECT_EQ(found, first);
     EXPECT_EQ(OtherControllerText("Vantor", expected, found),
               QString("Vantor: отвечает другой прибор (зав. № %1 вместо %2), опрос остановлен").arg(first).arg(first + 1));
+}
+
+namespace {
+
+// The controller dies half-way through its eighth answer, the readings of inputs 13..16 (the first
+// group takes three answers, each later one two): the adapter pulled out mid-answer. A read that
+// waits 200 ms of silence sees the line hang up rather than end on a cut answer.
+class PortLossMidAnswer : public PortLoss
+{
+protected:
+    PortLossMidAnswer()
+    {
+        Faults = {"--die-mid-answer", "8", "--gap-ms", "2"};
+        PortSettings = "ReadInterval=200\r\n";
+    }
+};
+
+}  // namespace
+
+TEST_F(PortLossMidAnswer, TheGroupOnTheLineIsPolledFirstWhenTheDeviceIsBack)
+{
+    ResumePolling();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Vanished == 1; }, 10000));
+    // Its link would lead to whichever pseudo-terminal takes its number next.
+    QFile::remove(QString::fromStdString(Link));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 5000));
+    EXPECT_EQ(Polled, (std::vector<int>{1, 5, 9}));
+    // The round stays at the last group read while the device is away.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return PortWatch()->Attempts() >= 1; }, 5000));
+    EXPECT_EQ(Vantor()->CurrentInput, 9);
+
+    SimulatorProcess again;
+    ASSERT_TRUE(again.Start({"--link", Link}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Returned == 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Polled.size() >= 5; }, 10000));
+    EXPECT_EQ(Polled[3], 13);
+    EXPECT_EQ(Polled[4], 17);
 }

@@ -34,6 +34,8 @@ protected:
     {
         ASSERT_TRUE(Simulator.Start());
         Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=5\r\nComPauseWrite=5\r\n");
+        // The simulator writes each answer at once: 10 ms of silence end it as surely as 50.
+        Folder.Write("INI/ComPort.ini", "[Transmitter]\r\nReadInterval=10\r\n");
     }
 
     // orvela-cli under a Russian locale on the simulator's port; prefix runs it through another

@@ -95,7 +95,9 @@ protected:
     {
         ASSERT_TRUE(Simulator.Start());
         Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseWrite=5\r\n");
-        Folder.Write("INI/ComPort.ini", QByteArray("[Transmitter]\r\nPort=") + Simulator.Path().c_str() + "\r\n");
+        // The simulator writes each answer at once: 10 ms of silence end it as surely as 50.
+        Folder.Write("INI/ComPort.ini",
+                     QByteArray("[Transmitter]\r\nPort=") + Simulator.Path().c_str() + "\r\nReadInterval=10\r\n");
         StartUnits();
         ASSERT_TRUE(Transmitter()->ActivatePort());
         Vantor()->OnRequest = [this](TVantor*, const QString&, const QString& command, const QByteArray&,
@@ -177,9 +179,11 @@ TEST_F(ConfigView, AFormatErrorKeepsWhatWasReadAndTurnsWritingOff)
 TEST_F(ConfigView, WritingAWholeFileSendsOneRequestPerInputAndTheControllerKeepsThem)
 {
     StartLine();
+    // The first four take rounding: near a sixteenth, and exact halves of one.
+    const QByteArrayList rounded = {"85,03", "85,04", "20,03125", "20,09375"};
     QByteArray text;
     for (int n = 1; n <= 192; ++n) {
-        const QByteArray bound = n == 1 ? "85,03" : n == 2 ? "85,04" : QByteArray::number(-20 + n * 0.25).replace('.', ',');
+        const QByteArray bound = n <= 4 ? rounded[n - 1] : QByteArray::number(-20 + n * 0.25).replace('.', ',');
         text += Line(n, 30000 + n, bound.constData(), n % 60 + 1, n % 2);
     }
     Folder.Write("DATA/all.txt", text);
@@ -204,13 +208,16 @@ TEST_F(ConfigView, WritingAWholeFileSendsOneRequestPerInputAndTheControllerKeeps
         EXPECT_EQ(input.PlantNumber, 30000 + n) << n;
         EXPECT_EQ(input.Interval, n % 60 + 1) << n;
         EXPECT_EQ(input.ChannelEnabled.GetOutValue().ToInteger(), n % 2 ? tsTrue : tsFalse) << n;
-        if (n > 2) {
+        if (n > 4) {
             EXPECT_DOUBLE_EQ(input.TemperBound.Value(), -20 + n * 0.25) << n;
         }
     }
     // 1360.48 sixteenths give 1360; 1360.64 give 1361.
     EXPECT_DOUBLE_EQ(Vantor()->Input(1).TemperBound.Value(), 85.0);
     EXPECT_DOUBLE_EQ(Vantor()->Input(2).TemperBound.Value(), 85.0625);
+    // Exact halves go to the even sixteenth: 320.5 to register 320, 321.5 to 322.
+    EXPECT_DOUBLE_EQ(Vantor()->Input(3).TemperBound.Value() * 16, 320);
+    EXPECT_DOUBLE_EQ(Vantor()->Input(4).TemperBound.Value() * 16, 322);
 }
 
 TEST_F(ConfigView, OnlyListedInputsOfTheRangeAreWrittenAndFailuresAreListed)
@@ -235,14 +242,20 @@ TEST_F(ConfigView, OnlyListedInputsOfTheRangeAreWrittenAndFailuresAreListed)
     EXPECT_EQ(Writes, (QStringList{"3", "5"}));
     EXPECT_EQ(Messages.Messages, QStringList{kSuccess});
 
-    // A silent controller: every input fails and is listed.
+    // A silent controller: every input fails and is listed. Short read limits and a range just
+    // wider than the file keep a write of unlisted inputs to seconds.
     Writes.clear();
     Messages.Messages.clear();
     ASSERT_EQ(Simulator.Stop(SIGTERM), 0);
     ASSERT_TRUE(Simulator.Start({"--silent"}));
     Transmitter()->SetPort(QString::fromStdString(Simulator.Path()));
+    Transmitter()->Timeouts().SetReadTotalConstant(40);
+    Transmitter()->Timeouts().SetReadTotalMultiplier(0);
     ASSERT_TRUE(Transmitter()->ActivatePort());
-    OpenView(Folder.Path("DATA/some.txt"), [](QWidget* w) { ClickWrite(w); });
+    OpenView(Folder.Path("DATA/some.txt"), [](QWidget* w) {
+        SetRange(w, 1, 24);
+        ClickWrite(w);
+    });
     EXPECT_EQ(Writes, (QStringList{"3!", "5!", "17!"}));
     EXPECT_EQ(Messages.Messages, QStringList{"Ошибка|Не удалось записать настройки входов:\r3,5,17|2"});
 }

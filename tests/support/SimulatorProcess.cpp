@@ -83,11 +83,11 @@ SimulatorProcess::~SimulatorProcess()
         Stop(SIGKILL);
 }
 
-testing::AssertionResult SimulatorProcess::Start(const std::vector<std::string>& options)
+testing::AssertionResult SimulatorProcess::Start(const std::vector<std::string>& options, bool withErrors)
 {
     std::vector<std::string> command = {Executable()};
     command.insert(command.end(), options.begin(), options.end());
-    Pid_ = Spawn(command, Output_, false);
+    Pid_ = Spawn(command, Output_, withErrors);
     if (Pid_ < 0)
         return testing::AssertionFailure() << "cannot start " << Executable();
     const std::string line = ReadOutput(Output_, Clock::now() + 10s, true);
@@ -95,7 +95,28 @@ testing::AssertionResult SimulatorProcess::Start(const std::vector<std::string>&
     if (end == std::string::npos)
         return testing::AssertionFailure() << "no port path from the simulator, got '" << line << "'";
     Path_ = line.substr(0, end);
+    OutputText_ = line.substr(end + 1);
     return testing::AssertionSuccess();
+}
+
+bool SimulatorProcess::WaitForOutput(const std::function<bool(const std::string&)>& done,
+                                     std::chrono::milliseconds limit)
+{
+    const auto deadline = Clock::now() + limit;
+    while (!done(OutputText_)) {
+        if (Output_ < 0 || Clock::now() >= deadline)
+            return false;
+        pollfd p{Output_, POLLIN, 0};
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (poll(&p, 1, static_cast<int>(left.count()) + 1) <= 0)
+            continue;
+        char buffer[4096];
+        const ssize_t n = read(Output_, buffer, sizeof buffer);
+        if (n <= 0)
+            return done(OutputText_);
+        OutputText_.append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
 }
 
 bool SimulatorProcess::Running()

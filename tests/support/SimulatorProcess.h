@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,12 @@ public:
     SimulatorProcess& operator=(const SimulatorProcess&) = delete;
     ~SimulatorProcess();
 
-    // Starts it and reads the port path from its first output line.
-    testing::AssertionResult Start(const std::vector<std::string>& options = {});
+    // Starts it and reads the port path from its first output line; with withErrors its standard
+    // error (the --verbose record of the line) comes through the same pipe.
+    testing::AssertionResult Start(const std::vector<std::string>& options = {}, bool withErrors = false);
+
+    // Reads its output until done(all output after the port path) holds or the limit passes.
+    bool WaitForOutput(const std::function<bool(const std::string&)>& done, std::chrono::milliseconds limit = 10s);
 
     const std::string& Path() const { return Path_; }
     pid_t Pid() const { return Pid_; }
@@ -35,6 +40,7 @@ private:
     pid_t Pid_ = -1;
     int Output_ = -1;
     std::string Path_;
+    std::string OutputText_;
 };
 
 // Runs the simulator to its end (for --help and bad options): exit code and standard output.

@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 const QString kFirstLine = QStringLiteral("Ошибка активации порта :");
@@ -177,6 +179,50 @@ TEST(PortFailure, AccessDeniedNamesTheDevicesGroupAndTheCommandForThisUser)
     EXPECT_EQ(PortFailureReason(device, EACCES),
               QStringLiteral("Нет доступа к %1: устройство принадлежит %2:%3 с правами 600. Обратитесь к администратору.")
                   .arg(device, user, group));
+}
+
+namespace {
+
+// Group membership as the lookups tell it, restored afterwards.
+class GroupLookupsScope
+{
+public:
+    explicit GroupLookupsScope(TGroupLookups lookups) : Old_(std::exchange(GroupLookups(), std::move(lookups))) {}
+    ~GroupLookupsScope() { GroupLookups() = Old_; }
+
+private:
+    TGroupLookups Old_;
+};
+
+}  // namespace
+
+TEST(PortFailure, AUserAddedToTheGroupSinceLoggingInIsToldToLogInAgain)
+{
+    TestFolder folder;
+    folder.Write(QStringLiteral("ttyUSB0"), {});
+    const QString device = folder.Path(QStringLiteral("ttyUSB0"));
+    const QByteArray path = QFile::encodeName(device);
+    if (const group* dialout = getgrnam("dialout"))
+        [[maybe_unused]] const int changed = chown(path.constData(), static_cast<uid_t>(-1), dialout->gr_gid);
+    ASSERT_EQ(chmod(path.constData(), 0660), 0);
+    struct stat info{};
+    ASSERT_EQ(stat(path.constData(), &info), 0);
+    const QString user = UserName();
+    const QString group = GroupOf(device);
+    if (info.st_gid == 0 || group == user)
+        GTEST_SKIP() << "the device file needs a group other than root's and the user's own";
+
+    // In the user database since the last login, not yet in this process.
+    const GroupLookupsScope scope({[](gid_t) { return false; },
+                                   [&](const QString& name, gid_t gid) { return name == user && gid == info.st_gid; }});
+    EXPECT_EQ(PortFailureReason(device, EACCES),
+              QStringLiteral("Нет доступа к %1: пользователь %2 уже включен в группу %3, но это действует только после "
+                             "нового входа в систему. Войдите в систему заново.")
+                  .arg(device, user, group));
+    // Already in the group in this process: the group is not what is missing, so the advice is the
+    // command, not a new login.
+    GroupLookups().ProcessHasGroup = [&](gid_t gid) { return gid == info.st_gid; };
+    EXPECT_TRUE(PortFailureReason(device, EACCES).endsWith(QStringLiteral("sudo usermod -aG %1 %2").arg(group, user)));
 }
 
 TEST(PortFailure, OtherSystemErrorsAreNamedWithTheirNumber)

@@ -97,7 +97,12 @@ TEST(TransmitterSettings, HandEditedValuesFallBack)
                        "StopBits=3\r\nFlowControl=Custom\r\nReadInterval=fifty\r\n[Other]\r\nKey=1\r\n");
     TTransmitter port;
     port.FlowControl().SetXonXoffOut(true);
-    port.Timeouts().SetReadTotalConstant(999);  // missing key: back to the fixed default
+    // Missing or unreadable time-outs go back to the fixed defaults, not to the current values.
+    port.Timeouts().SetReadInterval(7);
+    port.Timeouts().SetReadTotalConstant(999);
+    port.Timeouts().SetReadTotalMultiplier(9);
+    port.Timeouts().SetWriteTotalConstant(888);
+    port.Timeouts().SetWriteTotalMultiplier(8);
     port.ReadSettings();
     EXPECT_EQ(port.Port(), QString());
     EXPECT_EQ(port.BaudRate(), brCustom);
@@ -107,6 +112,9 @@ TEST(TransmitterSettings, HandEditedValuesFallBack)
     EXPECT_TRUE(port.FlowControl().XonXoffOut());  // "Custom" keeps the switches
     EXPECT_EQ(port.Timeouts().ReadInterval(), 50);
     EXPECT_EQ(port.Timeouts().ReadTotalConstant(), 150);
+    EXPECT_EQ(port.Timeouts().ReadTotalMultiplier(), 2);
+    EXPECT_EQ(port.Timeouts().WriteTotalConstant(), 100);
+    EXPECT_EQ(port.Timeouts().WriteTotalMultiplier(), 2);
 
     // Cancelling the setup dialog still rewrites the file, with the values just read; the
     // rest of the file stays.

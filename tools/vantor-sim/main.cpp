@@ -140,15 +140,13 @@ int Serve(const SimOptions& started)
         }
         if (journal)
             journal->Request(*frame, reply.Answer ? &*reply.Answer : nullptr, flags, reply.Note);
-        if (o.Verbose) {
+        if (o.Verbose)
             std::fprintf(stderr, "   %s\n", reply.Note.c_str());
-            if (reply.Answer)
-                std::fprintf(stderr, "-> %s\n", Hex(*reply.Answer).c_str());
-        }
         if (reply.Answer && ++answers == o.DieAt)
             DieMidAnswer(line, *reply.Answer, timing);
-        if (reply.Answer)
-            line.Send(*reply.Answer, timing);
+        // Logged once on the line, so that a reader knows a late answer has gone out.
+        if (reply.Answer && line.Send(*reply.Answer, timing) && o.Verbose)
+            std::fprintf(stderr, "-> %s\n", Hex(*reply.Answer).c_str());
     }
     return 0;
 }
