@@ -38,6 +38,8 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # The window is closed at random 32 times in the normal pass, 16 here: each kind of close is met
 # either way, and the sanitizers watch every one; the long run is bench_close_at_random.
 export ORVELA_CLOSES=16
+# The operator sessions likewise: three seeds of 40 steps under the sanitizers, 100 in the normal pass.
+export ORVELA_SESSION_STEPS=40
 if run_pass build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
      -DORVELA_SANITIZE=ON -DORVELA_FUZZ=ON; then
   while read -r target seconds; do
@@ -54,7 +56,7 @@ if run_pass build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
   done < fuzz/targets.txt
 fi
 
-unset ASAN_OPTIONS UBSAN_OPTIONS ORVELA_CLOSES
+unset ASAN_OPTIONS UBSAN_OPTIONS ORVELA_CLOSES ORVELA_SESSION_STEPS
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
 run_pass build-tsan --tests '^(transport|device)_tests$' transport_tests device_tests vantor-sim -- \
   -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DORVELA_TSAN=ON
