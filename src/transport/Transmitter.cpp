@@ -66,7 +66,7 @@ void TTransmitter::ReadSection(const TIniFile& ini)
     Parity().SetBits(ParseParity(ini.ReadString(section, QStringLiteral("Parity"), ParityText(Parity().Bits()))));
     FlowControl().SetFlowControl(ParseFlowControl(
         ini.ReadString(section, QStringLiteral("FlowControl"), FlowControlText(FlowControl().FlowControl()))));
-    Timeouts().SetReadInterval(ini.ReadInteger(section, QStringLiteral("ReadInterval"), kReadInterval, 0, kMaxTimeoutMs));
+    Timeouts().SetReadInterval(ini.ReadInteger(section, QStringLiteral("ReadInterval"), kReadInterval, -1, kMaxTimeoutMs));
     Timeouts().SetReadTotalConstant(ini.ReadInteger(section, QStringLiteral("ReadTotalConstant"), kReadTotalConstant, 1, kMaxTimeoutMs));
     Timeouts().SetReadTotalMultiplier(
         ini.ReadInteger(section, QStringLiteral("ReadTotalMultiplier"), kReadTotalMultiplier, 0, kMaxMultiplier));

@@ -32,6 +32,7 @@ struct PolledInput : ::testing::Test
         input.ChannelEnabled.SetValue(tsTrue);
         input.Interval = 5;
         input.TemperBound.SetValue(15.0625);
+        input.SettingsKnown = true;  // as after the group's settings read
     }
 
     TVantorInput input{5};

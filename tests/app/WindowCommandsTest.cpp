@@ -50,6 +50,16 @@ protected:
 
     QString LastMessage() const { return Messages.Messages.value(Messages.Messages.size() - 1); }
 
+    // Settings never read are written only as the operator gives them.
+    void TypeWriteFields()
+    {
+        if (Control<QCheckBox>("cbWr_Enabled")->checkState() == Qt::PartiallyChecked)
+            Control<QCheckBox>("cbWr_Enabled")->click();
+        Control<QSpinBox>("eiWr_OprosInterval")->setValue(10);
+        Control<QDoubleSpinBox>("enWr_Bound")->setValue(20);
+        Control<QSpinBox>("eiWr_PlantNum")->setValue(31000);
+    }
+
     QStringList FailureAlarms()
     {
         AlarmLog()->WriteLine(QString());  // nothing: only to be sure the file exists
@@ -455,6 +465,7 @@ TEST_F(WindowCommands, AnEchoOfTheRequestIsNoAnswer)
     EXPECT_EQ(LastMessage(), kNotDone + "Открыть диапазон сервисных регистров|1");
     EXPECT_EQ(Vantor()->ServiceRange, 0);
     Grid()->setCurrentCell(4, 1);
+    TypeWriteFields();
     Form->findChild<QPushButton*>("btWrite")->click();
     EXPECT_EQ(LastMessage(), kNotDone + "Записать свойства входа 5|1");
     Action("actSignRead")->trigger();
@@ -485,6 +496,7 @@ TEST_F(WindowCommands, WithoutASystemAddressOnlyTheBroadcastAddressWriteGoesOnTh
 
     Action("actSignRead")->trigger();
     EXPECT_EQ(LastMessage(), kNotDone + "Считать сигнатуру 1\r" + reason + "|1");
+    TypeWriteFields();
     Form->findChild<QPushButton*>("btWrite")->click();
     EXPECT_EQ(LastMessage(), kNotDone + "Записать свойства входа 1\r" + reason + "|1");
     EXPECT_TRUE(Commands.isEmpty()) << Commands.join('\n').toStdString();

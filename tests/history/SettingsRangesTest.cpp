@@ -74,7 +74,7 @@ TEST(SettingsRanges, EveryNumberOutsideItsRangeGivesItsDefault)
          [] { return ReadController([] { return double(ComPauseRead); }); }},
         {"VANTOR.ini", pauses, "ComPauseWrite", "-1", "60001", "60000", 150,
          [] { return ReadController([] { return double(ComPauseWrite); }); }},
-        {"ComPort.ini", transmitter, "ReadInterval", "-1", "60001", "60000", 50,
+        {"ComPort.ini", transmitter, "ReadInterval", "-2", "60001", "-1", 50,
          [] { return ReadTransmitter([](const TTransmitter& t) { return double(t.Timeouts().ReadInterval()); }); }},
         {"ComPort.ini", transmitter, "ReadTotalConstant", "0", "60001", "1", 150,
          [] { return ReadTransmitter([](const TTransmitter& t) { return double(t.Timeouts().ReadTotalConstant()); }); }},
