@@ -18,11 +18,11 @@ constexpr qint64 kMsPerDay = 24LL * 60 * 60 * 1000;
 
 }  // namespace
 
-THistoryRecorder::THistoryRecorder(const QString& path, int retentionDays)
+THistoryRecorder::THistoryRecorder(const QString& path, int retentionDays, bool outbox)
     : Path_(path), Calls_(std::make_unique<TPostedCalls>())
 {
     const qint64 retentionMs = qint64(qMax(1, retentionDays)) * kMsPerDay;
-    Writer_ = std::thread([this, retentionMs] { Run(retentionMs); });
+    Writer_ = std::thread([this, retentionMs, outbox] { Run(retentionMs, outbox); });
 }
 
 THistoryRecorder::~THistoryRecorder()
@@ -96,9 +96,10 @@ void THistoryRecorder::Report(const QString& text)
     ShowMessage(kCaptionWarning, QStringLiteral("История показаний не ведётся.\r") + text, TMessageIcon::Warning);
 }
 
-void THistoryRecorder::Run(qint64 retentionMs)
+void THistoryRecorder::Run(qint64 retentionMs, bool outbox)
 {
     THistoryStore store;
+    store.KeepOutbox(outbox);
     bool ok = store.Open(Path_);
     auto nextPrune = std::chrono::steady_clock::now();
     std::unique_lock lock(Mutex_);

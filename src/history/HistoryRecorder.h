@@ -24,7 +24,8 @@ public:
     // Used when a probe's interval is not known (0).
     static constexpr int kDefaultIntervalMinutes = 5;
 
-    THistoryRecorder(const QString& path, int retentionDays);
+    // outbox: the readings also go to the publishing outbox (see HistoryOutbox.h).
+    THistoryRecorder(const QString& path, int retentionDays, bool outbox = false);
     // Finishes the batch being written and stops the writer.
     ~THistoryRecorder();
     THistoryRecorder(const THistoryRecorder&) = delete;
@@ -41,7 +42,7 @@ public:
     bool Failed() const;
 
 private:
-    void Run(qint64 retentionMs);
+    void Run(qint64 retentionMs, bool outbox);
     void Report(const QString& text);
 
     QString Path_;

@@ -28,10 +28,10 @@ int HistoryRetentionDays()
     return days > 0 ? days : kDefaultRetentionDays;
 }
 
-void HistoryStartup()
+void HistoryStartup(bool outbox)
 {
     if (!Recorder)
-        Recorder = std::make_unique<THistoryRecorder>(HistoryPath(), HistoryRetentionDays());
+        Recorder = std::make_unique<THistoryRecorder>(HistoryPath(), HistoryRetentionDays(), outbox);
 }
 
 void HistoryShutdown() { Recorder.reset(); }

@@ -10,6 +10,8 @@
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
 #include "history/HistoryUnit.h"
+#include "publish/Publisher.h"
+#include "publish/PublishUnit.h"
 #include "transport/ComPort.h"
 #include "transport/PortWatch.h"
 #include "transport/TransmitterUnit.h"
@@ -42,6 +44,17 @@ QString InputLine(const TVantorInput& input)
            QStringLiteral("; используется: ") + YesNoThreeStateTexts().value(enabled);
 }
 
+// One line when the broker is lost and one when it is back, whatever the retries between.
+void BrokerStateLine(TBrokerState state, const QString& reason)
+{
+    static TBrokerState last = TBrokerState::Connecting;
+    if (state == TBrokerState::Offline && last != TBrokerState::Offline)
+        PrintError(QStringLiteral("Нет соединения с брокером MQTT: ") + reason);
+    else if (state == TBrokerState::Online && last == TBrokerState::Offline)
+        PrintError(QStringLiteral("Соединение с брокером MQTT восстановлено"));
+    last = state;
+}
+
 }  // namespace
 
 int RunPoll(const TPollOptions& options)
@@ -50,14 +63,20 @@ int RunPoll(const TPollOptions& options)
         StopUnits();
         return 1;
     }
-    HistoryStartup();
+    HistoryStartup(PublishingEnabled());
+    PublishStartup();
+    if (TPublisher* publisher = Publisher())
+        publisher->OnState = BrokerStateLine;
     TCustomTimer* timer = PollTimer();
     TRequestThread* thread = RequestThread();
 
     int cycles = 0;
     thread->OnCycle = [&cycles, &options, timer](TRequestThread*, const QString&) {
-        RecordPolledGroup(*Vantor(), QDateTime::currentMSecsSinceEpoch());
-        if (++cycles < options.Rounds * kCyclesPerRound)
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        RecordPolledGroup(*Vantor(), now);
+        PublishPolledGroup(*Vantor(), now);
+        // Without a number of rounds the poll goes on until it is stopped (a station's service).
+        if (options.Rounds == 0 || ++cycles < options.Rounds * kCyclesPerRound)
             return;
         timer->Stop();
         QCoreApplication::quit();
@@ -95,7 +114,9 @@ int RunPoll(const TPollOptions& options)
         watch->OnVanish = nullptr;
         watch->OnReturn = nullptr;
     }
+    // The history writes its last batch before the publisher's final pass sends it.
     HistoryShutdown();
+    PublishShutdown();
     StopUnits();
     return interrupted ? kInterruptedExit : 0;
 }

@@ -1,5 +1,6 @@
 #include "ConfigCommand.h"
 #include "HistoryCommand.h"
+#include "MqttCommand.h"
 #include "PollCommand.h"
 #include "ServiceCommand.h"
 #include "Session.h"
@@ -10,11 +11,14 @@
 namespace {
 
 const char* const kUsage =
-    "Использование: orvela-cli poll --rounds N [--port PATH]\n"
-    "  poll          опросить контроллер N полных кругов (48 циклов) и вывести все входы\n"
+    "Использование: orvela-cli poll [--rounds N] [--port PATH]\n"
+    "  poll          опрашивать контроллер (и публиковать в MQTT, если включено) до остановки\n"
+    "                или N полных кругов (48 циклов), затем вывести все входы\n"
     "  --rounds N    число кругов опроса, 1..1000\n"
     "  --port PATH   порт на этот запуск; INI/ComPort.ini не меняется\n"
     "  history       показания входа из истории: orvela-cli history --input N ...\n"
+    "  mqtt test     проверить соединение с брокером MQTT (INI/MQTT.ini)\n"
+    "  stations      станции на брокере MQTT: orvela-cli stations --broker HOST[:PORT] [--json]\n"
     "Также: orvela-cli config ..., sign, address, plant-number, service, modbus, write-input, loader\n";
 
 }  // namespace
@@ -27,6 +31,10 @@ int main(int argc, char* argv[])
         return RunConfigCommand(args.mid(1));
     if (!args.isEmpty() && args.first() == QStringLiteral("history"))
         return RunHistoryCommand(args.mid(1));
+    if (!args.isEmpty() && args.first() == QStringLiteral("mqtt"))
+        return RunMqttCommand(args.mid(1));
+    if (!args.isEmpty() && args.first() == QStringLiteral("stations"))
+        return RunStationsCommand(args.mid(1));
     if (!args.isEmpty() && IsServiceCommand(args.first()))
         return RunServiceCommand(args.first(), args.mid(1));
     if (args.isEmpty() || args.first() != QStringLiteral("poll"))

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QMap>
+#include <QString>
+#include <QVector>
+
+class TVantor;
+
+// An alarm-log line as an event: the Russian text is the line the alarm log writes.
+struct TAlarmEvent {
+    qint64 Time = 0;     // ms since the epoch, UTC
+    int Input = 0;       // 0 for the controller
+    int Sensor = 0;      // 1..6, 0 for an input or the controller
+    QString Kind;        // "controller", "error", "input", "sensor"
+    bool Active = false; // the alarm begins (true) or ends
+    QString Text;
+
+    QByteArray ToJson() const;  // without schema, station and seq: the publisher adds them
+};
+
+// Follows the polled states and tells what changed: the alarms that begin or end, and the list of
+// those now active. A normal state seen first is no event; a change to it is.
+class TAlarmTracker
+{
+public:
+    // The controller and inputs first..last as decoded now.
+    QVector<TAlarmEvent> Update(const TVantor& vantor, int first, int last, qint64 time);
+    // The list as of its last change.
+    QByteArray ActivePayload() const;
+    int ActiveCount() const { return int(Active_.size()); }
+
+private:
+    void Observe(const QString& key, int code, bool alarm, const TAlarmEvent& event, QVector<TAlarmEvent>& events);
+
+    QHash<QString, int> Seen_;          // last state code per key
+    QMap<QString, TAlarmEvent> Active_; // ordered by key for a stable list
+    qint64 Changed_ = 0;
+};

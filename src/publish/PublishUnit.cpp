@@ -1,0 +1,66 @@
+#include "publish/PublishUnit.h"
+
+#include "common/OperatorMessage.h"
+#include "device/Vantor.h"
+#include "history/HistoryStore.h"
+#include "publish/AlarmTracker.h"
+#include "publish/MqttSettings.h"
+#include "publish/Payloads.h"
+#include "publish/Publisher.h"
+
+#include <memory>
+
+namespace {
+
+std::unique_ptr<TPublisher> Instance;
+std::unique_ptr<TAlarmTracker> Tracker;
+bool Warned = false;
+
+}  // namespace
+
+bool PublishingEnabled() { return ReadMqttSettings(MqttSettingsPath()).Enabled; }
+
+void PublishStartup()
+{
+    if (Instance)
+        return;
+    QString warning;
+    const TMqttSettings settings = ReadMqttSettings(MqttSettingsPath(), &warning);
+    if (!settings.Enabled)
+        return;
+    if (!warning.isEmpty() && !Warned) {
+        Warned = true;
+        ShowMessage(kCaptionWarning, warning, TMessageIcon::Warning);
+    }
+    const QString invalid = ValidateMqttSettings(settings);
+    if (!invalid.isEmpty()) {
+        ShowMessage(kCaptionError, QStringLiteral("Публикация MQTT не ведётся.\r") + invalid, TMessageIcon::Error);
+        return;
+    }
+    Tracker = std::make_unique<TAlarmTracker>();
+    Instance = std::make_unique<TPublisher>(settings, HistoryPath());
+}
+
+void PublishShutdown()
+{
+    Instance.reset();
+    Tracker.reset();
+}
+
+TPublisher* Publisher() { return Instance.get(); }
+
+void PublishPolledGroup(const TVantor& vantor, qint64 time)
+{
+    if (!Instance)
+        return;
+    const int g = vantor.CurrentInput;
+    if (g < 1 || g > vantor::kInputCount)
+        return;
+    const int last = qMin(g + vantor::kGroupSize - 1, vantor::kInputCount);
+    for (int n = g; n <= last; ++n)
+        Instance->SetRetained(QStringLiteral("input/%1").arg(n), InputPayload(vantor.Input(n), n, time));
+    Instance->SetRetained(QStringLiteral("controller"), ControllerPayload(vantor, time));
+    for (const TAlarmEvent& e : Tracker->Update(vantor, g, last, time))
+        Instance->AddAlarmEvent(e.Time, e.ToJson());
+    Instance->SetRetained(QStringLiteral("alarms/active"), Tracker->ActivePayload());
+}
