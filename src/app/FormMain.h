@@ -17,6 +17,7 @@ class QAction;
 class QCheckBox;
 class QLabel;
 class TCustomComPort;
+enum class TBrokerState;
 class TCustomTimer;
 class TQLabelView;
 class TRiseMonitor;
@@ -124,6 +125,11 @@ private:
     // "История": the trends window, from the menu and from the current-input panel.
     void SetupHistoryMenu();
     void OpenTrends();
+    // "Публикация MQTT": the settings, the broker's state panel and its alarm lines.
+    void SetupPublishing();
+    void BindPublisher();
+    void ShowBrokerState(TBrokerState state, const QString& reason);
+    void OpenPublishSettings();
 
     // Commands.
     void SetupCommands();
@@ -157,6 +163,8 @@ private:
     bool ExchangePending_ = false;
     std::vector<std::unique_ptr<TQLabelView>> LabelViews_;
     std::vector<QLabel*> StatusPanels_;
+    QLabel* BrokerPanel_ = nullptr;  // only while publishing
+    bool BrokerOffline_ = false;
     QCheckBox* cbOprosConfigs_ = nullptr;
     QTimer TimerStartConnection_;
     bool Shown_ = false;

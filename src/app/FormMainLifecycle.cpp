@@ -8,6 +8,7 @@
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
 #include "history/HistoryUnit.h"
+#include "publish/PublishUnit.h"
 #include "history/RiseMonitor.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"
@@ -171,8 +172,11 @@ void TFormMain::RequestCycleDone()
     if (ExchangePending_)
         ShowLastExchange();
     RefreshPolledGroup();
-    if (TVantor* vantor = Vantor())
-        RecordPolledGroup(*vantor, QDateTime::currentMSecsSinceEpoch());
+    if (TVantor* vantor = Vantor()) {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        RecordPolledGroup(*vantor, now);
+        PublishPolledGroup(*vantor, now);
+    }
     CheckRises();
 }
 
