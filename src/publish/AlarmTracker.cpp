@@ -38,24 +38,27 @@ TAlarmEvent Event(qint64 time, int input, int sensor, const QString& kind, const
 
 QByteArray TAlarmEvent::ToJson() const { return Json(EventObject(*this)); }
 
-void TAlarmTracker::Observe(const QString& key, int code, bool alarm, const TAlarmEvent& event,
-                            QVector<TAlarmEvent>& events)
+template <typename MakeEvent>
+void TAlarmTracker::Observe(int key, int code, bool alarm, MakeEvent make, QVector<TAlarmEvent>& events)
 {
     auto seen = Seen_.find(key);
     const bool first = seen == Seen_.end();
     if (!first && *seen == code)
         return;
     Seen_.insert(key, code);
+    TAlarmEvent event = make();
+    event.Active = alarm;
+    const bool wasActive = Active_.remove(key) > 0;
     if (alarm)
         Active_.insert(key, event);
-    if ((alarm || Active_.remove(key) > 0) || Changed_ == 0)
+    if (alarm || wasActive || Changed_ == 0) {
         Changed_ = event.Time;
-    if (first && !alarm)
+        Payload_.clear();
+        Unread_ = true;
+    }
+    if ((first && !alarm) || event.Text.isEmpty())
         return;
-    TAlarmEvent e = event;
-    e.Active = alarm;
-    if (!e.Text.isEmpty())
-        events.append(e);
+    events.append(event);
 }
 
 QVector<TAlarmEvent> TAlarmTracker::Update(const TVantor& vantor, int first, int last, qint64 time)
@@ -63,34 +66,44 @@ QVector<TAlarmEvent> TAlarmTracker::Update(const TVantor& vantor, int first, int
     QVector<TAlarmEvent> events;
     const int module = OutInteger(vantor.ModuleError);
     if (module != tsUnknown)
-        Observe(QStringLiteral("controller"), module, module == tsTrue,
-                Event(time, 0, 0, QStringLiteral("controller"), ModuleErrorLine(vantor)), events);
+        Observe(-2, module, module == tsTrue,
+                [&] { return Event(time, 0, 0, QStringLiteral("controller"), ModuleErrorLine(vantor)); }, events);
     const int error = OutInteger(vantor.Error);
-    Observe(QStringLiteral("error"), error, error != 0, Event(time, 0, 0, QStringLiteral("error"), ErrorCodeLine(vantor)),
+    Observe(-1, error, error != 0, [&] { return Event(time, 0, 0, QStringLiteral("error"), ErrorCodeLine(vantor)); },
             events);
     for (int n = qMax(1, first); n <= last && n <= vantor::kInputCount; ++n) {
         const TVantorInput& input = vantor.Input(n);
         const int state = OutInteger(input.OprosState);
-        Observe(QStringLiteral("input %1").arg(n), state, input.OprosState.StateIsAlarm(),
-                Event(time, n, 0, QStringLiteral("input"), InputStateLine(input)), events);
+        Observe(n * 8, state, input.OprosState.StateIsAlarm(),
+                [&] { return Event(time, n, 0, QStringLiteral("input"), InputStateLine(input)); }, events);
         // Without a link the sensors' states are old news.
         if (state != 0)
             continue;
         for (int s = 1; s <= kSensorCount; ++s) {
             const TIOStates& sensor = input.TemperState[s - 1];
             const bool alarm = sensor.StateIsAlarm();
-            // The return to normal is written as the sensor's name and state.
-            const QString text = alarm ? SensorStateLine(input, s)
-                                       : sensor.StatesDescription().Title + QStringLiteral(": ") + sensor.StateCaption();
-            Observe(QStringLiteral("sensor %1.%2").arg(n).arg(s), OutInteger(sensor), alarm,
-                    Event(time, n, s, QStringLiteral("sensor"), text), events);
+            Observe(n * 8 + s, OutInteger(sensor), alarm, [&] {
+                // The return to normal is written as the sensor's name and state.
+                const QString text = alarm ? SensorStateLine(input, s)
+                                           : sensor.StatesDescription().Title + QStringLiteral(": ") + sensor.StateCaption();
+                return Event(time, n, s, QStringLiteral("sensor"), text);
+            }, events);
         }
     }
     return events;
 }
 
-QByteArray TAlarmTracker::ActivePayload() const
+bool TAlarmTracker::TakeChanged()
 {
+    const bool changed = Unread_;
+    Unread_ = false;
+    return changed;
+}
+
+QByteArray TAlarmTracker::ActivePayload()
+{
+    if (!Payload_.isEmpty())
+        return Payload_;
     QJsonArray alarms;
     for (const TAlarmEvent& e : Active_) {
         QJsonObject o = EventObject(e);
@@ -98,8 +111,9 @@ QByteArray TAlarmTracker::ActivePayload() const
         o[QStringLiteral("since")] = o.take(QStringLiteral("time"));
         alarms.append(o);
     }
-    return Json({{QStringLiteral("schema"), kPayloadSchema},
-                 {QStringLiteral("time"), IsoTime(Changed_)},
-                 {QStringLiteral("count"), alarms.size()},
-                 {QStringLiteral("alarms"), alarms}});
+    Payload_ = Json({{QStringLiteral("schema"), kPayloadSchema},
+                     {QStringLiteral("time"), IsoTime(Changed_)},
+                     {QStringLiteral("count"), alarms.size()},
+                     {QStringLiteral("alarms"), alarms}});
+    return Payload_;
 }

@@ -27,14 +27,20 @@ class TAlarmTracker
 public:
     // The controller and inputs first..last as decoded now.
     QVector<TAlarmEvent> Update(const TVantor& vantor, int first, int last, qint64 time);
-    // The list as of its last change.
-    QByteArray ActivePayload() const;
+    // The list as of its last change; made again only after one.
+    QByteArray ActivePayload();
+    // Whether the list changed since the last call.
+    bool TakeChanged();
     int ActiveCount() const { return int(Active_.size()); }
 
 private:
-    void Observe(const QString& key, int code, bool alarm, const TAlarmEvent& event, QVector<TAlarmEvent>& events);
+    // The event is made only when the code changed: most cycles change nothing.
+    template <typename MakeEvent>
+    void Observe(int key, int code, bool alarm, MakeEvent make, QVector<TAlarmEvent>& events);
 
-    QHash<QString, int> Seen_;          // last state code per key
-    QMap<QString, TAlarmEvent> Active_; // ordered by key for a stable list
+    QHash<int, int> Seen_;          // last state code per key (input * 8 + sensor; below 0 the controller)
+    QMap<int, TAlarmEvent> Active_; // ordered by key for a stable list
     qint64 Changed_ = 0;
+    QByteArray Payload_;            // empty after a change
+    bool Unread_ = true;            // changed since TakeChanged
 };

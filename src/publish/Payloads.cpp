@@ -43,51 +43,87 @@ QByteArray StatusPayload(const QString& station, bool online, qint64 time)
     return Json(o);
 }
 
-QByteArray ControllerPayload(const TVantor& vantor, qint64 time)
+TControllerSnapshot SnapshotOf(const TVantor& vantor, qint64 time)
 {
-    QJsonObject o = Header(time);
-    o[QStringLiteral("address")] = vantor.SystemAddress();
-    o[QStringLiteral("exchange")] = CodeAndText(OutInteger(vantor.ModuleError), vantor.ModuleError.StateCaption());
-    o[QStringLiteral("error")] = OutInteger(vantor.Error);
+    TControllerSnapshot c;
+    c.Time = time;
+    c.Address = vantor.SystemAddress();
+    c.Exchange = {OutInteger(vantor.ModuleError), vantor.ModuleError.StateCaption()};
+    c.Error = OutInteger(vantor.Error);
     // Not before the signature has been read: zeros would pass for values.
-    if (!vantor.Manufacturer.isEmpty() || vantor.PlantNumber != 0) {
+    c.SignatureRead = !vantor.Manufacturer.isEmpty() || vantor.PlantNumber != 0;
+    c.Manufacturer = vantor.Manufacturer;
+    c.Site = vantor.Site;
+    c.Device = vantor.Device;
+    c.DeviceName = vantor.DeviceName;
+    c.Crc = vantor.CRC;
+    c.PlantNumber = vantor.PlantNumber;
+    c.SoftVersion = vantor.VerSoft;
+    c.HardVersion = vantor.VerHard;
+    c.DeviceType = vantor.DeviceType;
+    return c;
+}
+
+TInputSnapshot SnapshotOf(const TVantorInput& input, int number, qint64 time)
+{
+    TInputSnapshot s;
+    s.Time = time;
+    s.Input = number;
+    s.Exchange = {OutInteger(input.OprosState), input.OprosState.StateCaption()};
+    s.Battery = input.Battery;
+    for (int i = 0; i < kSensorCount; ++i) {
+        s.Sensors[i] = {OutInteger(input.TemperState[i]), input.TemperState[i].StateCaption()};
+        s.Temperatures[i] = input.Temper[i].GetOutValue().ToDouble();
+    }
+    s.Setpoint = input.TemperBound.Value();
+    s.Period = input.Interval;
+    const int enabled = OutInteger(input.ChannelEnabled);
+    s.InUse = {enabled, YesNoThreeStateTexts().value(enabled)};
+    s.PlantNumber = input.PlantNumber;
+    return s;
+}
+
+QByteArray ControllerPayload(const TControllerSnapshot& c)
+{
+    QJsonObject o = Header(c.Time);
+    o[QStringLiteral("address")] = c.Address;
+    o[QStringLiteral("exchange")] = CodeAndText(c.Exchange.Code, c.Exchange.Text);
+    o[QStringLiteral("error")] = c.Error;
+    if (c.SignatureRead) {
         o[QStringLiteral("signature")] = QJsonObject{
-            {QStringLiteral("manufacturer"), vantor.Manufacturer},
-            {QStringLiteral("plantNumber"), vantor.PlantNumber},
-            {QStringLiteral("softVersion"), vantor.VerSoft},
-            {QStringLiteral("hardVersion"), vantor.VerHard},
-            {QStringLiteral("site"), vantor.Site},
-            {QStringLiteral("device"), vantor.Device},
-            {QStringLiteral("deviceName"), vantor.DeviceName},
-            {QStringLiteral("deviceType"), vantor.DeviceType},
-            {QStringLiteral("crc"), vantor.CRC},
+            {QStringLiteral("manufacturer"), c.Manufacturer},
+            {QStringLiteral("plantNumber"), c.PlantNumber},
+            {QStringLiteral("softVersion"), c.SoftVersion},
+            {QStringLiteral("hardVersion"), c.HardVersion},
+            {QStringLiteral("site"), c.Site},
+            {QStringLiteral("device"), c.Device},
+            {QStringLiteral("deviceName"), c.DeviceName},
+            {QStringLiteral("deviceType"), c.DeviceType},
+            {QStringLiteral("crc"), c.Crc},
         };
     }
     return Json(o);
 }
 
-QByteArray InputPayload(const TVantorInput& input, int number, qint64 time)
+QByteArray InputPayload(const TInputSnapshot& s)
 {
-    QJsonObject o = Header(time);
-    o[QStringLiteral("input")] = number;
-    o[QStringLiteral("exchange")] = CodeAndText(OutInteger(input.OprosState), input.OprosState.StateCaption());
-    o[QStringLiteral("battery")] = input.Battery;
+    QJsonObject o = Header(s.Time);
+    o[QStringLiteral("input")] = s.Input;
+    o[QStringLiteral("exchange")] = CodeAndText(s.Exchange.Code, s.Exchange.Text);
+    o[QStringLiteral("battery")] = s.Battery;
     QJsonArray sensors;
     for (int i = 0; i < kSensorCount; ++i) {
-        const int state = OutInteger(input.TemperState[i]);
-        QJsonObject sensor = CodeAndText(state, input.TemperState[i].StateCaption());
+        QJsonObject sensor = CodeAndText(s.Sensors[i].Code, s.Sensors[i].Text);
         sensor[QStringLiteral("sensor")] = i + 1;
         // A temperature only where the sensor gives one; a status code is no temperature.
-        sensor[QStringLiteral("temperature")] =
-            state == 1 ? QJsonValue(input.Temper[i].GetOutValue().ToDouble()) : QJsonValue();
+        sensor[QStringLiteral("temperature")] = s.Sensors[i].Code == 1 ? QJsonValue(s.Temperatures[i]) : QJsonValue();
         sensors.append(sensor);
     }
     o[QStringLiteral("sensors")] = sensors;
-    o[QStringLiteral("setpoint")] = input.TemperBound.Value();
-    o[QStringLiteral("period")] = input.Interval;
-    const int enabled = OutInteger(input.ChannelEnabled);
-    o[QStringLiteral("inUse")] = CodeAndText(enabled, YesNoThreeStateTexts().value(enabled));
-    o[QStringLiteral("plantNumber")] = input.PlantNumber;
+    o[QStringLiteral("setpoint")] = s.Setpoint;
+    o[QStringLiteral("period")] = s.Period;
+    o[QStringLiteral("inUse")] = CodeAndText(s.InUse.Code, s.InUse.Text);
+    o[QStringLiteral("plantNumber")] = s.PlantNumber;
     return Json(o);
 }
 

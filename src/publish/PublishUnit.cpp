@@ -57,10 +57,13 @@ void PublishPolledGroup(const TVantor& vantor, qint64 time)
     if (g < 1 || g > vantor::kInputCount)
         return;
     const int last = qMin(g + vantor::kGroupSize - 1, vantor::kInputCount);
+    // Copies of the values only: the JSON is made on the publisher's thread.
     for (int n = g; n <= last; ++n)
-        Instance->SetRetained(QStringLiteral("input/%1").arg(n), InputPayload(vantor.Input(n), n, time));
-    Instance->SetRetained(QStringLiteral("controller"), ControllerPayload(vantor, time));
+        Instance->SetRetained(QStringLiteral("input/%1").arg(n),
+                              [s = SnapshotOf(vantor.Input(n), n, time)] { return InputPayload(s); });
+    Instance->SetRetained(QStringLiteral("controller"), [c = SnapshotOf(vantor, time)] { return ControllerPayload(c); });
     for (const TAlarmEvent& e : Tracker->Update(vantor, g, last, time))
         Instance->AddAlarmEvent(e.Time, e.ToJson());
-    Instance->SetRetained(QStringLiteral("alarms/active"), Tracker->ActivePayload());
+    if (Tracker->TakeChanged())
+        Instance->SetRetained(QStringLiteral("alarms/active"), Tracker->ActivePayload());
 }

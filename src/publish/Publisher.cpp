@@ -134,11 +134,13 @@ TPublisher::~TPublisher()
 
 void TPublisher::SetRetained(const QString& subtopic, const QByteArray& payload)
 {
+    SetRetained(subtopic, [payload] { return payload; });
+}
+
+void TPublisher::SetRetained(const QString& subtopic, std::function<QByteArray()> make)
+{
     std::lock_guard lock(Mutex_);
-    auto it = Retained_.find(subtopic);
-    if (it != Retained_.end() && *it == payload)
-        return;
-    Retained_.insert(subtopic, payload);
+    Retained_.insert(subtopic, std::move(make));
     Dirty_.insert(subtopic, true);
 }
 
@@ -201,15 +203,15 @@ void TPublisher::Run()
         ++unacknowledged;
     };
     const auto sendLive = [&] {
-        QVector<std::pair<QString, QByteArray>> live;
+        QVector<std::pair<QString, std::function<QByteArray()>>> live;
         {
             std::lock_guard lock(Mutex_);
             for (auto it = Dirty_.cbegin(); it != Dirty_.cend(); ++it)
                 live.append({it.key(), Retained_.value(it.key())});
             Dirty_.clear();
         }
-        for (const auto& [topic, payload] : live)
-            publish(prefix + topic, payload);
+        for (const auto& [topic, make] : live)
+            publish(prefix + topic, make());
     };
     const auto drop = [&](const QString& reason) {
         SetState(TBrokerState::Offline, reason);

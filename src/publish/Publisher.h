@@ -33,8 +33,10 @@ public:
     TPublisher(const TPublisher&) = delete;
     TPublisher& operator=(const TPublisher&) = delete;
 
-    // The latest payload of a retained topic under the station ("input/5", "controller").
+    // The latest payload of a retained topic under the station ("input/5", "controller"); or
+    // what makes it, called on the publisher's thread, so that the caller only copies values.
     void SetRetained(const QString& subtopic, const QByteArray& payload);
+    void SetRetained(const QString& subtopic, std::function<QByteArray()> make);
     // Kept in the outbox by the publisher's thread, then sent.
     void AddAlarmEvent(qint64 time, const QByteArray& event);
 
@@ -65,7 +67,7 @@ private:
     mutable std::mutex Mutex_;
     std::condition_variable Wake_;
     bool Stop_ = false;
-    QHash<QString, QByteArray> Retained_;   // every topic's latest payload
+    QHash<QString, std::function<QByteArray()>> Retained_;  // every topic's latest payload
     QHash<QString, bool> Dirty_;            // topics changed since they were last sent
     QVector<std::pair<qint64, QByteArray>> NewAlarms_;
     QString Reason_;
