@@ -40,7 +40,9 @@ public:
     THistoryOutbox(const THistoryOutbox&) = delete;
     THistoryOutbox& operator=(const THistoryOutbox&) = delete;
 
+    // Closes what was open; false with ErrorText() when the file cannot be opened.
     bool Open(const QString& path);
+    void Close();
     bool IsOpen() const;
     QString ErrorText() const { return Error_; }
 

@@ -78,6 +78,12 @@ void THistoryRecorder::WaitWritten()
     Written_.wait(lock, [this] { return Failed_ || Stop_ || (Pending_.empty() && !Writing_); });
 }
 
+void THistoryRecorder::WaitOpened()
+{
+    std::unique_lock lock(Mutex_);
+    Written_.wait(lock, [this] { return Opened_; });
+}
+
 bool THistoryRecorder::Failed() const
 {
     std::lock_guard lock(Mutex_);
@@ -103,6 +109,8 @@ void THistoryRecorder::Run(qint64 retentionMs, bool outbox)
     bool ok = store.Open(Path_);
     auto nextPrune = std::chrono::steady_clock::now();
     std::unique_lock lock(Mutex_);
+    Opened_ = true;
+    Written_.notify_all();
     while (ok) {
         Wake_.wait_until(lock, nextPrune, [this] { return Stop_ || !Pending_.empty(); });
         if (!Pending_.empty()) {

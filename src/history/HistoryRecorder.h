@@ -39,6 +39,9 @@ public:
 
     // Blocks until every reading flushed so far is committed or dropped after a failure.
     void WaitWritten();
+    // Blocks until the writer has opened the database (or failed to): another connection that
+    // comes meanwhile could keep it from setting the file up.
+    void WaitOpened();
     bool Failed() const;
 
 private:
@@ -55,6 +58,7 @@ private:
     // Handed to the writer, batch by batch: handing over never copies readings under the lock.
     std::vector<QVector<THistoryReading>> Pending_;
     bool Writing_ = false;
+    bool Opened_ = false;  // opened or failed
     bool Stop_ = false;
     bool Failed_ = false;
     QString Failure_;     // text of the failure, until reported

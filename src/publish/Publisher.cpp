@@ -18,8 +18,11 @@ namespace {
 constexpr int kLoopMs = 100;           // the longest a stop or a new state waits for the thread
 constexpr int kInFlight = 200;         // stream messages written and not yet acknowledged
 constexpr int kBurst = 100;            // backlog messages between two looks at the live states
-constexpr auto kIdleLook = 250ms;      // how often a caught-up stream looks for new rows
-constexpr auto kAckSaving = 250ms;     // how often the acknowledged sequences are stored
+constexpr auto kIdleLook = 500ms;      // how often a caught-up stream looks for new rows
+// How often the acknowledged sequences are stored: a kill resends at most this much, which
+// consumers drop by sequence number.
+constexpr auto kAckSaving = 1s;
+constexpr auto kOutboxRetry = 1s;
 constexpr auto kFirstRetry = 1s;
 constexpr auto kLastRetry = 30s;
 constexpr auto kGoodbyeLimit = 2s;      // the longest a stop sends the rest, and then waits for the goodbye
@@ -60,6 +63,15 @@ struct TPublisher::TSession {
 
     THistoryOutbox Outbox;
     bool HaveOutbox = false;
+
+    void OpenOutbox(const QString& path)
+    {
+        HaveOutbox = Outbox.Open(path);
+        for (TStream* s : {&Alarms, &Readings}) {
+            s->Acked = s->Saved = HaveOutbox ? Outbox.Acknowledged(s->Kind) : 0;
+            s->Restart();
+        }
+    }
     TStream Alarms{TOutboxStream::Alarms};
     TStream Readings{TOutboxStream::Readings};
     std::map<int, std::pair<TStream*, qint64>> Mids;  // message id: its stream and sequence
@@ -181,12 +193,7 @@ void TPublisher::Run()
     TSession session;
     session.Alarms.Topic = prefix + QStringLiteral("alarms/events");
     session.Readings.Topic = prefix + QStringLiteral("readings");
-    session.HaveOutbox = session.Outbox.Open(HistoryPath_);
-    for (TSession::TStream* s : {&session.Alarms, &session.Readings}) {
-        s->Acked = s->Saved = session.HaveOutbox ? session.Outbox.Acknowledged(s->Kind) : 0;
-        s->Restart();
-    }
-    Counters_.ReadingsAcknowledged = session.Readings.Acked;
+    auto nextOutboxOpen = TClock::now();
 
     std::unique_ptr<TMqttConnection> connection;
     bool online = false;
@@ -226,18 +233,26 @@ void TPublisher::Run()
 
     for (;;) {
         QVector<std::pair<qint64, QByteArray>> alarms;
+        bool stop = false;
         {
             std::unique_lock lock(Mutex_);
             if (!connection && !Stop_ && NewAlarms_.isEmpty())
                 Wake_.wait_until(lock, nextAttempt, [this] { return Stop_ || !NewAlarms_.isEmpty(); });
-            if (Stop_)
-                break;
+            stop = Stop_;
             alarms.swap(NewAlarms_);
         }
-        // Kept first, so that an alarm survives an outage and a restart alike.
+        // The history may still be making the file: the outbox is looked for again.
+        if (!session.HaveOutbox && TClock::now() >= nextOutboxOpen) {
+            session.OpenOutbox(HistoryPath_);
+            nextOutboxOpen = TClock::now() + kOutboxRetry;
+        }
+        // Kept first, so that an alarm survives an outage and a restart alike, also one that
+        // came with the stop.
         for (const auto& [time, event] : alarms)
             if (session.HaveOutbox)
                 session.Outbox.AddAlarm(time, event);
+        if (stop)
+            break;
         if (!connection) {
             if (TClock::now() < nextAttempt)
                 continue;

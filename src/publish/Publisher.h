@@ -48,11 +48,12 @@ public:
     QString Reason() const;
     const TMqttSettings& Settings() const { return Settings_; }
 
-    // For the benchmark: messages sent and acknowledged so far, and stream messages awaited.
+    // For tests and the benchmark: messages written and acknowledged so far (every topic), and
+    // the readings' last acknowledged sequence number.
     struct TCounters {
         std::atomic<qint64> Sent{0};
         std::atomic<qint64> Acknowledged{0};
-        std::atomic<qint64> ReadingsAcknowledged{0};  // the last sequence number
+        std::atomic<qint64> ReadingsAcknowledged{0};
     };
     const TCounters& Counters() const { return Counters_; }
 

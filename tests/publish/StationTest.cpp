@@ -131,7 +131,7 @@ TEST_F(Station, EveryStoredReadingArrivesOnceInOrderAcrossABrokerOutageDuringPol
     Subscriber watch(Server.Port(), "orvela/line1/#");
     ASSERT_TRUE(WaitUntil([&] { return watch.Connected() && Server.SessionsSaved(); }, 30s));
     StartPoll();
-    ASSERT_TRUE(WaitUntil([&] { return Arrived(watch) >= 192; }, 120s));
+    ASSERT_TRUE(WaitUntil([&] { return Arrived(watch) >= 192; }, 120s)) << Cli.readAllStandardError().toStdString();
     EXPECT_TRUE(QJsonDocument::fromJson(watch.Last("orvela/line1/status")).object().value("status") == "online");
 
     Server.Kill();
