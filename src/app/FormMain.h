@@ -18,6 +18,7 @@ class QAction;
 class QCheckBox;
 class QLabel;
 class TCustomComPort;
+enum class TBrokerState;
 class TCustomTimer;
 class TLogTroubleView;
 class TQLabelView;
@@ -146,6 +147,11 @@ private:
     // "История": the trends window, from the menu and from the current-input panel.
     void SetupHistoryMenu();
     void OpenTrends();
+    // "Публикация MQTT": the settings, the broker's state panel and its alarm lines.
+    void SetupPublishing();
+    void BindPublisher();
+    void ShowBrokerState(TBrokerState state, const QString& reason);
+    void OpenPublishSettings();
 
     // Commands.
     void SetupCommands();
@@ -181,6 +187,8 @@ private:
     std::vector<std::unique_ptr<TQLabelView>> LabelViews_;
     std::vector<QLabel*> StatusPanels_;
     std::unique_ptr<TLogTroubleView> LogTrouble_;
+    QLabel* BrokerPanel_ = nullptr;  // only while publishing
+    bool BrokerOffline_ = false;
     QCheckBox* cbOprosConfigs_ = nullptr;
     QTimer TimerStartConnection_;
     bool Shown_ = false;

@@ -54,6 +54,7 @@ void TFormMain::SetupActions()
     BindButton(Ui_->btWr_Forward, Ui_->actInputNext);
     BindButton(Ui_->btWrite, Ui_->actWriteInputParams);
     SetupHistoryMenu();
+    SetupPublishing();
     SetupToolBar();
 }
 

@@ -12,6 +12,7 @@
 #include "history/RiseMonitor.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"
+#include "publish/PublishUnit.h"
 #include "transport/PortWatch.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
@@ -180,11 +181,15 @@ void TFormMain::RequestCycleDone(const TRequestThread& thread)
         ShowLastExchange();
     // The cycle's own group: a command may have set CurrentInput since the cycle began.
     RefreshGroup(thread.Group);
+    TVantor* vantor = Vantor();
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (vantor)
+        PublishPolledGroup(*vantor, thread.Group, thread.GroupRead, now);
     // Readings of a failed cycle are the last ones again, not new ones.
     if (!thread.GroupRead)
         return;
-    if (TVantor* vantor = Vantor())
-        RecordPolledGroup(*vantor, thread.Group, QDateTime::currentMSecsSinceEpoch());
+    if (vantor)
+        RecordPolledGroup(*vantor, thread.Group, now);
     CheckRises(thread.Group);
 }
 

@@ -6,6 +6,7 @@
 #include "common/StopSignals.h"
 #include "device/ProgramUnits.h"
 #include "history/HistoryUnit.h"
+#include "publish/PublishUnit.h"
 #include "transport/ComSetupDialog.h"
 #include "transport/MessageCatalogue.h"
 #include "values/Switches.h"
@@ -44,7 +45,8 @@ int main(int argc, char* argv[])
     SetShowMessage(ShowMessageBox);
     ReadSwitches(QApplication::arguments());
     StartUnits();
-    HistoryStartup();
+    HistoryStartup(PublishingEnabled());
+    PublishStartup();
     int result = 0;
     {
         TFormMain form;
@@ -55,7 +57,9 @@ int main(int argc, char* argv[])
         EndOnStopSignals(form);
         result = QApplication::exec();
     }
+    // The history writes its last batch before the publisher's final pass sends it.
     HistoryShutdown();
+    PublishShutdown();
     StopUnits();
     SetShowMessage(nullptr);
     return result;

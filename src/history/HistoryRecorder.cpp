@@ -22,13 +22,13 @@ constexpr qint64 kMsPerDay = 24LL * 60 * 60 * 1000;
 
 }  // namespace
 
-THistoryRecorder::THistoryRecorder(const QString& path, int retentionDays, TClock clock)
+THistoryRecorder::THistoryRecorder(const QString& path, int retentionDays, bool outbox, TClock clock)
     : Path_(path),
       Clock_(clock ? std::move(clock) : TClock(&QDateTime::currentMSecsSinceEpoch)),
       Calls_(std::make_unique<TPostedCalls>())
 {
     const qint64 retentionMs = qint64(qMax(1, retentionDays)) * kMsPerDay;
-    Writer_ = std::thread([this, retentionMs] { Run(retentionMs); });
+    Writer_ = std::thread([this, retentionMs, outbox] { Run(retentionMs, outbox); });
 }
 
 THistoryRecorder::~THistoryRecorder()
@@ -84,6 +84,12 @@ void THistoryRecorder::WaitWritten()
     Written_.wait(lock, [this] { return Failed_ || Stop_ || (Pending_.empty() && !Writing_); });
 }
 
+void THistoryRecorder::WaitOpened()
+{
+    std::unique_lock lock(Mutex_);
+    Written_.wait(lock, [this] { return Opened_; });
+}
+
 bool THistoryRecorder::Failed() const
 {
     std::lock_guard lock(Mutex_);
@@ -113,9 +119,10 @@ void THistoryRecorder::ReportAtExit(const QString& text)
     QTextStream(stderr) << line << Qt::endl;
 }
 
-void THistoryRecorder::Run(qint64 retentionMs)
+void THistoryRecorder::Run(qint64 retentionMs, bool outbox)
 {
     THistoryStore store;
+    store.KeepOutbox(outbox);
     bool ok = store.Open(Path_);
     // The retention is measured from the stored readings, never from a clock alone: a clock set
     // years ahead would otherwise empty the store. The newest stored day, moved on by the time
@@ -133,6 +140,8 @@ void THistoryRecorder::Run(qint64 retentionMs)
     ok = ok && prune();
     auto nextPrune = std::chrono::steady_clock::now() + kPruneSpacing;
     std::unique_lock lock(Mutex_);
+    Opened_ = true;
+    Written_.notify_all();
     while (ok) {
         Wake_.wait_until(lock, nextPrune, [this] { return Stop_ || !Pending_.empty(); });
         if (!Pending_.empty()) {

@@ -28,7 +28,8 @@ public:
     // Wall-clock time in ms since the epoch; replaceable in tests.
     using TClock = std::function<qint64()>;
 
-    THistoryRecorder(const QString& path, int retentionDays, TClock clock = {});
+    // outbox: the readings also go to the publishing outbox (see HistoryOutbox.h).
+    THistoryRecorder(const QString& path, int retentionDays, bool outbox = false, TClock clock = {});
     // Finishes the batch being written and stops the writer.
     ~THistoryRecorder();
     THistoryRecorder(const THistoryRecorder&) = delete;
@@ -42,10 +43,13 @@ public:
 
     // Blocks until every reading flushed so far is committed or dropped after a failure.
     void WaitWritten();
+    // Blocks until the writer has opened the database (or failed to): another connection that
+    // comes meanwhile could keep it from setting the file up.
+    void WaitOpened();
     bool Failed() const;
 
 private:
-    void Run(qint64 retentionMs);
+    void Run(qint64 retentionMs, bool outbox);
     void Report(const QString& text);
     // After the window is gone nobody could close a message box: the alarm log and standard
     // error instead.
@@ -62,6 +66,7 @@ private:
     // Handed to the writer, batch by batch: handing over never copies readings under the lock.
     std::vector<QVector<THistoryReading>> Pending_;
     bool Writing_ = false;
+    bool Opened_ = false;  // opened or failed
     bool Stop_ = false;
     bool Failed_ = false;
     QString Failure_;     // text of the failure, until reported

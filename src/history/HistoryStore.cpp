@@ -2,6 +2,7 @@
 
 #include "common/ProgramFolder.h"
 #include "history/HistoryBlock.h"
+#include "history/HistoryOutbox.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -79,6 +80,7 @@ struct THistoryStore::TData {
     // The last block of each input touched by Append, as stored.
     QHash<int, TOpenBlock> OpenBlocks;
     QSet<int> Dirty;  // inputs whose open block the current batch changed
+    bool Outbox = false;
 
     QSqlDatabase Database() const { return QSqlDatabase::database(Connection, false); }
 
@@ -177,8 +179,14 @@ bool THistoryStore::Open(const QString& path)
         Close();
         return false;
     }
+    if (Data_->Outbox && !CreateOutboxTables(Data_->Database(), Data_->Error)) {
+        Close();
+        return false;
+    }
     return true;
 }
+
+void THistoryStore::KeepOutbox(bool on) { Data_->Outbox = on; }
 
 void THistoryStore::Close()
 {
@@ -300,7 +308,9 @@ bool THistoryStore::Append(const QVector<THistoryReading>& readings)
     // The statements themselves rather than the driver's transaction calls: their errors keep
     // SQLite's result code, which names the reason for the operator.
     const QString failure = QStringLiteral("Не удалось записать историю");
-    if (!Data_->Exec(QStringLiteral("BEGIN"), failure))
+    // IMMEDIATE: the write lock is waited for at the start. A deferred transaction that reads
+    // first fails outright when another connection (the publisher's) wrote meanwhile.
+    if (!Data_->Exec(QStringLiteral("BEGIN IMMEDIATE"), failure))
         return false;
     bool ok = true;
     for (const THistoryReading& reading : readings) {
@@ -314,6 +324,8 @@ bool THistoryStore::Append(const QVector<THistoryReading>& readings)
     for (auto it = Data_->Dirty.cbegin(); ok && it != Data_->Dirty.cend(); ++it)
         ok = Data_->Store(*it, Data_->OpenBlocks.value(*it));
     Data_->Dirty.clear();
+    if (ok && Data_->Outbox)
+        ok = AppendOutboxReadings(Data_->Database(), readings, Data_->Error);
     if (ok)
         ok = Data_->Exec(QStringLiteral("COMMIT"), failure);
     if (!ok) {
@@ -333,7 +345,8 @@ bool THistoryStore::Prune(qint64 before)
     // A block may hold readings up to the end of its day: it goes only when that day is over.
     query.addBindValue(DayOf(Seconds(before)) * kSecondsPerDay);
     Data_->OpenBlocks.clear();
-    return Data_->Exec(query, QStringLiteral("Не удалось удалить старую историю"));
+    return Data_->Exec(query, QStringLiteral("Не удалось удалить старую историю"))
+           && (!Data_->Outbox || PruneOutbox(Data_->Database(), before, Data_->Error));
 }
 
 std::optional<qint64> THistoryStore::Newest() const

@@ -20,6 +20,9 @@ public:
 
     // Opens or creates the database file (WAL). False with a Russian ErrorText() on failure.
     bool Open(const QString& path);
+    // Before Open: every reading appended also goes to the publishing outbox, in the same
+    // transaction.
+    void KeepOutbox(bool on);
     void Close();
     bool IsOpen() const;
 

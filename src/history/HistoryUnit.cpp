@@ -29,10 +29,14 @@ int HistoryRetentionDays()
                      kMaxRetentionDays);
 }
 
-void HistoryStartup()
+void HistoryStartup(bool outbox)
 {
-    if (!Recorder)
-        Recorder = std::make_unique<THistoryRecorder>(HistoryPath(), HistoryRetentionDays());
+    if (Recorder)
+        return;
+    Recorder = std::make_unique<THistoryRecorder>(HistoryPath(), HistoryRetentionDays(), outbox);
+    // The publisher opens the same file next: not before the recorder has set it up.
+    if (outbox)
+        Recorder->WaitOpened();
 }
 
 void HistoryShutdown() { Recorder.reset(); }

@@ -11,7 +11,8 @@ class TVantorInput;
 // The history as a unit of the program: started after the other units and stopped before them,
 // in the thread that polls. Without it (not started, or failed), polling records nothing.
 // The retention in days is [History] RetentionDays of INI/VANTOR.ini, 730 when missing or bad.
-void HistoryStartup();
+// outbox: the readings are also kept for publishing (HistoryOutbox.h).
+void HistoryStartup(bool outbox = false);
 void HistoryShutdown();
 THistoryRecorder* HistoryRecorder();
 

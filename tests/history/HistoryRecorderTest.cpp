@@ -163,7 +163,7 @@ TEST_F(HistoryRecorder, AClockSetFarAheadPrunesNothingTheRetentionKeeps)
                                   MakeReading(1, now - kMinute)}));
     }
     {
-        THistoryRecorder recorder(Path(), 30, [now] { return now + 5 * 365 * kDayMs; });
+        THistoryRecorder recorder(Path(), 30, false, [now] { return now + 5 * 365 * kDayMs; });
         recorder.Record(MakeReading(2, now + 5 * 365 * kDayMs), 5);
         recorder.Flush();
         recorder.WaitWritten();

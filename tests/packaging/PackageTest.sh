@@ -24,11 +24,12 @@ for path in ./usr/bin/orvela ./usr/bin/orvela-cli ./usr/bin/vantor-sim \
             ./usr/share/orvela/locale/ru/LC_MESSAGES/default.mo ./usr/share/orvela/locale/ru/LC_MESSAGES/cport.mo \
             ./usr/share/applications/orvela.desktop ./usr/share/icons/hicolor/scalable/apps/orvela.svg \
             ./usr/share/man/man1/orvela-cli.1.gz ./usr/share/man/man1/orvela.1.gz \
-            ./usr/share/man/man1/vantor-sim.1.gz ./usr/share/doc/orvela/copyright ./usr/share/doc/orvela/changelog.gz; do
+            ./usr/share/man/man1/vantor-sim.1.gz ./usr/share/doc/orvela/copyright ./usr/share/doc/orvela/changelog.gz \
+            ./usr/lib/systemd/system/orvela-station.service; do
   grep -qxF "$path" <<< "$contents" || fail "$path is not in the package"
 done
 # Only the programs and their shared files: no test, benchmark or library of the build.
-extra=$(grep -vE '^\./usr/(bin/(orvela|orvela-cli|vantor-sim)|share/(orvela|applications|icons|man|doc)(/.*)?)$|/$' <<< "$contents")
+extra=$(grep -vE '^\./usr/(bin/(orvela|orvela-cli|vantor-sim)|share/(orvela|applications|icons|man|doc)(/.*)?|lib/systemd/system/orvela-station\.service)$|/$' <<< "$contents")
 [ -z "$extra" ] || fail "unexpected files: $extra"
 
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -51,6 +52,16 @@ grep -qx 'Name=Orvela - Программа настройки' "$desktop" || fai
 grep -q '^Comment=Настройка и опрос контроллера' "$desktop" || fail "the menu entry has no Russian comment"
 grep -qE '^Categories=.*(Utility|Monitor);' "$desktop" || fail "the menu entry is in no category"
 desktop-file-validate "$desktop" || fail "desktop-file-validate refuses the menu entry"
+
+# The service unit, against the unpacked program (the host has no /usr/bin/orvela-cli); any
+# remark of systemd-analyze, even one it only warns about, is a failure.
+unit="$work/root/usr/lib/systemd/system/orvela-station.service"
+grep -qx 'ExecStart=/usr/bin/orvela-cli poll' "$unit" || fail "the unit does not run orvela-cli poll"
+grep -qx 'SupplementaryGroups=dialout' "$unit" || fail "the unit's user cannot open serial ports"
+grep -qx 'Environment=ORVELA_HOME=/var/lib/orvela' "$unit" || fail "the unit's program folder is not /var/lib/orvela"
+sed "s#^ExecStart=/usr/bin/#ExecStart=$work/root/usr/bin/#" "$unit" > "$work/orvela-station.service"
+verify=$(systemd-analyze verify --man=no "$work/orvela-station.service" 2>&1) || fail "systemd-analyze verify failed: $verify"
+[ -z "$verify" ] || fail "systemd-analyze verify remarks: $verify"
 
 # The unpacked programs, as an ordinary user of a fresh account would start them.
 bin="$work/root/usr/bin"

@@ -13,7 +13,8 @@ namespace {
 const QSet<QString>& KnownKeys()
 {
     static const QSet<QString> keys{"h",      "help",  "port",    "json",  "rounds", "interval", "start", "stop",
-                                    "current", "plant", "bound", "period", "enabled", "input",  "from", "to", "csv"};
+                                    "current", "plant", "bound", "period", "enabled", "input",  "from", "to", "csv",
+                                    "broker", "root"};
     return keys;
 }
 

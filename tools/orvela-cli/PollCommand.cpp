@@ -13,6 +13,8 @@
 #include "history/HistoryUnit.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"
+#include "publish/Publisher.h"
+#include "publish/PublishUnit.h"
 #include "transport/ComPort.h"
 #include "transport/PortWatch.h"
 #include "transport/TransmitterUnit.h"
@@ -30,7 +32,7 @@ namespace {
 
 struct TPollOptions
 {
-    int Rounds = 1;
+    int Rounds = 0;  // 0: until stopped
     std::optional<int> Interval;  // used for this run only, not saved
     std::optional<QString> Port;  // likewise
     bool Json = false;
@@ -104,13 +106,27 @@ void PrintInputs(const TVantor& vantor, bool json)
         out << Printable(InputLine(vantor.Input(n))) << u'\n';
 }
 
+// One line when the broker is lost and one when it is back, whatever the retries between.
+void BrokerStateLine(TBrokerState state, const QString& reason)
+{
+    static TBrokerState last = TBrokerState::Connecting;
+    if (state == TBrokerState::Offline && last != TBrokerState::Offline)
+        PrintError(QStringLiteral("Нет соединения с брокером MQTT: ") + reason);
+    else if (state == TBrokerState::Online && last == TBrokerState::Offline)
+        PrintError(QStringLiteral("Соединение с брокером MQTT восстановлено"));
+    last = state;
+}
+
 int RunPoll(const TPollOptions& options)
 {
     if (!OpenSession(options.Port) || !AddressSet()) {
         StopUnits();
         return 1;
     }
-    HistoryStartup();
+    HistoryStartup(PublishingEnabled());
+    PublishStartup();
+    if (TPublisher* publisher = Publisher())
+        publisher->OnState = BrokerStateLine;
     TCustomTimer* timer = PollTimer();
     if (options.Interval)
         timer->SetInterval(*options.Interval);
@@ -118,10 +134,13 @@ int RunPoll(const TPollOptions& options)
 
     int cycles = 0;
     thread->OnCycle = [&cycles, &options, timer](TRequestThread* sender, const QString&) {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        PublishPolledGroup(*Vantor(), sender->Group, sender->GroupRead, now);
         // Only what this cycle read: a failed one leaves the last readings, which are not new.
         if (sender->GroupRead)
-            RecordPolledGroup(*Vantor(), sender->Group, QDateTime::currentMSecsSinceEpoch());
-        if (++cycles < options.Rounds * kCyclesPerRound)
+            RecordPolledGroup(*Vantor(), sender->Group, now);
+        // Without a number of rounds the poll goes on until it is stopped (a station's service).
+        if (options.Rounds == 0 || ++cycles < options.Rounds * kCyclesPerRound)
             return;
         timer->Stop();
         QCoreApplication::quit();
@@ -170,7 +189,9 @@ int RunPoll(const TPollOptions& options)
         watch->OnWait = nullptr;
         watch->OnReturn = nullptr;
     }
+    // The history writes its last batch before the publisher's final pass sends it.
     HistoryShutdown();
+    PublishShutdown();
     StopUnits();
     return interrupted ? kInterruptedExit : otherController ? 1 : 0;
 }
@@ -179,8 +200,9 @@ int RunPoll(const TPollOptions& options)
 
 int RunPollCommand(const QStringList& args)
 {
-    TCommandLine line(QStringLiteral("poll"), QStringLiteral("--rounds N [--interval MS] [--port PATH] [--json]"),
-                      QStringLiteral("Опросить контроллер N полных кругов (48 циклов) и вывести все входы."));
+    TCommandLine line(QStringLiteral("poll"), QStringLiteral("[--rounds N] [--interval MS] [--port PATH] [--json]"),
+                      QStringLiteral("Опрашивать контроллер (и публиковать в MQTT, если включено) до остановки "
+                                     "или N полных кругов (48 циклов), затем вывести все входы."));
     const QCommandLineOption rounds = line.Add({QStringLiteral("rounds")}, QStringLiteral("число кругов опроса, 1..1000"),
                                                QStringLiteral("N"));
     const QCommandLineOption interval =
@@ -194,7 +216,8 @@ int RunPollCommand(const QStringList& args)
     if (const std::optional<int> done = line.Parse(args, 0, 0))
         return *done;
     TPollOptions options;
-    const std::optional<int> n = line.Number(rounds, 1, 1000, 1);
+    // Without --rounds: until stopped.
+    const std::optional<int> n = line.Number(rounds, 1, 1000, 0);
     if (!n)
         return kBadCommandLine;
     options.Rounds = *n;

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "ConfigCommand.h"
 #include "HistoryCommand.h"
+#include "MqttCommand.h"
 #include "PollCommand.h"
 #include "ServiceCommand.h"
 #include "Session.h"
@@ -14,9 +15,12 @@ namespace {
 
 const char* const kUsage =
     "Использование: orvela-cli КОМАНДА [КЛЮЧИ]; orvela-cli КОМАНДА --help - ключи команды\n"
-    "  poll --rounds N               опросить контроллер N полных кругов и вывести все входы\n"
+    "  poll [--rounds N]             опрашивать контроллер (и публиковать в MQTT, если включено)\n"
+    "                                до остановки или N полных кругов, затем вывести все входы\n"
     "  config save|write FILE        сохранить настройки входов в файл или записать их в прибор\n"
     "  history --input N             показания входа из истории\n"
+    "  mqtt test                     проверить соединение с брокером MQTT (INI/MQTT.ini)\n"
+    "  stations --broker HOST[:PORT] станции на брокере MQTT и их тревоги\n"
     "  sign                          считать сигнатуру прибора\n"
     "  address NEW                   записать системный адрес прибора\n"
     "  plant-number N                записать заводской номер прибора и паспорт\n"
@@ -35,6 +39,10 @@ int Dispatch(const QStringList& args)
         return RunConfigCommand(rest);
     if (command == QStringLiteral("history"))
         return RunHistoryCommand(rest);
+    if (command == QStringLiteral("mqtt"))
+        return RunMqttCommand(rest);
+    if (command == QStringLiteral("stations"))
+        return RunStationsCommand(rest);
     if (IsServiceCommand(command))
         return RunServiceCommand(command, rest);
     if (command == QStringLiteral("--help") || command == QStringLiteral("-h")) {

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "history/HistoryReading.h"
+
+#include <QByteArray>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVector>
+
+// What a publishing station still owes its broker, kept in the history database itself: the
+// readings the history keeps (written in the same transaction, so the two never disagree after a
+// kill), the alarm events, and the last sequence number of each stream that the broker
+// acknowledged. A row's sequence is its AUTOINCREMENT key: never reused, in the order written.
+
+enum class TOutboxStream { Readings, Alarms };
+
+struct TOutboxReading {
+    qint64 Seq = 0;
+    THistoryReading Reading;
+};
+
+struct TOutboxAlarm {
+    qint64 Seq = 0;
+    qint64 Time = 0;     // ms since the epoch, UTC
+    QByteArray Event;    // the event as a JSON object, without its sequence number
+};
+
+// For THistoryStore: the tables, and the readings of one Append inside its transaction.
+bool CreateOutboxTables(QSqlDatabase database, QString& error);
+bool AppendOutboxReadings(QSqlDatabase database, const QVector<THistoryReading>& readings, QString& error);
+// What is older than the history's retention goes with it.
+bool PruneOutbox(QSqlDatabase database, qint64 before, QString& error);
+
+// The publisher's side: a connection of its own, used by the thread that opened it.
+class THistoryOutbox
+{
+public:
+    THistoryOutbox();
+    ~THistoryOutbox();
+    THistoryOutbox(const THistoryOutbox&) = delete;
+    THistoryOutbox& operator=(const THistoryOutbox&) = delete;
+
+    // Closes what was open; false with ErrorText() when the file cannot be opened.
+    bool Open(const QString& path);
+    void Close();
+    bool IsOpen() const;
+    QString ErrorText() const { return Error_; }
+
+    // The rows after seq, oldest first, at most limit of them.
+    QVector<TOutboxReading> Readings(qint64 after, int limit);
+    QVector<TOutboxAlarm> Alarms(qint64 after, int limit);
+    // Keeps an alarm event until it is acknowledged; its sequence number, 0 on failure.
+    qint64 AddAlarm(qint64 time, const QByteArray& event);
+
+    qint64 Acknowledged(TOutboxStream stream);
+    // Stores the acknowledged sequence and drops the rows up to it, in one transaction.
+    bool Acknowledge(TOutboxStream stream, qint64 seq);
+
+private:
+    QSqlDatabase Database() const;
+
+    QString Connection_;
+    QString Error_;
+};

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "publish/MqttSettings.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+struct mosquitto;
+
+// One connection to the broker, driven by the thread that owns it through Loop (the library's own
+// network thread is not used, so every callback runs in that thread). A connection that fails is
+// dropped, not reconnected: the owner makes a new one.
+class TMqttConnection
+{
+public:
+    TMqttConnection(const TMqttSettings& settings, const QString& clientId);
+    ~TMqttConnection();
+    TMqttConnection(const TMqttConnection&) = delete;
+    TMqttConnection& operator=(const TMqttConnection&) = delete;
+
+    // Before Start: the message the broker publishes when this client dies without saying goodbye.
+    void SetWill(const QString& topic, const QByteArray& payload);
+    // Resolves the name and opens the socket (and TLS): blocks the calling thread for that long.
+    // False with Reason() on failure.
+    bool Start();
+    // Runs the network for up to timeoutMs. False once the connection is gone (Reason() says why).
+    bool Loop(int timeoutMs);
+    bool Accepted() const { return Accepted_; }
+    QString Reason() const { return Reason_; }
+
+    // The message id, 0 when it could not be queued.
+    int Publish(const QString& topic, const QByteArray& payload, int qos, bool retain);
+    // At QoS 1; the messages come to OnMessage during Loop.
+    bool Subscribe(const QString& pattern);
+    std::function<void(const QString& topic, const QByteArray& payload, bool retained)> OnMessage;
+    // Says goodbye: the last will is not published.
+    void Disconnect();
+    // Messages written to the broker and not yet acknowledged by it.
+    std::function<void(int mid)> OnPublished;
+
+private:
+    static void Connected(mosquitto*, void* self, int rc);
+    static void Published(mosquitto*, void* self, int mid);
+    static void Message(mosquitto*, void* self, const struct mosquitto_message* message);
+
+    TMqttSettings Settings_;
+    mosquitto* Client_ = nullptr;
+    bool Accepted_ = false;
+    bool Lost_ = false;
+    QString Reason_;
+};
+
+// The operator's reason for a connection that failed: from the library's result code (and errno
+// for a system error), or from the broker's refusal (CONNACK code).
+QString ConnectFailureText(int result, int systemError, const QString& host);
+QString RefusalText(int connackCode);
+
+// Connects with these settings and leaves at once: "" when the broker accepted the connection,
+// else the reason. Uses a client id of its own, so a running station is not pushed off.
+QString CheckMqttConnection(const TMqttSettings& settings, int timeoutMs = 10000);

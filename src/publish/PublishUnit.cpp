@@ -1,0 +1,69 @@
+#include "publish/PublishUnit.h"
+
+#include "common/OperatorMessage.h"
+#include "device/Vantor.h"
+#include "history/HistoryStore.h"
+#include "publish/AlarmTracker.h"
+#include "publish/MqttSettings.h"
+#include "publish/Payloads.h"
+#include "publish/Publisher.h"
+
+#include <memory>
+
+namespace {
+
+std::unique_ptr<TPublisher> Instance;
+std::unique_ptr<TAlarmTracker> Tracker;
+bool Warned = false;
+
+}  // namespace
+
+bool PublishingEnabled() { return ReadMqttSettings(MqttSettingsPath()).Enabled; }
+
+void PublishStartup()
+{
+    if (Instance)
+        return;
+    QString warning;
+    const TMqttSettings settings = ReadMqttSettings(MqttSettingsPath(), &warning);
+    if (!settings.Enabled)
+        return;
+    if (!warning.isEmpty() && !Warned) {
+        Warned = true;
+        ShowMessage(kCaptionWarning, warning, TMessageIcon::Warning);
+    }
+    const QString invalid = ValidateMqttSettings(settings);
+    if (!invalid.isEmpty()) {
+        ShowMessage(kCaptionError, QStringLiteral("Публикация MQTT не ведётся.\r") + invalid, TMessageIcon::Error);
+        return;
+    }
+    Tracker = std::make_unique<TAlarmTracker>();
+    Instance = std::make_unique<TPublisher>(settings, HistoryPath());
+}
+
+void PublishShutdown()
+{
+    Instance.reset();
+    Tracker.reset();
+}
+
+TPublisher* Publisher() { return Instance.get(); }
+
+void PublishPolledGroup(const TVantor& vantor, int g, bool groupRead, qint64 time)
+{
+    if (!Instance)
+        return;
+    Instance->SetRetained(QStringLiteral("controller"), [c = SnapshotOf(vantor, time)] { return ControllerPayload(c); });
+    // A failed cycle leaves the last readings, which are not new: only the controller's state is.
+    if (!groupRead || g < 1 || g > vantor::kInputCount)
+        return;
+    const int last = qMin(g + vantor::kGroupSize - 1, vantor::kInputCount);
+    // Copies of the values only: the JSON is made on the publisher's thread.
+    for (int n = g; n <= last; ++n)
+        Instance->SetRetained(QStringLiteral("input/%1").arg(n),
+                              [s = SnapshotOf(vantor.Input(n), n, time)] { return InputPayload(s); });
+    for (const TAlarmEvent& e : Tracker->Update(vantor, g, last, time))
+        Instance->AddAlarmEvent(e.Time, e.ToJson());
+    if (Tracker->TakeChanged())
+        Instance->SetRetained(QStringLiteral("alarms/active"), Tracker->ActivePayload());
+}

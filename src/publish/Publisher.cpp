@@ -1,0 +1,330 @@
+#include "publish/Publisher.h"
+
+#include "common/PostedCalls.h"
+#include "history/HistoryOutbox.h"
+#include "publish/MqttConnection.h"
+#include "publish/Payloads.h"
+
+#include <QDateTime>
+
+#include <chrono>
+#include <map>
+
+using namespace std::chrono_literals;
+using TClock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kLoopMs = 100;           // the longest a stop or a new state waits for the thread
+constexpr int kInFlight = 200;         // stream messages written and not yet acknowledged
+constexpr int kBurst = 100;            // backlog messages between two looks at the live states
+constexpr auto kIdleLook = 500ms;      // how often a caught-up stream looks for new rows
+// How often the acknowledged sequences are stored: a kill resends at most this much, which
+// consumers drop by sequence number.
+constexpr auto kAckSaving = 1s;
+constexpr auto kOutboxRetry = 1s;
+constexpr auto kFirstRetry = 1s;
+constexpr auto kLastRetry = 30s;
+constexpr auto kGoodbyeLimit = 2s;      // the longest a stop sends the rest, and then waits for the goodbye
+
+qint64 Now() { return QDateTime::currentMSecsSinceEpoch(); }
+
+}  // namespace
+
+// One stream of the outbox during one run of the thread.
+struct TPublisher::TSession {
+    struct TStream {
+        explicit TStream(TOutboxStream kind) : Kind(kind) {}
+        TOutboxStream Kind;
+        QString Topic;
+        qint64 Acked = 0;  // everything up to here is acknowledged
+        qint64 Saved = 0;  // what the outbox holds as acknowledged
+        qint64 Sent = 0;   // the last sequence written to the connection
+        std::map<qint64, bool> InFlight;  // sequence: acknowledged
+        TClock::time_point NextLook{};
+
+        void Restart()
+        {
+            Sent = Acked;
+            InFlight.clear();
+            NextLook = {};
+        }
+        void Acknowledge(qint64 seq)
+        {
+            auto it = InFlight.find(seq);
+            if (it != InFlight.end())
+                it->second = true;
+            while (!InFlight.empty() && InFlight.begin()->second) {
+                Acked = InFlight.begin()->first;
+                InFlight.erase(InFlight.begin());
+            }
+        }
+    };
+
+    THistoryOutbox Outbox;
+    bool HaveOutbox = false;
+
+    void OpenOutbox(const QString& path)
+    {
+        HaveOutbox = Outbox.Open(path);
+        for (TStream* s : {&Alarms, &Readings}) {
+            s->Acked = s->Saved = HaveOutbox ? Outbox.Acknowledged(s->Kind) : 0;
+            s->Restart();
+        }
+    }
+    TStream Alarms{TOutboxStream::Alarms};
+    TStream Readings{TOutboxStream::Readings};
+    std::map<int, std::pair<TStream*, qint64>> Mids;  // message id: its stream and sequence
+
+    void SaveAcks()
+    {
+        for (TStream* s : {&Alarms, &Readings})
+            if (HaveOutbox && s->Acked != s->Saved && Outbox.Acknowledge(s->Kind, s->Acked))
+                s->Saved = s->Acked;
+    }
+
+    // Writes rows after the last one sent, within the window and the burst. True when it found
+    // nothing more to send.
+    bool Send(TStream& s, TMqttConnection& connection, const QString& station, TCounters& counters,
+              int& unacknowledged)
+    {
+        if (!HaveOutbox)
+            return true;
+        if (TClock::now() < s.NextLook)
+            return false;
+        int budget = kBurst;
+        while (budget > 0 && int(s.InFlight.size()) < kInFlight) {
+            const int limit = qMin(budget, kInFlight - int(s.InFlight.size()));
+            QVector<std::pair<qint64, QByteArray>> rows;
+            if (s.Kind == TOutboxStream::Readings) {
+                for (const TOutboxReading& r : Outbox.Readings(s.Sent, limit))
+                    rows.append({r.Seq, r.Reading.Input > 0 ? ReadingPayload(station, r.Seq, r.Reading) : QByteArray()});
+            } else {
+                for (const TOutboxAlarm& a : Outbox.Alarms(s.Sent, limit))
+                    rows.append({a.Seq, AlarmEventPayload(station, a.Seq, a.Event)});
+            }
+            for (const auto& [seq, payload] : rows) {
+                s.Sent = seq;
+                s.InFlight.emplace(seq, false);
+                --budget;
+                // A damaged row cannot be sent: it counts as done.
+                if (payload.isEmpty()) {
+                    s.Acknowledge(seq);
+                    continue;
+                }
+                const int mid = connection.Publish(s.Topic, payload, 1, false);
+                if (mid == 0)
+                    return false;  // the connection is failing: the loop finds out
+                Mids[mid] = {&s, seq};
+                ++counters.Sent;
+                ++unacknowledged;
+            }
+            if (rows.size() < limit) {
+                s.NextLook = TClock::now() + kIdleLook;
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+TPublisher::TPublisher(const TMqttSettings& settings, const QString& historyPath)
+    : Settings_(settings), HistoryPath_(historyPath), Calls_(std::make_unique<TPostedCalls>())
+{
+    Thread_ = std::thread([this] { Run(); });
+}
+
+TPublisher::~TPublisher()
+{
+    {
+        std::lock_guard lock(Mutex_);
+        Stop_ = true;
+    }
+    Wake_.notify_all();
+    Thread_.join();
+}
+
+void TPublisher::SetRetained(const QString& subtopic, const QByteArray& payload)
+{
+    SetRetained(subtopic, [payload] { return payload; });
+}
+
+void TPublisher::SetRetained(const QString& subtopic, std::function<QByteArray()> make)
+{
+    std::lock_guard lock(Mutex_);
+    Retained_.insert(subtopic, std::move(make));
+    Dirty_.insert(subtopic, true);
+}
+
+void TPublisher::AddAlarmEvent(qint64 time, const QByteArray& event)
+{
+    {
+        std::lock_guard lock(Mutex_);
+        NewAlarms_.append({time, event});
+    }
+    Wake_.notify_all();
+}
+
+QString TPublisher::Reason() const
+{
+    std::lock_guard lock(Mutex_);
+    return Reason_;
+}
+
+void TPublisher::SetState(TBrokerState state, const QString& reason)
+{
+    {
+        std::lock_guard lock(Mutex_);
+        if (State_.load() == state && Reason_ == reason)
+            return;
+        Reason_ = reason;
+        State_ = state;
+    }
+    Calls_->Post([this, state, reason] {
+        if (OnState)
+            OnState(state, reason);
+    });
+}
+
+void TPublisher::Run()
+{
+    const QString prefix = Settings_.TopicPrefix();
+    const QString statusTopic = prefix + QStringLiteral("status");
+    TSession session;
+    session.Alarms.Topic = prefix + QStringLiteral("alarms/events");
+    session.Readings.Topic = prefix + QStringLiteral("readings");
+    auto nextOutboxOpen = TClock::now();
+
+    std::unique_ptr<TMqttConnection> connection;
+    bool online = false;
+    auto retry = std::chrono::duration_cast<TClock::duration>(kFirstRetry);
+    auto nextAttempt = TClock::now();
+    auto acceptBy = TClock::now();
+    auto nextAckSave = TClock::now();
+
+    int unacknowledged = 0;  // on this connection
+    const auto publish = [&](const QString& topic, const QByteArray& payload) {
+        if (connection->Publish(topic, payload, 1, true) == 0)
+            return;
+        ++Counters_.Sent;
+        ++unacknowledged;
+    };
+    const auto sendLive = [&] {
+        QVector<std::pair<QString, std::function<QByteArray()>>> live;
+        {
+            std::lock_guard lock(Mutex_);
+            for (auto it = Dirty_.cbegin(); it != Dirty_.cend(); ++it)
+                live.append({it.key(), Retained_.value(it.key())});
+            Dirty_.clear();
+        }
+        for (const auto& [topic, make] : live)
+            publish(prefix + topic, make());
+    };
+    const auto drop = [&](const QString& reason) {
+        SetState(TBrokerState::Offline, reason);
+        connection.reset();
+        online = false;
+        session.Mids.clear();
+        session.Alarms.Restart();
+        session.Readings.Restart();
+        nextAttempt = TClock::now() + retry;
+        retry = std::min<TClock::duration>(retry * 2, kLastRetry);
+    };
+
+    for (;;) {
+        QVector<std::pair<qint64, QByteArray>> alarms;
+        bool stop = false;
+        {
+            std::unique_lock lock(Mutex_);
+            if (!connection && !Stop_ && NewAlarms_.isEmpty())
+                Wake_.wait_until(lock, nextAttempt, [this] { return Stop_ || !NewAlarms_.isEmpty(); });
+            stop = Stop_;
+            alarms.swap(NewAlarms_);
+        }
+        // The history may still be making the file: the outbox is looked for again.
+        if (!session.HaveOutbox && TClock::now() >= nextOutboxOpen) {
+            session.OpenOutbox(HistoryPath_);
+            nextOutboxOpen = TClock::now() + kOutboxRetry;
+        }
+        // Kept first, so that an alarm survives an outage and a restart alike, also one that
+        // came with the stop.
+        for (const auto& [time, event] : alarms)
+            if (session.HaveOutbox)
+                session.Outbox.AddAlarm(time, event);
+        if (stop)
+            break;
+        if (!connection) {
+            if (TClock::now() < nextAttempt)
+                continue;
+            connection = std::make_unique<TMqttConnection>(Settings_, QStringLiteral("orvela-") + Settings_.Station);
+            connection->SetWill(statusTopic, StatusPayload(Settings_.Station, false, Now()));
+            unacknowledged = 0;
+            connection->OnPublished = [&](int mid) {
+                ++Counters_.Acknowledged;
+                --unacknowledged;
+                auto it = session.Mids.find(mid);
+                if (it == session.Mids.end())
+                    return;
+                it->second.first->Acknowledge(it->second.second);
+                session.Mids.erase(it);
+            };
+            if (!connection->Start()) {
+                drop(connection->Reason());
+                continue;
+            }
+            acceptBy = TClock::now() + std::chrono::seconds(qMax(10, Settings_.KeepAlive));
+        }
+        if (!connection->Loop(kLoopMs)) {
+            drop(connection->Reason());
+            continue;
+        }
+        Counters_.ReadingsAcknowledged = session.Readings.Acked;
+        if (TClock::now() >= nextAckSave) {
+            session.SaveAcks();
+            nextAckSave = TClock::now() + kAckSaving;
+        }
+        if (!connection->Accepted()) {
+            if (TClock::now() >= acceptBy)
+                drop(QStringLiteral("брокер не ответил на соединение"));
+            continue;
+        }
+        if (!online) {
+            online = true;
+            retry = kFirstRetry;
+            publish(statusTopic, StatusPayload(Settings_.Station, true, Now()));
+            std::lock_guard lock(Mutex_);
+            for (auto it = Retained_.cbegin(); it != Retained_.cend(); ++it)
+                Dirty_.insert(it.key(), true);
+        }
+        if (State_.load() != TBrokerState::Online)
+            SetState(TBrokerState::Online, QString());
+        // The live states first: the backlog never holds them up for more than one burst.
+        sendLive();
+        session.Send(session.Alarms, *connection, Settings_.Station, Counters_, unacknowledged);
+        session.Send(session.Readings, *connection, Settings_.Station, Counters_, unacknowledged);
+    }
+    if (connection && online) {
+        // An orderly stop sends what the history wrote last and the last states, within a limit;
+        // what remains goes at the next start.
+        const auto deadline = TClock::now() + kGoodbyeLimit;
+        bool pending = true;
+        while (pending && TClock::now() < deadline) {
+            sendLive();
+            pending = unacknowledged > 0;
+            for (TSession::TStream* s : {&session.Alarms, &session.Readings}) {
+                s->NextLook = {};
+                if (!session.Send(*s, *connection, Settings_.Station, Counters_, unacknowledged))
+                    pending = true;
+            }
+            if (!connection->Loop(kLoopMs))
+                break;
+        }
+        if (connection->Loop(0)) {
+            publish(statusTopic, StatusPayload(Settings_.Station, false, Now()));
+            while (unacknowledged > 0 && TClock::now() < deadline + kGoodbyeLimit && connection->Loop(kLoopMs)) {
+            }
+            connection->Disconnect();
+        }
+    }
+    session.SaveAcks();
+}

@@ -1,0 +1,80 @@
+#include "Broker.h"
+#include "SimulatorProcess.h"
+#include "TestFolder.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+
+namespace {
+
+// "orvela-cli mqtt test" with the program folder's INI/MQTT.ini: the exit code and all it said.
+class ConnectionCheck : public ::testing::Test
+{
+protected:
+    std::pair<int, QString> Check(const QString& ini)
+    {
+        Folder.Write("INI/MQTT.ini", ini.toUtf8());
+        QProcess cli;
+        cli.start(QString::fromStdString(SimulatorProcess::Executable()).section(u'/', 0, -3) + "/orvela-cli/orvela-cli",
+                  {"mqtt", "test"});
+        EXPECT_TRUE(cli.waitForFinished(60000));
+        return {cli.exitCode(), QString::fromUtf8(cli.readAllStandardOutput() + cli.readAllStandardError())};
+    }
+
+    // Every file the program wrote in its folder.
+    QByteArray Written() const
+    {
+        QByteArray all;
+        for (QDirIterator it(Folder.Path("LOG"), QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+            QFile f(it.next());
+            if (f.open(QIODevice::ReadOnly))
+                all += f.readAll();
+        }
+        return all;
+    }
+
+    TestFolder Folder;
+};
+
+TEST_F(ConnectionCheck, PlainFailuresAreNamedInRussian)
+{
+    Broker server;  // not started: nothing listens on its port
+    auto [code, text] = Check(QString::fromUtf8(MqttIni(server.Port(), "s")));
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(text.contains("соединение отвергнуто")) << text.toStdString();
+
+    std::tie(code, text) = Check("[MQTT]\r\nHost=no-such-host.invalid\r\n");
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(text.contains("узел «no-such-host.invalid» не найден")) << text.toStdString();
+
+    ASSERT_TRUE(server.Start());
+    std::tie(code, text) = Check(QString::fromUtf8(MqttIni(server.Port(), "s")));
+    EXPECT_EQ(code, 0) << text.toStdString();
+    EXPECT_TRUE(text.contains("установлено"));
+}
+
+TEST_F(ConnectionCheck, TlsWorksWithTheRightCaAndFailsWithTheReasonOtherwiseAndThePasswordStaysUnwritten)
+{
+    Broker server({.Tls = true, .User = "station", .Password = "Pw-7xq!secret"});
+    ASSERT_TRUE(server.Start());
+    const QString base = QString::fromUtf8(MqttIni(server.Port(), "s")).replace("127.0.0.1", "localhost");
+
+    auto [code, text] = Check(base + "User=station\r\nPassword=Pw-7xq!secret\r\nCAFile=" + server.CaFile() + "\r\n");
+    EXPECT_EQ(code, 0) << text.toStdString();
+
+    std::tie(code, text) = Check(base + "User=station\r\nPassword=wrong-one\r\nCAFile=" + server.CaFile() + "\r\n");
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(text.contains("неверное имя пользователя или пароль")) << text.toStdString();
+    EXPECT_FALSE(text.contains("wrong-one"));
+
+    const QString otherCa = Folder.Path("other-ca.crt");
+    ASSERT_TRUE(MakeSelfSignedCa(otherCa, Folder.Path("other-ca.key")));
+    std::tie(code, text) = Check(base + "User=station\r\nPassword=Pw-7xq!secret\r\nCAFile=" + otherCa + "\r\n");
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(text.contains("сертификат брокера не признан доверенным")) << text.toStdString();
+    EXPECT_FALSE(text.contains("Pw-7xq!secret"));
+    EXPECT_FALSE(Written().contains("Pw-7xq!secret"));
+}
+
+}  // namespace

@@ -1,0 +1,223 @@
+#include "Broker.h"
+#include "SimulatorProcess.h"
+#include "StreamCheck.h"
+#include "TestFolder.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <csignal>
+#include <set>
+
+namespace {
+
+QString CliExecutable()
+{
+    return QString::fromStdString(SimulatorProcess::Executable()).section(u'/', 0, -3) + "/orvela-cli/orvela-cli";
+}
+
+// orvela-cli as a station: the simulator on its port, publishing to the test's broker.
+class Station : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Simulator.Start());
+        Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=10\r\n");
+        Folder.Write("INI/Timer.ini", "[ctReqDevices]\r\nInterval=20\r\n");
+        Folder.Write("INI/MQTT.ini", MqttIni(Server.Port(), "line1"));
+    }
+
+    void TearDown() override
+    {
+        if (Cli.state() != QProcess::NotRunning) {
+            Cli.kill();
+            Cli.waitForFinished(10000);
+        }
+    }
+
+    void StartPoll(const QStringList& extra = {})
+    {
+        Cli.setProgram(CliExecutable());
+        Cli.setArguments(QStringList{"poll", "--port", QString::fromStdString(Simulator.Path())} + extra);
+        Cli.start();
+        ASSERT_TRUE(Cli.waitForStarted(10000));
+    }
+
+    // SIGTERM, the service's stop: the poll ends in order.
+    void StopPoll()
+    {
+        Cli.terminate();
+        ASSERT_TRUE(Cli.waitForFinished(30000));
+        EXPECT_EQ(Cli.exitCode(), 130) << Cli.readAllStandardError().toStdString();
+    }
+
+    QString History() const { return Folder.Path("DATA/history.sqlite"); }
+
+    std::size_t Arrived(const Subscriber& s) const
+    {
+        std::set<qint64> seqs;
+        for (const auto& m : s.Messages())
+            if (m.Topic == "orvela/line1/readings")
+                seqs.insert(QJsonDocument::fromJson(m.Payload).object().value("seq").toInteger());
+        return seqs.size();
+    }
+
+    testing::AssertionResult StreamMatchesHistory(const Subscriber& s) const
+    {
+        std::vector<ReceivedReading> readings;
+        if (auto ok = Deduplicate(s.Messages(), "orvela/line1/readings", readings); !ok)
+            return ok;
+        return SameAsHistory(readings, History());
+    }
+
+    TestFolder Folder;
+    SimulatorProcess Simulator;
+    Broker Server;
+    QProcess Cli;
+};
+
+TEST_F(Station, RetainedStatesAfterARoundAreWhatThePollRead)
+{
+    ASSERT_TRUE(Server.Start());
+    StartPoll({"--rounds", "1"});
+    ASSERT_TRUE(Cli.waitForFinished(120000));
+    ASSERT_EQ(Cli.exitCode(), 0) << Cli.readAllStandardError().toStdString();
+    const QStringList lines = QString::fromUtf8(Cli.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 193);
+
+    // A consumer that comes after the station has gone still gets every state.
+    Subscriber late(Server.Port(), "orvela/line1/#");
+    ASSERT_TRUE(WaitUntil([&] { return !late.Last("orvela/line1/input/192").isEmpty(); }, 30s));
+    EXPECT_EQ(QJsonDocument::fromJson(late.Last("orvela/line1/status")).object().value("status"), "offline");
+    const QJsonObject controller = QJsonDocument::fromJson(late.Last("orvela/line1/controller")).object();
+    EXPECT_EQ(controller.value("address").toInt(), 1);
+    EXPECT_TRUE(lines[0].endsWith(": " + controller.value("exchange").toObject().value("text").toString()))
+        << lines[0].toStdString();
+
+    // "Вход 5: Норма; T: 25.0 -1.0 AAA7 ...; уставка 20.0; используется: Да"
+    const QRegularExpression line("^Вход (\\d+): (.*); T: (.*); уставка (\\S+); используется: (.*)$");
+    for (int n = 1; n <= 192; ++n) {
+        SCOPED_TRACE(n);
+        const auto match = line.match(lines[n]);
+        ASSERT_TRUE(match.hasMatch()) << lines[n].toStdString();
+        ASSERT_EQ(match.captured(1).toInt(), n);
+        const QJsonObject input = QJsonDocument::fromJson(late.Last(QString("orvela/line1/input/%1").arg(n))).object();
+        EXPECT_EQ(input.value("schema").toInt(), 1);
+        EXPECT_EQ(input.value("exchange").toObject().value("text").toString(), match.captured(2));
+        EXPECT_EQ(input.value("inUse").toObject().value("text").toString(), match.captured(5));
+        // The table rounds to its digits (a tenth, half up).
+        EXPECT_NEAR(input.value("setpoint").toDouble(), match.captured(4).toDouble(), 0.0501);
+        const QStringList shown = match.captured(3).split(' ');
+        const QJsonArray sensors = input.value("sensors").toArray();
+        ASSERT_EQ(shown.size(), 6);
+        ASSERT_EQ(sensors.size(), 6);
+        for (int i = 0; i < 6; ++i) {
+            const QJsonObject sensor = sensors[i].toObject();
+            if (sensor.value("temperature").isNull())
+                EXPECT_EQ(sensor.value("text").toString(), shown[i]);
+            else
+                EXPECT_NEAR(sensor.value("temperature").toDouble(), shown[i].toDouble(), 0.0501) << i;
+        }
+    }
+}
+
+TEST_F(Station, EveryStoredReadingArrivesOnceInOrderAcrossABrokerOutageDuringPolling)
+{
+    ASSERT_TRUE(Server.Start());
+    Subscriber watch(Server.Port(), "orvela/line1/#");
+    ASSERT_TRUE(WaitUntil([&] { return watch.Connected() && Server.SessionsSaved(); }, 30s));
+    StartPoll();
+    ASSERT_TRUE(WaitUntil([&] { return Arrived(watch) >= 192; }, 120s)) << Cli.readAllStandardError().toStdString();
+    EXPECT_TRUE(QJsonDocument::fromJson(watch.Last("orvela/line1/status")).object().value("status") == "online");
+
+    Server.Kill();
+    // The poll goes on without the broker for a round and a half (some 10 s).
+    const int before = HistoryCount(History());
+    ASSERT_TRUE(WaitUntil([&] { return HistoryCount(History()) >= before + 288; }, 120s));
+    ASSERT_TRUE(Server.Start());
+    const int after = HistoryCount(History());
+    ASSERT_TRUE(WaitUntil([&] { return Arrived(watch) >= std::size_t(after); }, 120s));
+    StopPoll();
+    ASSERT_TRUE(WaitUntil([&] { return Arrived(watch) >= std::size_t(HistoryCount(History())); }, 60s));
+    EXPECT_TRUE(StreamMatchesHistory(watch));
+    // One line on the loss and one on the return, whatever the retries between.
+    const QString errors = QString::fromUtf8(Cli.readAllStandardError());
+    EXPECT_EQ(errors.count("Нет соединения с брокером MQTT"), 1) << errors.toStdString();
+    EXPECT_EQ(errors.count("Соединение с брокером MQTT восстановлено"), 1) << errors.toStdString();
+}
+
+TEST_F(Station, ReadingsOfARestartWhileTheBrokerIsDownArriveOnceItIsBack)
+{
+    ASSERT_TRUE(Server.Start());
+    {
+        Subscriber first(Server.Port(), "orvela/line1/#");
+        ASSERT_TRUE(WaitUntil([&] { return first.Connected() && Server.SessionsSaved(); }, 30s));
+    }
+    Server.Stop();
+    StartPoll();
+    ASSERT_TRUE(WaitUntil([&] { return HistoryCount(History()) >= 2 * 192; }, 120s));
+    StopPoll();
+    const int first = HistoryCount(History());
+    StartPoll();
+    ASSERT_TRUE(WaitUntil([&] { return HistoryCount(History()) >= first + 192; }, 120s));
+    ASSERT_TRUE(Server.Start());
+    Subscriber watch(Server.Port(), "orvela/line1/#");
+    ASSERT_TRUE(WaitUntil([&] { return Arrived(watch) >= std::size_t(first + 192); }, 120s));
+    StopPoll();
+    ASSERT_TRUE(WaitUntil([&] { return Arrived(watch) >= std::size_t(HistoryCount(History())); }, 60s));
+    EXPECT_TRUE(StreamMatchesHistory(watch));
+}
+
+TEST_F(Station, AStationKilledOutrightIsReportedOfflineByTheBroker)
+{
+    ASSERT_TRUE(Server.Start());
+    Subscriber watch(Server.Port(), "orvela/line1/status");
+    StartPoll();
+    ASSERT_TRUE(WaitUntil([&] { return watch.Last("orvela/line1/status").contains("\"online\""); }, 60s));
+    ::kill(pid_t(Cli.processId()), SIGKILL);
+    ASSERT_TRUE(Cli.waitForFinished(10000));
+    ASSERT_TRUE(WaitUntil([&] { return watch.Last("orvela/line1/status").contains("\"offline\""); }, 60s));
+}
+
+TEST_F(Station, StationsListsWhatTheBrokerKnowsAndExitsThreeOnAnActiveAlarm)
+{
+    ASSERT_TRUE(Server.Start());
+    StartPoll({"--rounds", "1"});
+    ASSERT_TRUE(Cli.waitForFinished(120000));
+    ASSERT_EQ(Cli.exitCode(), 0);
+
+    QProcess stations;
+    stations.start(CliExecutable(), {"stations", "--broker", QString("127.0.0.1:%1").arg(Server.Port()), "--json"});
+    ASSERT_TRUE(stations.waitForFinished(30000));
+    const QJsonArray list = QJsonDocument::fromJson(stations.readAllStandardOutput()).array();
+    ASSERT_EQ(list.size(), 1);
+    const QJsonObject station = list[0].toObject();
+    EXPECT_EQ(station.value("station"), "line1");
+    EXPECT_EQ(station.value("status"), "offline");
+    EXPECT_FALSE(station.value("lastReading").toString().isEmpty());
+    const bool alarms = !station.value("alarms").toArray().isEmpty();
+    EXPECT_EQ(stations.exitCode(), alarms ? 3 : 0);
+
+    // An alarm on the broker, as a station would leave it.
+    QProcess pub;
+    pub.start("mosquitto_pub", {"-h", "127.0.0.1", "-p", QString::number(Server.Port()), "-r", "-t",
+                                "orvela/line2/alarms/active", "-m",
+                                R"({"schema":1,"count":1,"alarms":[{"input":3,"text":"Вход 3 (№ 0) Состояние обмена: Нет связи"}]})"});
+    ASSERT_TRUE(pub.waitForFinished(30000));
+    stations.start(CliExecutable(), {"stations", "--broker", QString("127.0.0.1:%1").arg(Server.Port())});
+    ASSERT_TRUE(stations.waitForFinished(30000));
+    EXPECT_EQ(stations.exitCode(), 3);
+    EXPECT_TRUE(QString::fromUtf8(stations.readAllStandardOutput()).contains("line2: unknown"));
+
+    // No broker there: a failure, not an empty list.
+    Server.Kill();
+    stations.start(CliExecutable(), {"stations", "--broker", QString("127.0.0.1:%1").arg(Server.Port())});
+    ASSERT_TRUE(stations.waitForFinished(30000));
+    EXPECT_EQ(stations.exitCode(), 1);
+}
+
+}  // namespace

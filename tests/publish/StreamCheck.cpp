@@ -1,0 +1,84 @@
+#include "StreamCheck.h"
+
+#include "history/HistoryStore.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <map>
+
+namespace {
+
+constexpr int kInputs = 192;
+
+QVector<THistoryReading> History(const QString& path)
+{
+    THistoryStore store;
+    QVector<THistoryReading> all;
+    if (!store.Open(path))
+        return all;
+    for (int n = 1; n <= kInputs; ++n)
+        all += store.Query(n, 0, std::numeric_limits<qint64>::max() / 2);
+    return all;
+}
+
+}  // namespace
+
+testing::AssertionResult Deduplicate(const std::vector<Subscriber::Message>& messages, const QString& topic,
+                                     std::vector<ReceivedReading>& readings)
+{
+    std::map<qint64, QByteArray> seen;
+    readings.clear();
+    for (const Subscriber::Message& m : messages) {
+        if (m.Topic != topic)
+            continue;
+        const QJsonObject o = QJsonDocument::fromJson(m.Payload).object();
+        const qint64 seq = o.value("seq").toInteger();
+        if (seq <= 0 || o.value("schema").toInt() != 1)
+            return testing::AssertionFailure() << "not a reading: " << m.Payload.toStdString();
+        auto [it, fresh] = seen.emplace(seq, m.Payload);
+        if (!fresh) {
+            if (it->second != m.Payload)
+                return testing::AssertionFailure() << "sequence " << seq << " came with two contents";
+            continue;
+        }
+        const qint64 time = QDateTime::fromString(o.value("time").toString(), Qt::ISODateWithMs).toMSecsSinceEpoch();
+        readings.push_back({seq, o.value("input").toInt(), time, o});
+    }
+    return testing::AssertionSuccess();
+}
+
+testing::AssertionResult SameAsHistory(const std::vector<ReceivedReading>& readings, const QString& historyPath)
+{
+    std::map<std::pair<int, qint64>, const ReceivedReading*> received;
+    std::map<int, qint64> lastTime;
+    for (const ReceivedReading& r : readings) {
+        if (!received.emplace(std::pair{r.Input, r.Time}, &r).second)
+            return testing::AssertionFailure() << "input " << r.Input << " at " << r.Time << " came under two sequences";
+        auto last = lastTime.find(r.Input);
+        if (last != lastTime.end() && last->second >= r.Time)
+            return testing::AssertionFailure() << "input " << r.Input << ": sequence " << r.Seq << " out of order";
+        lastTime[r.Input] = r.Time;
+    }
+    const QVector<THistoryReading> history = History(historyPath);
+    if (history.isEmpty())
+        return testing::AssertionFailure() << "the history is empty";
+    for (const THistoryReading& h : history) {
+        auto it = received.find({h.Input, h.Time});
+        if (it == received.end())
+            return testing::AssertionFailure() << "input " << h.Input << " at " << h.Time << " never arrived";
+        const QJsonObject& o = it->second->Json;
+        if (o.value("battery").toInt() != h.Battery || o.value("exchange").toInt() != h.OprosState)
+            return testing::AssertionFailure() << "input " << h.Input << " at " << h.Time << " arrived changed";
+        const QJsonArray temperatures = o.value("temperatures").toArray();
+        for (int i = 0; i < 6; ++i)
+            if (h.TemperState[i] == 1 && temperatures.at(i).toDouble() != h.Temper[i])
+                return testing::AssertionFailure() << "input " << h.Input << " sensor " << i + 1 << " arrived changed";
+    }
+    if (received.size() != std::size_t(history.size()))
+        return testing::AssertionFailure() << received.size() << " readings arrived, the history holds " << history.size();
+    return testing::AssertionSuccess();
+}
+
+int HistoryCount(const QString& historyPath) { return History(historyPath).size(); }
