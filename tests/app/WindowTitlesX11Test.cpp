@@ -121,8 +121,14 @@ TEST_F(ProgramTitles, WindowsBoxesAndDialogsCarryTheirOwnTitlesOnly)
     Press(QStringLiteral("О программе"), {"Escape"});
     ASSERT_TRUE(WaitUntilGone(QStringLiteral("О программе")));
 
-    // "Настройка", its last item: the poll period prompt.
+    // "Настройка", its last item: the publishing settings.
     Press(kMainTitle, {"alt", "Right", "Right", "Down", "Up", "Return"});
+    EXPECT_TRUE(WaitForTitle(QStringLiteral("Публикация MQTT")));
+    Press(QStringLiteral("Публикация MQTT"), {"Escape"});
+    ASSERT_TRUE(WaitUntilGone(QStringLiteral("Публикация MQTT")));
+
+    // The one before it: the poll period prompt.
+    Press(kMainTitle, {"alt", "Right", "Right", "Down", "Up", "Up", "Return"});
     EXPECT_TRUE(WaitForTitle(QStringLiteral("Введите")));
     Press(QStringLiteral("Введите"), {"Escape"});
     ASSERT_TRUE(WaitUntilGone(QStringLiteral("Введите")));
