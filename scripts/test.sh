@@ -58,7 +58,8 @@ fi
 
 unset ASAN_OPTIONS UBSAN_OPTIONS ORVELA_CLOSES ORVELA_SESSION_STEPS
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
-run_pass build-tsan --tests '^(transport|device)_tests$' transport_tests device_tests vantor-sim -- \
+run_pass build-tsan --tests '^(transport|device|publish_thread)_tests$' transport_tests device_tests \
+  publish_tests vantor-sim -- \
   -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DORVELA_TSAN=ON
 
 echo "$passed passed, $failed failed"

@@ -8,9 +8,13 @@
 
 #include <mutex>
 
+#include <csignal>
+
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -42,11 +46,48 @@ bool Accepts(int port)
     return ok;
 }
 
+// Starts program from PATH with its standard output and error appended to errors (or dropped).
+pid_t Spawn(const QString& program, const QStringList& arguments, const QString& errors = {})
+{
+    std::vector<QByteArray> words{program.toLocal8Bit()};
+    for (const QString& a : arguments)
+        words.push_back(a.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& w : words)
+        argv.push_back(w.data());
+    argv.push_back(nullptr);
+    const QByteArray out = errors.isEmpty() ? QByteArray("/dev/null") : errors.toLocal8Bit();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd = open(out.constData(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        if (fd >= 0) {
+            dup2(fd, STDOUT_FILENO);
+            dup2(fd, STDERR_FILENO);
+        }
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
 bool Run(const QString& program, const QStringList& arguments)
 {
-    QProcess p;
-    p.start(program, arguments);
-    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    const pid_t pid = Spawn(program, arguments);
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The exit of pid within limit; false when it still runs.
+bool Reaped(pid_t pid, std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        QThread::msleep(10);
+    }
+    return true;
 }
 
 }  // namespace
@@ -120,30 +161,38 @@ testing::AssertionResult Broker::Start()
             return testing::AssertionFailure() << "cannot write the configuration";
     }
     // Its warning about running as root would only clutter the test output.
-    Process_.setStandardErrorFile(Dir_.path() + "/broker.err", QIODevice::Append);
-    Process_.start("mosquitto", {"-c", Dir_.path() + "/mosquitto.conf"});
-    if (!Process_.waitForStarted(10000))
+    Pid_ = Spawn("mosquitto", {"-c", Dir_.path() + "/mosquitto.conf"}, Dir_.path() + "/broker.err");
+    if (Pid_ <= 0)
         return testing::AssertionFailure() << "mosquitto did not start";
     if (!WaitUntil([this] { return Accepts(Port_) || !Running(); }, 20s) || !Running())
         return testing::AssertionFailure() << "mosquitto does not listen on " << Port_;
     return testing::AssertionSuccess();
 }
 
+bool Broker::Running()
+{
+    if (Pid_ > 0 && Reaped(Pid_, 0ms))
+        Pid_ = -1;
+    return Pid_ > 0;
+}
+
 void Broker::Kill()
 {
     if (!Running())
         return;
-    Process_.kill();
-    Process_.waitForFinished(10000);
+    kill(Pid_, SIGKILL);
+    waitpid(Pid_, nullptr, 0);
+    Pid_ = -1;
 }
 
 void Broker::Stop()
 {
     if (!Running())
         return;
-    Process_.terminate();
-    if (!Process_.waitForFinished(10000))
+    kill(Pid_, SIGTERM);
+    if (!Reaped(Pid_, 10s))
         Kill();
+    Pid_ = -1;
 }
 
 struct Subscriber::TData {
@@ -185,8 +234,9 @@ Subscriber::Subscriber(int port, const QString& topic, const QString& clientId) 
 
 Subscriber::~Subscriber()
 {
+    // The disconnect ends the library's loop thread; forcing it (a cancel) could leave its lock held.
     mosquitto_disconnect(Data_->Client);
-    mosquitto_loop_stop(Data_->Client, true);
+    mosquitto_loop_stop(Data_->Client, false);
     mosquitto_destroy(Data_->Client);
     delete Data_;
 }
