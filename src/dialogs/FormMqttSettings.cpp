@@ -42,8 +42,9 @@ TFormMqttSettings::TFormMqttSettings(const TMqttSettings& s, QWidget* parent) : 
     User_ = line(QStringLiteral("Пользователь:"), QStringLiteral("edUser"), s.User);
     Password_ = line(QStringLiteral("Пароль:"), QStringLiteral("edPassword"), s.Password);
     Password_->setEchoMode(QLineEdit::Password);
-    const auto file = [&](const QString& caption, const QString& name, const QString& value) {
-        QLineEdit* edit = FileField(caption);
+    const auto file = [&](const QString& caption, const QString& placeholder, const QString& name,
+                          const QString& value) {
+        QLineEdit* edit = FileField(placeholder);
         edit->setObjectName(name);
         edit->setText(value);
         auto* browse = new QPushButton(QStringLiteral("…"), this);
@@ -59,9 +60,11 @@ TFormMqttSettings::TFormMqttSettings(const TMqttSettings& s, QWidget* parent) : 
         form->addRow(caption, row);
         return edit;
     };
-    CAFile_ = file(QStringLiteral("Сертификат центра (TLS):"), QStringLiteral("edCAFile"), s.CAFile);
-    CertFile_ = file(QStringLiteral("Сертификат клиента:"), QStringLiteral("edCertFile"), s.CertFile);
-    KeyFile_ = file(QStringLiteral("Ключ клиента:"), QStringLiteral("edKeyFile"), s.KeyFile);
+    CAFile_ = file(QStringLiteral("Сертификат центра (TLS):"), QStringLiteral("не задан: без TLS"),
+                   QStringLiteral("edCAFile"), s.CAFile);
+    CertFile_ = file(QStringLiteral("Сертификат клиента:"), QStringLiteral("не задан"), QStringLiteral("edCertFile"),
+                     s.CertFile);
+    KeyFile_ = file(QStringLiteral("Ключ клиента:"), QStringLiteral("не задан"), QStringLiteral("edKeyFile"), s.KeyFile);
     KeepAlive_ = new QSpinBox(this);
     KeepAlive_->setObjectName(QStringLiteral("edKeepAlive"));
     KeepAlive_->setRange(5, 3600);
@@ -84,10 +87,12 @@ TFormMqttSettings::TFormMqttSettings(const TMqttSettings& s, QWidget* parent) : 
     setLayout(form);
 }
 
-QLineEdit* TFormMqttSettings::FileField(const QString& caption)
+QLineEdit* TFormMqttSettings::FileField(const QString& placeholder)
 {
     auto* edit = new QLineEdit(this);
-    edit->setPlaceholderText(caption);
+    edit->setPlaceholderText(placeholder);
+    // A typical full path stays readable.
+    edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("/etc/orvela/tls/orvela-ca.crt")) + 16);
     return edit;
 }
 

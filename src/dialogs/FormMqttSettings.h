@@ -26,7 +26,7 @@ public:
 
 private:
     void StartCheck();
-    QLineEdit* FileField(const QString& caption);
+    QLineEdit* FileField(const QString& placeholder);
 
     QCheckBox* Enabled_;
     QLineEdit* Host_;

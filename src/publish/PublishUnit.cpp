@@ -34,7 +34,7 @@ void PublishStartup()
     }
     const QString invalid = ValidateMqttSettings(settings);
     if (!invalid.isEmpty()) {
-        ShowMessage(kCaptionError, QStringLiteral("Публикация MQTT не ведётся.\r") + invalid, TMessageIcon::Error);
+        ShowMessage(kCaptionError, QStringLiteral("Публикация MQTT не ведется.\r") + invalid, TMessageIcon::Error);
         return;
     }
     Tracker = std::make_unique<TAlarmTracker>();

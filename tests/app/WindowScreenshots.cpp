@@ -177,6 +177,7 @@ int main(int argc, char** argv)
         };
         SaveModal(QStringLiteral("about"), action("actFormAbout"));
         SaveModal(QStringLiteral("poll-period"), action("actConfigTimerInterval"));
+        SaveModal(QStringLiteral("mqtt-settings"), action("miPublishing"));
         SaveModal(QStringLiteral("program-address"), action("actConfigSystemAddr"));
         SaveModal(QStringLiteral("system-address"), action("actWriteSignSysAddr"));
         SaveModal(QStringLiteral("plant-number"), [] {
