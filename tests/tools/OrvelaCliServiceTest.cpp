@@ -170,7 +170,9 @@ TEST_F(OrvelaCliService, BadCommandLinesChangeNothing)
              {"sign", "--plant", "3107"}, {"modbus", "write", "8", "1", "--json"}, {"sign", "extra"},
              {"plant-number", "+5"}, {"plant-number", "5x"}, {"address", "5", "--current", " 1"},
              {"write-input", "1", "--plant", "1", "--bound", "nan", "--period", "1", "--enabled", "1"},
-             {"modbus"}, {"service"}}) {
+             {"modbus"}, {"service"}, {"mqtt"}, {"mqtt", "go"}, {"mqtt", "test", "--rounds", "1"},
+             {"stations"}, {"stations", "--broker", "localhost:0"}, {"stations", "--broker", "localhost:http"},
+             {"poll", "--rounds", "0"}}) {
         const FinishedRun run = Cli(bad);
         EXPECT_EQ(run.ExitCode, 2) << bad.front() << ' ' << bad.back() << '\n' << run.Output;
     }
