@@ -10,7 +10,6 @@
 #include <QRegularExpression>
 
 #include <csignal>
-#include <set>
 
 namespace {
 
@@ -57,21 +56,10 @@ protected:
 
     QString History() const { return Folder.Path("DATA/history.sqlite"); }
 
-    std::size_t Arrived(const Subscriber& s) const
-    {
-        std::set<qint64> seqs;
-        for (const auto& m : s.Messages())
-            if (m.Topic == "orvela/line1/readings")
-                seqs.insert(QJsonDocument::fromJson(m.Payload).object().value("seq").toInteger());
-        return seqs.size();
-    }
-
+    std::size_t Arrived(const Subscriber& s) const { return ArrivedCount(s, "orvela/line1/readings"); }
     testing::AssertionResult StreamMatchesHistory(const Subscriber& s) const
     {
-        std::vector<ReceivedReading> readings;
-        if (auto ok = Deduplicate(s.Messages(), "orvela/line1/readings", readings); !ok)
-            return ok;
-        return SameAsHistory(readings, History());
+        return ::StreamMatchesHistory(s, "orvela/line1/readings", History());
     }
 
     TestFolder Folder;

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 
 #include <map>
+#include <set>
 
 namespace {
 
@@ -82,3 +83,21 @@ testing::AssertionResult SameAsHistory(const std::vector<ReceivedReading>& readi
 }
 
 int HistoryCount(const QString& historyPath) { return History(historyPath).size(); }
+
+testing::AssertionResult StreamMatchesHistory(const Subscriber& subscriber, const QString& topic,
+                                              const QString& historyPath)
+{
+    std::vector<ReceivedReading> readings;
+    if (auto ok = Deduplicate(subscriber.Messages(), topic, readings); !ok)
+        return ok;
+    return SameAsHistory(readings, historyPath);
+}
+
+std::size_t ArrivedCount(const Subscriber& subscriber, const QString& topic)
+{
+    std::set<qint64> seqs;
+    for (const auto& m : subscriber.Messages())
+        if (m.Topic == topic)
+            seqs.insert(QJsonDocument::fromJson(m.Payload).object().value("seq").toInteger());
+    return seqs.size();
+}

@@ -20,5 +20,10 @@ testing::AssertionResult Deduplicate(const std::vector<Subscriber::Message>& mes
 // Every reading the history holds arrived once with its values, in time order per input, and
 // nothing else arrived.
 testing::AssertionResult SameAsHistory(const std::vector<ReceivedReading>& readings, const QString& historyPath);
+// Deduplicate and SameAsHistory on what the subscriber got.
+testing::AssertionResult StreamMatchesHistory(const Subscriber& subscriber, const QString& topic,
+                                              const QString& historyPath);
+// How many distinct sequence numbers arrived on the stream topic.
+std::size_t ArrivedCount(const Subscriber& subscriber, const QString& topic);
 // How many readings the history holds.
 int HistoryCount(const QString& historyPath);
