@@ -21,8 +21,10 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 constexpr std::uint32_t kMaxTimeout = 0xFFFFFFFF;
-// How many characters a streaming read sleeps through before it looks again: a UART FIFO's worth.
-constexpr qsizetype kBatchCharacters = 16;
+// How many characters a streaming read sleeps through before it looks again: a few at first,
+// twice as many after each batch that the line filled, up to a few FIFOs' worth (37 ms at 9600).
+constexpr qsizetype kFirstBatch = 8;
+constexpr qsizetype kLastBatch = 32;
 
 bool NoSuchFeature(int error)
 {
@@ -308,13 +310,14 @@ int TSerialLine::Await(TTransferRecord& record)
 
     // While an answer streams in at the line's pace the wait sleeps through a batch of characters
     // instead of waking for each byte. Bytes found after such a sleep are dated by that pace from
-    // the byte before (they cannot have come sooner, and a stream that reached the look has not
-    // paused), so the silence still counts from the last byte to within a character. The sleep
-    // ends no later than that silence, the total limit or the line time of the bytes the count
-    // still lacks, so each rule is looked at when it falls due. A batch that stops short of the
-    // look, or a burst faster than the line, is waited for byte by byte again.
+    // the byte before: they cannot have come sooner, and the bytes of a frame follow each other
+    // back to back, so the silence still counts from the last byte to within a character. The
+    // sleep ends no later than that silence, the total limit or the line time of the bytes the
+    // count still lacks, so each rule is looked at when it falls due. After a batch that stops
+    // short of the look, or a burst faster than the line, the wait is byte by byte again.
     const TClock::duration character = reading && !atOnce && !firstByte ? charTime : TClock::duration::zero();
     std::optional<TClock::time_point> napStart;  // the look before the sleep now ended
+    qsizetype batch = kFirstBatch;
     for (;;) {
         const qsizetype before = record.Done_;
         const TClock::time_point stampBefore = record.LastByte_;
@@ -325,13 +328,17 @@ int TSerialLine::Await(TTransferRecord& record)
         bool streaming = false;
         if (got > 0 && character > TClock::duration::zero()) {
             // Where the line's pace puts the last of them, had they followed the byte before.
-            const TClock::time_point paced = stampBefore + got * character;
+            const TClock::time_point paced = stampBefore + character * static_cast<TClock::rep>(got);
             streaming = paced <= looked + character;
             if (napStart && streaming) {
                 // They came after the look before the sleep, and by now.
                 record.LastByte_ = std::clamp(paced, *napStart, looked);
                 // Still streaming only if the bytes reach up to this look.
                 streaming = paced + 2 * character >= looked;
+                batch = std::min(2 * batch, kLastBatch);
+            } else {
+                // An adapter that hands bytes over in chunks hands the next one a chunk later.
+                batch = std::clamp(got, kFirstBatch, kLastBatch);
             }
         }
         if (record.Done_ == record.Count_ || atOnce || (firstByte && record.Done_ > 0))
@@ -343,11 +350,12 @@ int TSerialLine::Await(TTransferRecord& record)
             return 0;
         napStart.reset();
         if (streaming) {
-            // A batch of characters, never past the silence that would end the read, its total
-            // limit, or the time the bytes still missing take on the line.
+            // A batch of characters (and half a one, so that a chunk handed over on time is
+            // there), never past the silence that would end the read, its total limit, or the
+            // time the bytes still missing take on the line.
             napStart = looked;
-            const qsizetype missing = std::min<qsizetype>(record.Count_ - record.Done_, kBatchCharacters);
-            deadline = std::min(deadline, looked + missing * character);
+            const qsizetype missing = std::min(record.Count_ - record.Done_, batch);
+            deadline = std::min(deadline, looked + character * static_cast<TClock::rep>(missing) + character / 2);
         }
         if (const int error = WaitReady(record, deadline, !streaming))
             return error;
