@@ -44,6 +44,11 @@ struct TPacedCase
     int Expected;  // bytes of the answer: up to the first pause over the interval
 };
 
+void PrintTo(const TPacedCase& c, std::ostream* out)
+{
+    *out << c.Name;
+}
+
 class PacedAnswer : public ::testing::TestWithParam<TPacedCase>
 {
 };
