@@ -50,7 +50,8 @@ TClock::duration CharacterTime(const TDeviceControlBlock& dcb)
 {
     if (dcb.BaudRate == 0)
         return TClock::duration::zero();
-    const std::int64_t halfBits = 2 * (1 + dcb.ByteSize + (dcb.Parity == 0 ? 0 : 1)) + (dcb.StopBits == 0 ? 2 : dcb.StopBits == 1 ? 3 : 4);
+    const std::int64_t halfBits =
+        2 * (1 + dcb.ByteSize + (dcb.Parity == 0 ? 0 : 1)) + (dcb.StopBits == 0 ? 2 : dcb.StopBits == 1 ? 3 : 4);
     return std::chrono::nanoseconds(halfBits * 500000000LL / dcb.BaudRate);
 }
 
