@@ -8,6 +8,8 @@
 #include "device/SignatureFields.h"
 #include "device/VantorUnit.h"
 
+#include <pthread.h>
+
 #include <chrono>
 #include <exception>
 #include <memory>
@@ -65,6 +67,8 @@ bool TRequestThread::Busy() const
 
 void TRequestThread::Execute()
 {
+    // Named, so that its share of the process can be told apart (top -H, /proc).
+    pthread_setname_np(pthread_self(), "request");
     for (;;) {
         {
             std::unique_lock lock(Mutex_);

@@ -3,6 +3,7 @@
 #include "transport/ComPort.h"
 #include "transport/EComPort.h"
 
+#include <pthread.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -130,6 +131,7 @@ void TComThread::Stop()
 
 void TComThread::Execute()
 {
+    pthread_setname_np(pthread_self(), "line-events");
     for (;;) {
         epoll_event ready[3];
         const int count = epoll_wait(Poll_, ready, 3, Watching_ && Sampling_ ? kSampleMs : -1);

@@ -21,6 +21,10 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 constexpr std::uint32_t kMaxTimeout = 0xFFFFFFFF;
+// How many characters a streaming read sleeps through before it looks again: a few at first,
+// twice as many after each batch that the line filled, up to a few FIFOs' worth (37 ms at 9600).
+constexpr qsizetype kFirstBatch = 8;
+constexpr qsizetype kLastBatch = 32;
 
 bool NoSuchFeature(int error)
 {
@@ -39,6 +43,16 @@ std::optional<TClock::time_point> TotalDeadline(TClock::time_point start, std::u
     const std::int64_t bytes = perByte == 0 ? 0 : std::min<std::int64_t>(count, kYear / perByte + 1);
     const std::int64_t ms = std::min(static_cast<std::int64_t>(constant) + bytes * perByte, kYear);
     return start + std::chrono::milliseconds(ms);
+}
+
+// Start bit, data bits, parity, stop bits: 11 bits at 8E1, 1.146 ms at 9600 baud.
+TClock::duration CharacterTime(const TDeviceControlBlock& dcb)
+{
+    if (dcb.BaudRate == 0)
+        return TClock::duration::zero();
+    const std::int64_t halfBits =
+        2 * (1 + dcb.ByteSize + (dcb.Parity == 0 ? 0 : 1)) + (dcb.StopBits == 0 ? 2 : dcb.StopBits == 1 ? 3 : 4);
+    return std::chrono::nanoseconds(halfBits * 500000000LL / dcb.BaudRate);
 }
 
 }  // namespace
@@ -143,7 +157,12 @@ TUsbIdentity TSerialLine::OpenedIdentity() const
 int TSerialLine::SetControlBlock(const TDeviceControlBlock& dcb)
 {
     const std::lock_guard lock(Mutex_);
-    return Fd_ < 0 ? EBADF : ApplyDeviceControlBlock(Fd_, dcb);
+    if (Fd_ < 0)
+        return EBADF;
+    const int error = ApplyDeviceControlBlock(Fd_, dcb);
+    if (error == 0)
+        CharTime_ = CharacterTime(dcb);
+    return error;
 }
 
 void TSerialLine::SetTimeouts(const TLineTimeouts& timeouts)
@@ -235,26 +254,27 @@ int TSerialLine::Move(TTransferRecord& record)
     return 0;
 }
 
-// Blocks until the device is ready for the transfer, the deadline passes, or the transfer is
-// aborted. 0 also when the deadline passed; the caller looks at the clock.
-int TSerialLine::WaitReady(TTransferRecord& record, TClock::time_point deadline)
+// Blocks until the device is ready for the transfer (or, without watchLine, only sleeps), the
+// deadline passes, or the transfer is aborted. 0 also when the deadline passed; the caller looks
+// at the clock.
+int TSerialLine::WaitReady(TTransferRecord& record, TClock::time_point deadline, bool watchLine)
 {
     const bool reading = record.Kind_ == TTransferRecord::tkRead;
-    pollfd fds[2] = {{Fd_, static_cast<short>(reading ? POLLIN : POLLOUT), 0}, {record.Event_, POLLIN, 0}};
+    pollfd fds[2] = {{record.Event_, POLLIN, 0}, {Fd_, static_cast<short>(reading ? POLLIN : POLLOUT), 0}};
     const auto left = std::max(deadline - TClock::now(), TClock::duration::zero());
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
     const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds);
     const timespec timeout = {static_cast<time_t>(seconds.count()), static_cast<long>(nanoseconds.count())};
     const bool endless = deadline == TClock::time_point::max();
-    const int ready = ppoll(fds, 2, endless ? nullptr : &timeout, nullptr);
+    const int ready = ppoll(fds, watchLine ? 2 : 1, endless ? nullptr : &timeout, nullptr);
     if (ready < 0)
         return errno == EINTR ? 0 : errno;
-    if (fds[1].revents)
+    if (fds[0].revents)
         return ECANCELED;
-    if (fds[0].revents & POLLNVAL)
+    if (fds[1].revents & POLLNVAL)
         return EBADF;
     // Hang-up with data still queued: the reads take the data first, then see the end.
-    if ((fds[0].revents & (POLLHUP | POLLERR)) && !(fds[0].revents & POLLIN))
+    if ((fds[1].revents & (POLLHUP | POLLERR)) && !(fds[1].revents & POLLIN))
         return Gone();
     return 0;
 }
@@ -262,11 +282,13 @@ int TSerialLine::WaitReady(TTransferRecord& record, TClock::time_point deadline)
 int TSerialLine::Await(TTransferRecord& record)
 {
     TLineTimeouts timeouts;
+    TClock::duration charTime;
     {
         const std::lock_guard lock(Mutex_);
         if (record.Line_ != this || Fd_ < 0)
             return EBADF;
         timeouts = Timeouts_;
+        charTime = CharTime_;
     }
     const bool reading = record.Kind_ == TTransferRecord::tkRead;
     // The driver's two special read modes: return at once with what is there; or wait up to
@@ -287,17 +309,56 @@ int TSerialLine::Await(TTransferRecord& record)
     const TClock::duration intervalTime = std::max<TClock::duration>(
         std::chrono::milliseconds(timeouts.ReadInterval), floored ? record.Floor_.Interval : TClock::duration::zero());
 
+    // While an answer streams in at the line's pace the wait sleeps through a batch of characters
+    // instead of waking for each byte. Bytes found after such a sleep are dated by that pace from
+    // the byte before: they cannot have come sooner, and the bytes of a frame follow each other
+    // back to back, so the silence still counts from the last byte to within a character. The
+    // sleep ends no later than that silence, the total limit or the line time of the bytes the
+    // count still lacks, so each rule is looked at when it falls due. After a batch that stops
+    // short of the look, or a burst faster than the line, the wait is byte by byte again.
+    const TClock::duration character = reading && !atOnce && !firstByte ? charTime : TClock::duration::zero();
+    std::optional<TClock::time_point> napStart;  // the look before the sleep now ended
+    qsizetype batch = kFirstBatch;
     for (;;) {
+        const qsizetype before = record.Done_;
+        const TClock::time_point stampBefore = record.LastByte_;
         if (const int error = Move(record))
             return error;
+        const TClock::time_point looked = TClock::now();
+        const qsizetype got = record.Done_ - before;
+        bool streaming = false;
+        if (got > 0 && character > TClock::duration::zero()) {
+            // Where the line's pace puts the last of them, had they followed the byte before.
+            const TClock::time_point paced = stampBefore + character * static_cast<TClock::rep>(got);
+            streaming = paced <= looked + character;
+            if (napStart && streaming) {
+                // They came after the look before the sleep, and by now.
+                record.LastByte_ = std::clamp(paced, *napStart, looked);
+                // Still streaming only if the bytes reach up to this look.
+                streaming = paced + 2 * character >= looked;
+                batch = std::min(2 * batch, kLastBatch);
+            } else {
+                // An adapter that hands bytes over in chunks hands the next one a chunk later.
+                batch = std::clamp(got, kFirstBatch, kLastBatch);
+            }
+        }
         if (record.Done_ == record.Count_ || atOnce || (firstByte && record.Done_ > 0))
             return 0;
         TClock::time_point deadline = total.value_or(TClock::time_point::max());
         if (interval && record.Done_ > 0)
             deadline = std::min(deadline, record.LastByte_ + intervalTime);
-        if (TClock::now() >= deadline)
+        if (looked >= deadline)
             return 0;
-        if (const int error = WaitReady(record, deadline))
+        napStart.reset();
+        if (streaming) {
+            // A batch of characters (and half a one, so that a chunk handed over on time is
+            // there), never past the silence that would end the read, its total limit, or the
+            // time the bytes still missing take on the line.
+            napStart = looked;
+            const qsizetype missing = std::min(record.Count_ - record.Done_, batch);
+            deadline = std::min(deadline, looked + character * static_cast<TClock::rep>(missing) + character / 2);
+        }
+        if (const int error = WaitReady(record, deadline, !streaming))
             return error;
     }
 }
@@ -326,7 +387,7 @@ int TSerialLine::AwaitSilence(TTransferRecord& record, qsizetype count, TClock::
             return 0;
         if (now >= giveUp)
             return ETIMEDOUT;
-        if (const int error = WaitReady(record, std::min(quietEnd, giveUp)))
+        if (const int error = WaitReady(record, std::min(quietEnd, giveUp), true))
             return error;
         record.Done_ = 0;
         if (const int error = Move(record))

@@ -148,7 +148,7 @@ private:
     friend class TTransferRecord;
 
     int Move(TTransferRecord& record);
-    int WaitReady(TTransferRecord& record, std::chrono::steady_clock::time_point deadline);
+    int WaitReady(TTransferRecord& record, std::chrono::steady_clock::time_point deadline, bool watchLine);
     int Gone();
     // EIO from the device means it is gone.
     int Failed(int error);
@@ -164,6 +164,8 @@ private:
     TLineTimeouts Timeouts_;
     int InputQueueSize_ = 1024;
     TLineCounters Taken_;
+    // A character's time on the line at the applied settings; 0 before any.
+    std::chrono::steady_clock::duration CharTime_{};
     std::atomic<bool> IoErrorPending_ = false;
     std::atomic<bool> Vanished_ = false;
     std::function<void()> GoneHook_;

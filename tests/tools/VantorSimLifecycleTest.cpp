@@ -108,7 +108,7 @@ TEST(VantorSimLifecycle, HelpAndBadOptions)
     EXPECT_EQ(help.ExitCode, 0);
     for (const char* option : {"--silent", "--bad-crc", "--exception", "--exception-from", "--short", "--long", "--gap-ms",
                                "--late-ms", "--baud", "--parity", "--seed", "--device", "--link", "--address", "--echo",
-                               "--wrong-address", "--wrong-function", "--control",
+                               "--wrong-address", "--wrong-function", "--control", "--chunk",
                                "--journal"})
         EXPECT_NE(help.Output.find(option), std::string::npos) << option;
 
@@ -116,7 +116,7 @@ TEST(VantorSimLifecycle, HelpAndBadOptions)
              {"--address", "0"}, {"--address", "248"}, {"--address", "1x"}, {"--bad-crc", "1.5"},
              {"--parity", "X"}, {"--exception", "0"}, {"--exception-from", "0"}, {"--gap-ms"}, {"--frobnicate"}, {"stray"},
              {"--short", "--long"}, {"--device", "/dev/null", "--link", "/tmp/x"}, {"--silent", "5"}, {"--echo=1"},
-             {"--baud", "-1"}, {"--baud", "4000001"}, {"--late-ms", "600001"}, {"-x"}}) {
+             {"--baud", "-1"}, {"--baud", "4000001"}, {"--chunk", "8"}, {"--baud", "9600", "--chunk", "0"}, {"--late-ms", "600001"}, {"-x"}}) {
         const FinishedRun run = RunToEnd(bad);
         EXPECT_EQ(run.ExitCode, 2) << bad.front();
         EXPECT_TRUE(run.Output.empty()) << "nothing that a script could take for a port path";

@@ -16,6 +16,7 @@ const char* const kValueOptions[] = {
     "address",
     "baud",
     "parity",
+    "chunk",
     "seed",
     "bad-crc",
     "silent-rate",
@@ -80,6 +81,9 @@ Line:
   --baud N          line speed, 0..4000000; requests are taken in and answers paced at 11
                     bits a character (9600: 1.15 ms a byte, 133 bytes in ~152 ms). 0 or
                     absent: no pacing, line set to 9600
+  --chunk N         with --baud: answers reach the client N bytes at a time, 1..256
+                    (default 1), each chunk when its last byte has crossed the line, as
+                    a UART FIFO or a USB adapter hands them over
   --parity N|E|O    parity (default E); N uses two stop bits
   --seed N          seed of the temperatures, batteries and --bad-crc choices (default 1)
   --verbose         log every request and answer to standard error
@@ -178,6 +182,8 @@ ParsedOptions ParseOptions(int argc, char** argv)
         if (ok)
             o.Parity = parity[0];
     }
+    if (ok && given("chunk"))
+        ok = ParseNumber<std::uint32_t>(value("chunk"), 1, 256, o.Chunk);
     if (ok && given("seed"))
         ok = ParseNumber<std::uint64_t>(value("seed"), 0, std::numeric_limits<std::uint64_t>::max(), o.Seed);
     if (ok && given("bad-crc"))
@@ -210,5 +216,7 @@ ParsedOptions ParseOptions(int argc, char** argv)
         return fail("--device and --link exclude each other");
     if (o.Short && o.Long)
         return fail("--short and --long exclude each other");
+    if (given("chunk") && o.Baud == 0)
+        return fail("--chunk needs --baud: unpaced answers go out whole");
     return parsed;
 }

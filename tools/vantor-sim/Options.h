@@ -10,6 +10,7 @@ struct SimOptions
     std::uint8_t Address = 1;
     std::uint32_t Baud = 0;  // 0: answers go out as fast as possible
     char Parity = 'E';
+    std::uint32_t Chunk = 1;  // bytes a paced answer goes out in at once
     std::uint64_t Seed = 1;
     bool Verbose = false;
 

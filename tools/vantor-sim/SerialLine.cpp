@@ -134,7 +134,8 @@ SerialLine::SerialLine(int fd, int keepAliveFd, std::string clientPath, const Li
       CharTime_(settings.Baud == 0 ? Clock::duration::zero() : CharTime(settings.Baud)),
       // 3.5 characters of silence end a frame (4 ms at 9600), but never less than 3 ms: a
       // pseudo-terminal delivers in bursts.
-      FrameGap_(std::max<Clock::duration>(CharTime(settings.Baud == 0 ? 9600 : settings.Baud) * 7 / 2, 3ms))
+      FrameGap_(std::max<Clock::duration>(CharTime(settings.Baud == 0 ? 9600 : settings.Baud) * 7 / 2, 3ms)),
+      Chunk_(std::max<std::uint32_t>(settings.Chunk, 1))
 {
 }
 
@@ -143,7 +144,8 @@ SerialLine::SerialLine(SerialLine&& other) noexcept
       KeepAliveFd_(std::exchange(other.KeepAliveFd_, -1)),
       ClientPath_(std::move(other.ClientPath_)),
       CharTime_(other.CharTime_),
-      FrameGap_(other.FrameGap_)
+      FrameGap_(other.FrameGap_),
+      Chunk_(other.Chunk_)
 {
 }
 
@@ -243,11 +245,14 @@ bool SerialLine::WriteAll(const std::uint8_t* data, std::size_t size)
 
 bool SerialLine::WritePaced(const std::uint8_t* data, std::size_t size)
 {
-    // Each byte leaves when its last bit would have left the wire.
+    // Each chunk leaves when its last bit would have left the wire, as an adapter hands over what
+    // its FIFO or USB frame gathered; a chunk of 1 is a byte-paced line.
     const auto start = Clock::now();
-    for (std::size_t i = 0; i < size; ++i) {
-        if (!stop_signal::SleepUntil(start + CharTime_ * static_cast<int>(i + 1)) || !WriteAll(data + i, 1))
+    for (std::size_t sent = 0; sent < size;) {
+        const std::size_t chunk = std::min(Chunk_, size - sent);
+        if (!stop_signal::SleepUntil(start + CharTime_ * static_cast<int>(sent + chunk)) || !WriteAll(data + sent, chunk))
             return false;
+        sent += chunk;
     }
     return true;
 }

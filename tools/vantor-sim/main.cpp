@@ -85,7 +85,7 @@ int Serve(const SimOptions& started)
 {
     stop_signal::Install();
     SimOptions o = started;  // the faults in force; the control file replaces them
-    const LineSettings settings{o.Baud, o.Parity};
+    const LineSettings settings{o.Baud, o.Parity, o.Chunk};
     SerialLine line = o.Device.empty() ? SerialLine::OpenPseudoTerminal(settings) : SerialLine::OpenDevice(o.Device, settings);
     std::optional<Link> link;
     if (!o.Link.empty())
