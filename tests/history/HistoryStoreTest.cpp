@@ -196,7 +196,7 @@ TEST(HistoryBlock, ASetPointNeverReadComesBackUnknownNotZero)
     zero.Bound = 0;
     EXPECT_FALSE(unread.SameValues(zero));
     QVector<THistoryReading> back;
-    ASSERT_TRUE(DecodeBlock(EncodeBlock({zero, unread, zero}), 1, back));
+    ASSERT_TRUE(DecodeBlock(EncodeBlock({zero, unread, zero}), 3, 1, back));
     ASSERT_EQ(back.size(), 3);
     EXPECT_EQ(back[0].Bound, 0);
     EXPECT_TRUE(std::isnan(back[1].Bound));
