@@ -22,7 +22,6 @@ constexpr int kSlowFields = 9;
 constexpr int kTemperField = kSlowFields;
 constexpr quint8 kSlowBit = 0x40;
 constexpr quint8 kStepBit = 0x80;
-constexpr quint8 kTemperBits = 0x3F;
 // A temperature move of -8..7 sixteenths takes a nibble; 15 says the move follows in full.
 constexpr quint64 kNibbleEscape = 15;
 
