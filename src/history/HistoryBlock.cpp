@@ -205,6 +205,15 @@ bool GetColumn(TReader& in, QVector<THistoryReading>& readings, Set set)
 
 bool DecodeColumns(const QByteArray& data, int input, QVector<THistoryReading>& readings)
 {
+    // The size ahead of the compressed bytes is reserved before they are read; deflate expands
+    // at most 1032 times, so a larger one is damage, not a reason to reserve gigabytes.
+    if (data.size() < 5)
+        return false;
+    quint64 declared = 0;
+    for (int i = 1; i < 5; ++i)
+        declared = declared << 8 | static_cast<quint8>(data[i]);
+    if (declared > static_cast<quint64>(data.size() - 5) * 1032)
+        return false;
     const QByteArray raw = qUncompress(data.mid(1));
     TReader in(raw);
     quint64 count = 0;
