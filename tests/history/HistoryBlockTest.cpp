@@ -7,8 +7,9 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-#include <cmath>
+#include <algorithm>
 #include <limits>
+#include <tuple>
 
 namespace {
 
