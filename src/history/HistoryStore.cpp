@@ -18,9 +18,9 @@
 
 namespace {
 
-// A block is closed at the end of its day or at this many readings, so rewriting the open block
-// on every batch stays cheap.
-constexpr qsizetype kBlockReadings = 512;
+// A block is closed at the end of its day or at this many readings: SQLite rewrites a row whole,
+// so the bytes a commit writes stay within a page or two.
+constexpr qint64 kBlockReadings = 512;
 constexpr int kSchemaVersion = 1;
 
 QString NewConnectionName()
@@ -66,9 +66,14 @@ QString Reason(const QSqlError& error)
     return detail.isEmpty() ? reason : reason + QStringLiteral(" (") + detail + u')';
 }
 
+// The last block of an input: no readings but the ones of the batch being written.
 struct TOpenBlock {
     qint64 Start = 0;  // seconds: the key of the block
-    QVector<THistoryReading> Readings;
+    qint64 Count = 0;  // stored and batched readings
+    // Stored in the current layout, exactly as Tail says: the batch is appended to it.
+    bool Appendable = false;
+    TBlockTail Tail;
+    QVector<THistoryReading> Batch;
 };
 
 }  // namespace
@@ -77,9 +82,9 @@ struct THistoryStore::TData {
     QString Connection;
     QString Path;
     QString Error;
-    // The last block of each input touched by Append, as stored.
+    // The last block of each input touched by Append.
     QHash<int, TOpenBlock> OpenBlocks;
-    QSet<int> Dirty;  // inputs whose open block the current batch changed
+    QSet<int> Dirty;  // inputs whose open block has a batch to write
     bool Outbox = false;
 
     QSqlDatabase Database() const { return QSqlDatabase::database(Connection, false); }
@@ -107,7 +112,8 @@ struct THistoryStore::TData {
     // already under that key).
     bool BlockFor(const THistoryReading& reading, TOpenBlock*& block);
     bool Load(int input, const QString& condition, qint64 value, TOpenBlock& block, bool& found);
-    bool Store(int input, const TOpenBlock& block);
+    bool Store(int input, TOpenBlock& block);
+    bool Rewrite(int input, TOpenBlock& block);
 };
 
 THistoryStore::THistoryStore() : Data_(new TData) {}
@@ -213,7 +219,7 @@ QVector<THistoryReading> THistoryStore::Query(int input, qint64 from, qint64 to)
         return result;
     QSqlQuery query(Data_->Database());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT data FROM block WHERE input=? AND start>=? AND start<? ORDER BY start"));
+    query.prepare(QStringLiteral("SELECT count, data FROM block WHERE input=? AND start>=? AND start<? ORDER BY start"));
     query.addBindValue(input);
     // Every reading of a block lies on the block's day, but not always after its start: a clock
     // set back within the day appends earlier readings to the day's open block. So every block of
@@ -227,7 +233,7 @@ QVector<THistoryReading> THistoryStore::Query(int input, qint64 from, qint64 to)
     QVector<THistoryReading> block;
     while (query.next()) {
         // A damaged block is skipped; the others still show.
-        if (!DecodeBlock(query.value(0).toByteArray(), input, block))
+        if (!DecodeBlock(query.value(1).toByteArray(), query.value(0).toLongLong(), input, block))
             continue;
         for (const THistoryReading& r : block)
             if (r.Time >= from && r.Time <= to)
@@ -242,7 +248,7 @@ bool THistoryStore::TData::Load(int input, const QString& condition, qint64 valu
 {
     found = false;
     QSqlQuery query(Database());
-    query.prepare(QStringLiteral("SELECT start, data FROM block WHERE input=? AND ") + condition);
+    query.prepare(QStringLiteral("SELECT start, count, data FROM block WHERE input=? AND ") + condition);
     query.addBindValue(input);
     query.addBindValue(value);
     if (!Exec(query, QStringLiteral("Не удалось прочитать историю")))
@@ -250,9 +256,9 @@ bool THistoryStore::TData::Load(int input, const QString& condition, qint64 valu
     if (!query.next())
         return true;
     block.Start = query.value(0).toLongLong();
-    // A damaged block is started afresh rather than stopping the history.
-    if (!DecodeBlock(query.value(1).toByteArray(), input, block.Readings))
-        block.Readings.clear();
+    block.Count = query.value(1).toLongLong();
+    // Any other block (older layout, damaged) is rewritten when the batch joins it.
+    block.Appendable = ReadTail(query.value(2).toByteArray(), block.Count, block.Tail);
     found = true;
     return true;
 }
@@ -269,7 +275,7 @@ bool THistoryStore::TData::BlockFor(const THistoryReading& reading, TOpenBlock*&
         if (found)
             it = OpenBlocks.insert(reading.Input, std::move(last));
     }
-    if (it != OpenBlocks.end() && DayOf(it->Start) == DayOf(seconds) && it->Readings.size() < kBlockReadings) {
+    if (it != OpenBlocks.end() && DayOf(it->Start) == DayOf(seconds) && it->Count < kBlockReadings) {
         block = &*it;
         return true;
     }
@@ -285,15 +291,68 @@ bool THistoryStore::TData::BlockFor(const THistoryReading& reading, TOpenBlock*&
     return true;
 }
 
-bool THistoryStore::TData::Store(int input, const TOpenBlock& block)
+// Appends the batch's bytes to the stored ones and puts the new check in the header. The
+// stored count and size must still be what this connection wrote last: another writer's
+// changes are never built on, the block is rewritten instead.
+bool THistoryStore::TData::Store(int input, TOpenBlock& block)
 {
+    if (!block.Appendable)
+        return Rewrite(input, block);
+    TBlockTail tail = block.Tail;
+    QByteArray added;
+    for (const THistoryReading& r : block.Batch)
+        AppendReading(added, tail, r);
     QSqlQuery query(Database());
+    // The operands of || are joined byte for byte; CAST keeps the result a blob.
+    query.prepare(QStringLiteral("UPDATE block SET data=CAST(? || substr(data, %1) || ? AS BLOB), count=? "
+                                 "WHERE input=? AND start=? AND count=? AND length(data)=?")
+                      .arg(kBlockHeaderSize + 1));
+    query.addBindValue(BlockHeader(tail));
+    query.addBindValue(added);
+    query.addBindValue(tail.Count);
+    query.addBindValue(input);
+    query.addBindValue(block.Start);
+    query.addBindValue(block.Tail.Count);
+    query.addBindValue(block.Tail.Size);
+    if (!Exec(query, QStringLiteral("Не удалось записать историю")))
+        return false;
+    if (query.numRowsAffected() != 1)
+        return Rewrite(input, block);
+    block.Tail = tail;
+    block.Batch.clear();
+    return true;
+}
+
+// The block as stored (a damaged one as empty) with the batch after it, written whole in the
+// current layout.
+bool THistoryStore::TData::Rewrite(int input, TOpenBlock& block)
+{
+    const QString failure = QStringLiteral("Не удалось записать историю");
+    QSqlQuery query(Database());
+    query.prepare(QStringLiteral("SELECT count, data FROM block WHERE input=? AND start=?"));
+    query.addBindValue(input);
+    query.addBindValue(block.Start);
+    if (!Exec(query, failure))
+        return false;
+    QVector<THistoryReading> readings;
+    if (query.next() && !DecodeBlock(query.value(1).toByteArray(), query.value(0).toLongLong(), input, readings))
+        readings.clear();
+    query.finish();
+    readings += block.Batch;
+    TBlockTail tail;
+    const QByteArray data = EncodeBlock(readings, &tail);
     query.prepare(QStringLiteral("INSERT OR REPLACE INTO block(input, start, count, data) VALUES(?, ?, ?, ?)"));
     query.addBindValue(input);
     query.addBindValue(block.Start);
-    query.addBindValue(block.Readings.size());
-    query.addBindValue(EncodeBlock(block.Readings));
-    return Exec(query, QStringLiteral("Не удалось записать историю"));
+    query.addBindValue(tail.Count);
+    query.addBindValue(data);
+    if (!Exec(query, failure))
+        return false;
+    block.Count = tail.Count;
+    block.Tail = tail;
+    block.Appendable = true;
+    block.Batch.clear();
+    return true;
 }
 
 bool THistoryStore::Append(const QVector<THistoryReading>& readings)
@@ -317,12 +376,12 @@ bool THistoryStore::Append(const QVector<THistoryReading>& readings)
         TOpenBlock* block = nullptr;
         if (!(ok = Data_->BlockFor(reading, block)))
             break;
-        block->Readings.append(reading);
-        block->Readings.back().Time = Seconds(reading.Time) * 1000;
+        block->Batch.append(reading);
+        ++block->Count;
         Data_->Dirty.insert(reading.Input);
     }
     for (auto it = Data_->Dirty.cbegin(); ok && it != Data_->Dirty.cend(); ++it)
-        ok = Data_->Store(*it, Data_->OpenBlocks.value(*it));
+        ok = Data_->Store(*it, Data_->OpenBlocks[*it]);
     Data_->Dirty.clear();
     if (ok && Data_->Outbox)
         ok = AppendOutboxReadings(Data_->Database(), readings, Data_->Error);

@@ -8,8 +8,9 @@
 #include <optional>
 
 // The history database: one connection, used by the thread that opened it (a Qt SQL connection
-// belongs to one thread). Readings are kept per input in blocks of one UTC day at most, packed
-// and compressed, so a year of 192 probes fits in a few tens of megabytes.
+// belongs to one thread). Readings are kept per input in blocks of one UTC day at most, each
+// reading packed as its change from the one before, so a year of 192 probes fits in some 100 MB
+// and a commit only appends.
 class THistoryStore
 {
 public:

@@ -104,6 +104,25 @@ TEST_F(HistoryStore, AReopenedStoreGoesOnWithTheBlockItLeftAndFullBlocksClose)
         ExpectSame(written[i], all[i]);
 }
 
+// Two programs writing into one folder: each appends to what is stored, never to what it wrote
+// last, so neither loses nor garbles the other's readings.
+TEST_F(HistoryStore, TwoWritersOnOneInputKeepEachOthersReadings)
+{
+    THistoryStore first;
+    THistoryStore second;
+    ASSERT_TRUE(first.Open(Path()));
+    ASSERT_TRUE(second.Open(Path()));
+    QVector<THistoryReading> written;
+    for (int n = 0; n < 12; ++n) {
+        written << MakeReading(6, kDay0 + n * kMinute, n);
+        ASSERT_TRUE((n % 3 ? first : second).Append({written.back()}));
+    }
+    const QVector<THistoryReading> back = second.Query(6, kDay0, kDay0 + kDayMs);
+    ASSERT_EQ(back.size(), written.size());
+    for (qsizetype i = 0; i < back.size(); ++i)
+        ExpectSame(written[i], back[i]);
+}
+
 TEST_F(HistoryStore, PruningDropsWholeDaysBeforeTheLimitOnly)
 {
     THistoryStore store;
@@ -134,7 +153,8 @@ TEST_F(HistoryStore, ADamagedBlockIsSkippedAndItsInputWrittenAfresh)
         db.setDatabaseName(Path());
         ASSERT_TRUE(db.open());
         QSqlQuery query(db);
-        for (const QByteArray& junk : {QByteArray("\x01garbage"), QByteArray(1, '\0'), QByteArray("\x01") + qCompress("\xff\xff\xff")}) {
+        const QByteArray cut = EncodeBlock({MakeReading(2, kDay0)}).chopped(1);
+        for (const QByteArray& junk : {QByteArray("\x01garbage"), QByteArray(1, '\0'), QByteArray("\x01") + qCompress("\xff\xff\xff"), cut}) {
             query.prepare(QStringLiteral("UPDATE block SET data=? WHERE input=2 AND start=?"));
             query.addBindValue(junk);
             query.addBindValue(kDay0 / 1000);
@@ -196,7 +216,7 @@ TEST(HistoryBlock, ASetPointNeverReadComesBackUnknownNotZero)
     zero.Bound = 0;
     EXPECT_FALSE(unread.SameValues(zero));
     QVector<THistoryReading> back;
-    ASSERT_TRUE(DecodeBlock(EncodeBlock({zero, unread, zero}), 1, back));
+    ASSERT_TRUE(DecodeBlock(EncodeBlock({zero, unread, zero}), 3, 1, back));
     ASSERT_EQ(back.size(), 3);
     EXPECT_EQ(back[0].Bound, 0);
     EXPECT_TRUE(std::isnan(back[1].Bound));
