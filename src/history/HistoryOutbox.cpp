@@ -140,7 +140,7 @@ QVector<TOutboxReading> THistoryOutbox::Readings(qint64 after, int limit)
         TOutboxReading row;
         row.Seq = query.value(0).toLongLong();
         // A damaged row cannot be sent; its sequence number is skipped.
-        if (DecodeBlock(query.value(2).toByteArray(), query.value(1).toInt(), decoded) && decoded.size() == 1)
+        if (DecodeBlock(query.value(2).toByteArray(), 1, query.value(1).toInt(), decoded) && decoded.size() == 1)
             row.Reading = decoded.first();
         else
             row.Reading.Input = 0;
