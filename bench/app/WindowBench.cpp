@@ -3,12 +3,14 @@
 //                 alarm handlers, the four rows and their repaint, and any line events the UI
 //                 thread is woken for (median and 90th percentile over N cycles, default 100)
 //   memory        resident memory after 100 and after 1000 cycles (unpaced, back to back)
-//   startup       from the window shown to the first exchange parsed, over 10 starts (median)
+//   startup [N]   from the start of the program (a process of its own) to its first request byte
+//                 on the line, over N starts (default 10)
 //   cpu [S]       processor time of the whole process over S seconds (default 30) of polling at
 //                 the default interval with answers paced at 9600 baud, in % of one core
 //   parts         the UI thread's parts of a cycle, each repeated on a filled window
 // BENCH_HIDDEN=1 leaves the window unshown (no painting); BENCH_QUIET=1 opens the port with no
-// line events at all.
+// line events at all; BENCH_EVENTS=1 adds to cycle where the UI thread's time goes, by event and
+// by widget painted. Run under xvfb-run with QT_QPA_PLATFORM=xcb for the X11 figures.
 #include "app/FormMain.h"
 #include "device/Exchange.h"
 #include "device/PollTimer.h"
@@ -31,12 +33,23 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
 
+#include <cxxabi.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <map>
 #include <memory>
+#include <string>
+#include <thread>
+#include <typeinfo>
 #include <vector>
 
 namespace {
@@ -77,6 +90,54 @@ double ThreadWakeUps()
         if (line.startsWith("voluntary_ctxt_switches:"))
             return line.mid(24).trimmed().toDouble();
     return 0;
+}
+
+std::string ClassName(const QObject* object);
+
+// With BENCH_EVENTS=1: the UI thread's time in each kind of event it handles, by receiver's
+// class and event type; what is left of a cycle is the event loop itself and being woken.
+class TTimedApplication : public QApplication
+{
+public:
+    using QApplication::QApplication;
+
+    bool Timing = false;
+    std::map<std::string, double> Costs;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        // Paint events come inside the window's update request: each widget's own share apart.
+        const bool paint = event->type() == QEvent::Paint;
+        const bool timed = Timing && (Depth_ == 0 || paint);
+        // Named before: a deferred delete ends the receiver.
+        const std::string key = !timed ? std::string()
+                                : paint ? "  paint " + ClassName(receiver) + ' ' + receiver->objectName().toStdString() + ' ' +
+                                              (receiver->parent() ? receiver->parent()->objectName().toStdString() : "")
+                                        : ClassName(receiver) + " event " + std::to_string(event->type());
+        const double cpu0 = timed ? ThreadCpuMs() : 0;
+        ++Depth_;
+        const bool done = QApplication::notify(receiver, event);
+        --Depth_;
+        if (timed)
+            Costs[key] += ThreadCpuMs() - cpu0;
+        return done;
+    }
+
+private:
+    int Depth_ = 0;
+};
+
+std::string ClassName(const QObject* object)
+{
+    const char* mangled = typeid(*object).name();
+    int status = 0;
+    std::unique_ptr<char, decltype(&std::free)> name(abi::__cxa_demangle(mangled, nullptr, nullptr, &status), &std::free);
+    return status == 0 ? name.get() : mangled;
+}
+
+TTimedApplication* TimedApp()
+{
+    return static_cast<TTimedApplication*>(QCoreApplication::instance());
 }
 
 double Percentile(std::vector<double> values, double p)
@@ -125,18 +186,13 @@ public:
         Form = std::make_unique<TFormMain>();
         auto cycle = RequestThread()->OnCycle;
         RequestThread()->OnCycle = [this, cycle](TRequestThread* sender, const QString& title) {
+            const double cpu0 = ThreadCpuMs();
             cycle(sender, title);
+            if (TimedApp()->Timing)
+                TimedApp()->Costs["  the window's OnCycle"] += ThreadCpuMs() - cpu0;
             ++Cycles;
             if (OnCycle)
                 OnCycle();
-            if (Check_)
-                Check_();
-        };
-        auto request = Vantor()->OnRequest;
-        Vantor()->OnRequest = [this, request](TVantor* sender, const QString& device, const QString& command,
-                                              const QByteArray& req, const QByteArray& answer, bool result) {
-            ++Requests;
-            request(sender, device, command, req, answer, result);
             if (Check_)
                 Check_();
         };
@@ -157,6 +213,19 @@ public:
     {
         return Wait([&] { return Cycles >= cycles; }, ms);
     }
+    // The worker leaves its cycle without telling the UI thread: looked at between event loop turns.
+    static bool WaitIdle(int ms)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (RequestThread()->Busy()) {
+            if (clock.elapsed() > ms)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        return true;
+    }
     bool Wait(const std::function<bool()>& done, int ms)
     {
         if (done())
@@ -175,7 +244,6 @@ public:
     bool Ready = false;
     std::unique_ptr<TFormMain> Form;
     int Cycles = 0;
-    int Requests = 0;
     std::function<void()> OnCycle;
 
 private:
@@ -207,6 +275,8 @@ int CycleMode(int cycles)
             perCycle.push_back(now - last);
             wakeUps.push_back(woken - lastWakeUps);
         }
+        if (perCycle.size() == 48)
+            TimedApp()->Costs.clear();  // the first round apart here too
         // The measurement's own reading of /proc is not the window's time.
         last = ThreadCpuMs();
         lastWakeUps = woken;
@@ -216,6 +286,14 @@ int CycleMode(int cycles)
     if (!run.WaitCycles(cycles + 49, 600000))
         return 1;
     const std::vector<double> steady(perCycle.begin() + 48, perCycle.end());
+    if (TimedApp()->Timing) {
+        std::vector<std::pair<double, std::string>> costs;
+        for (const auto& [key, ms] : TimedApp()->Costs)
+            costs.emplace_back(ms / steady.size(), key);
+        std::sort(costs.rbegin(), costs.rend());
+        for (const auto& [ms, key] : costs)
+            std::printf("  %8.3f ms per cycle  %s\n", ms, key.c_str());
+    }
     std::printf("UI thread CPU per cycle, paced at 9600 baud, %zu cycles: median %.3f ms, p90 %.3f ms"
                 " (first round: median %.3f ms); the UI thread woke %.0f times per cycle (median)\n",
                 steady.size(), Percentile(steady, 0.5), Percentile(steady, 0.9),
@@ -236,11 +314,17 @@ int PartsMode()
         return 1;
     run.Form->findChild<QAction*>("actOprosStop")->trigger();
     for (int group = 0; group < 48; ++group) {
+        // OnCycle runs while the worker still counts as busy, and a resume then is dropped as a
+        // tick would be: each cycle is resumed once the last has ended.
+        if (!run.WaitIdle(10000))
+            return 1;
         const int before = run.Cycles;
         RequestThread()->Resume();
         if (!run.WaitCycles(before + 1, 10000))
             return 1;
     }
+    if (!run.WaitIdle(10000))
+        return 1;
     const auto measure = [](const char* name, const std::function<void()>& part) {
         constexpr int kRepeats = 300;
         const double cpu0 = ThreadCpuMs();
@@ -267,7 +351,7 @@ int PartsMode()
     });
     measure("RefreshPolledGroup of the same group", [&] { run.Form->RefreshPolledGroup(); });
     int g = 1;
-    measure("RefreshPolledGroup with repaint", [&] {
+    measure("RefreshPolledGroup, another group each time", [&] {
         vantor->CurrentInput = static_cast<quint8>(g);
         g = g >= 185 ? 5 : g + 4;
         run.Form->RefreshPolledGroup();
@@ -292,23 +376,60 @@ int MemoryMode()
     return 0;
 }
 
-int StartupMode()
+// The program as the operator starts it, on a pseudo-terminal of the bench's own: the first byte
+// the program writes to its port shows on the master side.
+double FirstRequestByteMs()
 {
-    std::vector<double> ms;
-    for (int i = 0; i < 10; ++i) {
-        TRun run(false, 20000);
-        if (!run.Ready)
-            return 1;
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        return -1;
+    const QByteArray port = ptsname(master);
+    // Held open, so that the master sees no hang-up before the program opens the port.
+    const int slave = open(port.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    QTemporaryDir home;
+    QDir(home.path()).mkpath("INI");
+    const auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile file(home.path() + '/' + name);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    };
+    double ms = -1;
+    if (slave >= 0 && write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n") &&
+        write("INI/ComPort.ini", "[Transmitter]\r\nPort=" + port + "\r\n")) {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("ORVELA_HOME", home.path());
+        program.setProcessEnvironment(environment);
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         QElapsedTimer clock;
         clock.start();
-        run.Open();
-        if (!run.Wait([&] { return run.Requests > 0; }, 10000))
-            return 1;
-        ms.push_back(clock.nsecsElapsed() / 1e6);
-        run.Close();
+        program.start(QCoreApplication::applicationDirPath() + "/../../src/app/orvela", {});
+        pollfd line{master, POLLIN, 0};
+        if (program.waitForStarted(10000) && poll(&line, 1, 10000) == 1 && (line.revents & POLLIN))
+            ms = clock.nsecsElapsed() / 1e6;
+        // SIGTERM ends the program as its exit command does.
+        program.terminate();
+        if (!program.waitForFinished(10000))
+            program.kill();
+        program.waitForFinished(5000);
     }
-    std::printf("window shown to first exchange parsed, 10 starts: median %.1f ms, max %.1f ms\n",
-                Percentile(ms, 0.5), Percentile(ms, 1.0));
+    if (slave >= 0)
+        close(slave);
+    close(master);
+    return ms;
+}
+
+int StartupMode(int starts)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < starts; ++i) {
+        const double one = FirstRequestByteMs();
+        if (one < 0)
+            return 1;
+        ms.push_back(one);
+    }
+    std::printf("start of the program to its first request byte on the line, %d starts: median %.1f ms, "
+                "min %.1f ms, max %.1f ms (200 ms of it the start delay)\n",
+                starts, Percentile(ms, 0.5), Percentile(ms, 0.0), Percentile(ms, 1.0));
     return 0;
 }
 
@@ -336,7 +457,8 @@ int CpuMode(int seconds)
 int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
+    TTimedApplication app(argc, argv);
+    app.Timing = qEnvironmentVariableIsSet("BENCH_EVENTS");
     app.setQuitOnLastWindowClosed(false);
     const QByteArray mode = argc > 1 ? argv[1] : "cycle";
     const int count = argc > 2 ? std::max(1, atoi(argv[2])) : 0;
@@ -347,9 +469,9 @@ int main(int argc, char* argv[])
     if (mode == "memory")
         return MemoryMode();
     if (mode == "startup")
-        return StartupMode();
+        return StartupMode(count ? count : 10);
     if (mode == "cpu")
         return CpuMode(count ? count : 30);
-    std::fprintf(stderr, "usage: bench_window cycle [N] | memory | startup | cpu [seconds]\n");
+    std::fprintf(stderr, "usage: bench_window cycle [N] | memory | startup [N] | cpu [seconds] | parts\n");
     return 2;
 }

@@ -5,7 +5,7 @@
 void TCellColorDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
 {
     QStyledItemDelegate::initStyleOption(option, index);
-    const std::optional<TColor> color = Rule_(index.row(), index.column());
+    const std::optional<TColor> color = Rule_(index);
     if (!color)
         return;
     const QColor c = ToQColor(*color, option->palette);

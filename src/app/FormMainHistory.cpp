@@ -40,7 +40,7 @@ void TFormMain::SensorRiseStart(int n, int sensor, double ratePerDay)
             return;
         if (TAlarm* alarm = AlarmLog())
             alarm->WriteLine(SensorRiseLine(vantor->Input(n), sensor, ratePerDay));
-        RedrawInputRow(n);
+        ShowInputRowColors(n);
         if (SelectedInput_ && SelectedInput_->GetOutValue().ToInteger() == n)
             Ui_->asgCurChannel->viewport()->update();
     } catch (...) {

@@ -41,6 +41,10 @@ const QStringList kInputHeaders = {
     QString(),             QStringLiteral("Время опроса")};
 const int kInputWidths[cells::kColumnCount] = {30, 147, 55, 30, 45, 65, 38, 38, 38, 38, 38, 38,
                                                23, 23,  23, 23, 23, 23, 8,  53, 50, 31, 8,  106};
+// Each inputs-grid cell holds its font colour beside its text, set when the row is refreshed: a
+// cell is drawn again only when one of the two changed.
+constexpr int kColorRole = Qt::UserRole;
+
 // The columns a poll refreshes: the number and the spacers stay.
 bool IsPolledColumn(int column)
 {
@@ -127,10 +131,9 @@ void TFormMain::SetupInputsGrid()
     for (int row = 0; row < grid->rowCount(); ++row)
         grid->item(row, 0)->setBackground(palette().button());
     grid->setItemDelegate(new TCellColorDelegate(
-        [this](int row, int column) -> std::optional<TColor> {
-            const TVantorInput* input = InputOrNull(row + 1);
-            return input ? InputCellColor(*input, column, RiseMonitor_ ? RiseMonitor_->RisingMask(row + 1) : 0)
-                         : std::nullopt;
+        [](const QModelIndex& index) -> std::optional<TColor> {
+            const QVariant color = index.data(kColorRole);
+            return color.isValid() ? std::optional<TColor>(color.toInt()) : std::nullopt;
         },
         grid));
     connect(grid, &QTableWidget::currentCellChanged, this,
@@ -161,10 +164,11 @@ void TFormMain::SetupCurChannelGrid()
     channel->setPalette(face);
     FillWithItems(channel);
     channel->setItemDelegate(new TCellColorDelegate(
-        [this](int row, int column) -> std::optional<TColor> {
+        [this](const QModelIndex& index) -> std::optional<TColor> {
             const int n = SelectedInput_ ? SelectedInput_->GetOutValue().ToInteger() : 0;
             const TVantorInput* input = InputOrNull(n);
-            return input ? CurChannelCellColor(*input, row, column, RiseMonitor_ ? RiseMonitor_->RisingMask(n) : 0)
+            return input ? CurChannelCellColor(*input, index.row(), index.column(),
+                                               RiseMonitor_ ? RiseMonitor_->RisingMask(n) : 0)
                          : std::nullopt;
         },
         channel));
@@ -183,6 +187,11 @@ void TFormMain::SetupProtocolFields()
     inside.setColor(QPalette::Window, sample.grab().toImage().pixelColor(32, 48));
     Ui_->lbCommand->setPalette(inside);
     Ui_->lbCommand->setAutoFillBackground(true);
+    // A new command name at every cycle: laid out without text shaping, which gives the same
+    // pixels for the Cyrillic names in the form's font.
+    QFont name = Ui_->lbCommand->font();
+    name.setStyleStrategy(QFont::PreferNoShaping);
+    Ui_->lbCommand->setFont(name);
     // The protocol fields change at every exchange: they fill their own background, so that
     // their repaint stays inside them, and their hundreds of digits and blanks are laid out without
     // text shaping, which they do not need.
@@ -256,8 +265,7 @@ void TFormMain::FillInputRow(int n)
     for (int column = 1; column < cells::kColumnCount; ++column)
         if (IsPolledColumn(column))
             grid->item(n - 1, column)->setText(InputCellText(input, column));
-    // A colour may change with its text unchanged: the row is drawn again in any case.
-    RedrawInputRow(n);
+    ShowInputRowColors(n);
 }
 
 void TFormMain::InputsStaleChange()
@@ -274,7 +282,7 @@ void TFormMain::InputsStaleChange()
             QTableWidgetItem* item = grid->item(n - 1, cells::kOprosState);
             if (item && !item->text().isEmpty()) {
                 item->setText(InputCellText(vantor->Input(n), cells::kOprosState));
-                RedrawInputRow(n);
+                ShowInputRowColors(n);
             }
         }
         RefreshCurrentInput();
@@ -283,11 +291,18 @@ void TFormMain::InputsStaleChange()
     }
 }
 
-void TFormMain::RedrawInputRow(int n)
+void TFormMain::ShowInputRowColors(int n)
 {
+    const TVantorInput* input = InputOrNull(n);
+    if (!input)
+        return;
+    const unsigned rising = RiseMonitor_ ? RiseMonitor_->RisingMask(n) : 0;
     QTableWidget* grid = Ui_->asgInputs;
-    const QRect row = grid->visualRect(grid->model()->index(n - 1, 0));
-    grid->viewport()->update(0, row.top(), grid->viewport()->width(), row.height());
+    for (int column = 1; column < cells::kColumnCount; ++column) {
+        // The toolkit compares: an unchanged colour leaves its cell alone.
+        const std::optional<TColor> color = InputCellColor(*input, column, rising);
+        grid->item(n - 1, column)->setData(kColorRole, color ? QVariant(*color) : QVariant());
+    }
 }
 
 void TFormMain::RefreshCurrentInput()

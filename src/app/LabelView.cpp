@@ -1,5 +1,6 @@
 #include "app/LabelView.h"
 
+#include <QEvent>
 #include <QLabel>
 
 void SetFontColor(QWidget* widget, TColor color)
@@ -16,6 +17,11 @@ void SetFontColor(QWidget* widget, TColor color)
     widget->setPalette(palette);
 }
 
+TQLabelView::TQLabelView(QLabel* label) : Label_(label)
+{
+    Label_->installEventFilter(this);
+}
+
 void TQLabelView::SetCaption(const QString& caption)
 {
     Label_->setText(caption);
@@ -23,7 +29,23 @@ void TQLabelView::SetCaption(const QString& caption)
 
 void TQLabelView::SetHint(const QString& hint)
 {
+    HintSource_ = nullptr;
     Label_->setToolTip(QString(hint).replace(u'\r', u'\n'));
+}
+
+void TQLabelView::SetHintSource(std::function<QString()> hint)
+{
+    HintSource_ = std::move(hint);
+    // Without a tool tip the label would not ask for one.
+    if (Label_->toolTip().isEmpty())
+        Label_->setToolTip(QStringLiteral(" "));
+}
+
+bool TQLabelView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Label_ && event->type() == QEvent::ToolTip && HintSource_)
+        Label_->setToolTip(HintSource_().replace(u'\r', u'\n'));
+    return false;
 }
 
 void TQLabelView::SetFontColor(TColor color)

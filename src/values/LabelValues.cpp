@@ -42,7 +42,8 @@ void TIOThreeStatesLabel::Refresh()
     qint32 state = 0;
     GetOutValue().TryToInteger(state);
     const QString caption = d.GetCaption(state);
-    ValueLabel->SetHint(HintLines(d.Title, d.Hint, caption, TimeOut.Time));
+    ValueLabel->SetHintSource(
+        [title = d.Title, hint = d.Hint, caption, time = TimeOut.Time] { return HintLines(title, hint, caption, time); });
     ValueLabel->SetCaption(caption);
     ValueLabel->SetFontColor(d.GetColor1(state));
 }
@@ -61,6 +62,7 @@ void TIOIntegerLabel::Refresh()
     qint32 n = 0;
     GetOutValue().TryToInteger(n);
     const QString number = QString::number(n);
-    ValueLabel->SetHint(HintLines(d.Title, d.Hint, number + u' ' + d.Dimension, TimeOut.Time));
+    ValueLabel->SetHintSource([title = d.Title, hint = d.Hint, value = number + u' ' + d.Dimension,
+                               time = TimeOut.Time] { return HintLines(title, hint, value, time); });
     ValueLabel->SetCaption(number);
 }

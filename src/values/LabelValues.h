@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // Anything that shows a caption with a hint in a font colour: a screen label, or a recorder in
 // tests. The values below draw on it without knowing the toolkit.
 class TLabelView
@@ -12,6 +14,9 @@ public:
     virtual ~TLabelView() = default;
     virtual void SetCaption(const QString& caption) = 0;
     virtual void SetHint(const QString& hint) = 0;
+    // A hint changes with every value's time, and is read far less often: a view may build it
+    // only when it is shown.
+    virtual void SetHintSource(std::function<QString()> hint) { SetHint(hint()); }
     virtual void SetFontColor(TColor color) = 0;
 };
 

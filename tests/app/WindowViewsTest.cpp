@@ -1,9 +1,12 @@
 #include "WindowFixture.h"
 
+#include "values/TimeTexts.h"
+
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QHelpEvent>
 #include <QSpinBox>
 
 #include <csignal>
@@ -97,6 +100,29 @@ TEST_F(Window, TheProtocolAreaFollowsTheRadix)
     EXPECT_TRUE(QRegularExpression("^01 03 ").match(Control<QLineEdit>("eReq")->text()).hasMatch())
         << Control<QLineEdit>("eReq")->text().toStdString();
     EXPECT_EQ(Text("lblAnsPercent"), "100,0");
+}
+
+// The hint is built when it is asked for: it names the state and the time of the last exchange.
+TEST_F(Window, TheExchangeStateHintShowsTheLatestStateAndTime)
+{
+    OpenOnSimulator();
+    auto* label = Control<QLabel>("lbModuleError");
+    const auto hintLines = [&] {
+        QHelpEvent ask(QEvent::ToolTip, QPoint(1, 1), label->mapToGlobal(QPoint(1, 1)));
+        QCoreApplication::sendEvent(label, &ask);
+        return label->toolTip().split('\n');
+    };
+    for (const int cycles : {2, 4}) {
+        ASSERT_TRUE(PollUntilCycle(cycles));
+        Action("actOprosStop")->trigger();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 10000));
+        const QStringList lines = hintLines();
+        ASSERT_EQ(lines.size(), 4) << label->toolTip().toStdString();
+        EXPECT_EQ(lines[0], "Состояние обмена");
+        EXPECT_EQ(lines[2], "Норма");
+        EXPECT_EQ(lines[3], DateTimeText(Vantor()->ModuleError.TimeOut.Time));
+        Action("actOprosStart")->trigger();
+    }
 }
 
 TEST_F(Window, FixedWriteFieldsSurviveAMoveAndReloadWhenReleased)
