@@ -9,6 +9,9 @@ bash scripts/install-deps.sh || { echo "0 passed, 1 failed"; exit 1; }
 
 passed=0
 failed=0
+# Objects built before, in any checkout on this machine, are taken from the compiler cache.
+export CCACHE_BASEDIR="$PWD"
+launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 count() {  # count <ctest build dir>
   local log="$1/ctest.log" p f
@@ -24,7 +27,7 @@ run_pass() {  # run_pass <build dir> [--tests <ctest regex> <targets...> --] <cm
     while [ "$1" != -- ]; do targets+=(--target "$1"); shift; done
     shift
   fi
-  if ! cmake -S . -B "$dir" -G Ninja "$@" >/dev/null || ! cmake --build "$dir" -j2 "${targets[@]}"; then
+  if ! cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null || ! cmake --build "$dir" -j2 "${targets[@]}"; then
     echo "Build failed in $dir"; failed=$((failed + 1)); return 1
   fi
   (cd "$dir" && ctest --output-on-failure -j2 "${select[@]}" 2>&1 | tee ctest.log)
