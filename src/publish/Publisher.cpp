@@ -15,7 +15,9 @@ using TClock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr int kLoopMs = 100;           // the longest a stop or a new state waits for the thread
+// The longest a stop or a new state waits for the thread: a poll cycle brings new states twice a
+// second, and each look costs the thread a wake-up.
+constexpr int kLoopMs = 250;
 constexpr int kInFlight = 200;         // stream messages written and not yet acknowledged
 constexpr int kBurst = 100;            // backlog messages between two looks at the live states
 constexpr auto kIdleLook = 500ms;      // how often a caught-up stream looks for new rows
