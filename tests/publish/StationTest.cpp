@@ -151,7 +151,8 @@ TEST_F(Station, ReadingsOfARestartWhileTheBrokerIsDownArriveOnceItIsBack)
     StopPoll();
     const int first = HistoryCount(History());
     StartPoll();
-    ASSERT_TRUE(WaitUntil([&] { return HistoryCount(History()) >= first + 192; }, 120s));
+    ASSERT_TRUE(WaitUntil([&] { return HistoryCount(History()) >= first + 192; }, 180s))
+        << HistoryCount(History()) << " of " << first << " + 192\n" << Cli.readAllStandardError().toStdString();
     ASSERT_TRUE(Server.Start());
     Subscriber watch(Server.Port(), "orvela/line1/#");
     ASSERT_TRUE(WaitUntil([&] { return Arrived(watch) >= std::size_t(first + 192); }, 120s));
