@@ -123,18 +123,24 @@ bool THistoryOutbox::Open(const QString& path)
     return CreateOutboxTables(db, Error_);
 }
 
+bool THistoryOutbox::SelectAfter(QSqlQuery& query, const char* columnsAndTable, qint64 after, int limit)
+{
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 WHERE seq>? ORDER BY seq LIMIT ?").arg(QLatin1String(columnsAndTable)));
+    query.addBindValue(after);
+    query.addBindValue(limit);
+    if (query.exec())
+        return true;
+    Error_ = query.lastError().text();
+    return false;
+}
+
 QVector<TOutboxReading> THistoryOutbox::Readings(qint64 after, int limit)
 {
     QVector<TOutboxReading> rows;
     QSqlQuery query(Database());
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT seq, input, data FROM outbox_reading WHERE seq>? ORDER BY seq LIMIT ?"));
-    query.addBindValue(after);
-    query.addBindValue(limit);
-    if (!query.exec()) {
-        Error_ = query.lastError().text();
+    if (!SelectAfter(query, "seq, input, data FROM outbox_reading", after, limit))
         return rows;
-    }
     QVector<THistoryReading> decoded;
     while (query.next()) {
         TOutboxReading row;
@@ -153,14 +159,8 @@ QVector<TOutboxAlarm> THistoryOutbox::Alarms(qint64 after, int limit)
 {
     QVector<TOutboxAlarm> rows;
     QSqlQuery query(Database());
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT seq, time, event FROM outbox_alarm WHERE seq>? ORDER BY seq LIMIT ?"));
-    query.addBindValue(after);
-    query.addBindValue(limit);
-    if (!query.exec()) {
-        Error_ = query.lastError().text();
+    if (!SelectAfter(query, "seq, time, event FROM outbox_alarm", after, limit))
         return rows;
-    }
     while (query.next())
         rows.append({query.value(0).toLongLong(), query.value(1).toLongLong(), query.value(2).toByteArray()});
     return rows;

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVector>
 
@@ -58,6 +59,8 @@ public:
 
 private:
     QSqlDatabase Database() const;
+    // Runs "SELECT <columnsAndTable> WHERE seq>after ORDER BY seq LIMIT limit"; false keeps the error.
+    bool SelectAfter(QSqlQuery& query, const char* columnsAndTable, qint64 after, int limit);
 
     QString Connection_;
     QString Error_;
