@@ -13,6 +13,9 @@
 
 namespace {
 
+// UI thread: the waits in progress, one inside another when a command runs from a notification.
+int waits = 0;
+
 bool InUiThread()
 {
     const QCoreApplication* application = QCoreApplication::instance();
@@ -46,10 +49,17 @@ void WaitOffUiThread(const std::function<void()>& work)
         return;
     }
     // Returns at once when the application is told to exit: then the exchange is waited for here.
+    ++waits;
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+    --waits;
     helper.join();
     if (failure)
         std::rethrow_exception(failure);
+}
+
+bool UiThreadWaiting()
+{
+    return waits > 0;
 }
 
 std::unique_lock<std::recursive_mutex> TakeExchangeLock()

@@ -10,6 +10,9 @@
 // In any other thread, or without an application object, it runs in place.
 void WaitOffUiThread(const std::function<void()>& work);
 
+// In the UI thread: whether it is inside such a wait, serving events meanwhile.
+bool UiThreadWaiting();
+
 // ExchangeLock, taken as WaitOffUiThread waits: the UI thread does not stop while a poll exchange
 // holds it.
 std::unique_lock<std::recursive_mutex> TakeExchangeLock();
