@@ -50,7 +50,13 @@ void WaitOffUiThread(const std::function<void()>& work)
     }
     // Returns at once when the application is told to exit: then the exchange is waited for here.
     ++waits;
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    try {
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    } catch (...) {
+        --waits;
+        helper.join();
+        throw;
+    }
     --waits;
     helper.join();
     if (failure)
