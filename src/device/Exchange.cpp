@@ -3,6 +3,7 @@
 #include "common/ByteText.h"
 #include "device/CommandTable.h"
 #include "device/Frames.h"
+#include "device/UiThreadWait.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
 #include "logs/Logs.h"
@@ -10,7 +11,9 @@
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
 
 std::recursive_mutex ExchangeLock;
 std::atomic<int> LogRadix{0};
@@ -25,9 +28,17 @@ constexpr int kAnswerLimit = 245;
 // port's defaults), but never longer than this, whatever the port's time-outs say.
 constexpr std::chrono::milliseconds kRecoveryCap{1000};
 
-// Under the exchange lock: the last exchange ended without a complete answer of its own, and when.
+// Held through each transfer, by the thread making it: the request thread, or the UI thread's
+// helper while the UI thread holds the exchange lock. A command run from a notification while
+// another's transfer is out thus waits for the line, never goes on it beside the other.
+std::mutex lineMutex;
+// Under lineMutex: the last exchange ended without a complete answer of its own, and when.
 bool lineSuspect = false;
 TClock::time_point suspectSince;
+// A parse found another request's answer, and when; taken up by the next exchange. Apart from
+// lineMutex, so that marking never waits for a transfer.
+std::mutex markMutex;
+std::optional<TClock::time_point> doubtMarked;
 
 // An answer whose frame ended: a cut or stray frame fails its CRC.
 bool Complete(const QByteArray& answer)
@@ -35,24 +46,48 @@ bool Complete(const QByteArray& answer)
     return answer.size() >= 4 && CheckCrc(answer);
 }
 
-// Under the exchange lock. A Modbus answer carries no register address, so a frame that comes
-// after its exchange gave up would be taken for the next one's answer: after a failure the line
-// must first have been quiet for a whole read limit.
-QByteArray Exchange(int command, const QByteArray& request, bool& lineInDoubt)
+// Under lineMutex.
+void TakeUpDoubtMark()
+{
+    const std::lock_guard lock(markMutex);
+    if (!doubtMarked)
+        return;
+    lineSuspect = true;
+    suspectSince = std::max(suspectSince, *doubtMarked);
+    doubtMarked.reset();
+}
+
+// Under lineMutex. A Modbus answer carries no register address, so a frame that comes after its
+// exchange gave up would be taken for the next one's answer: after a failure the line must first
+// have been quiet for a whole read limit.
+QByteArray Transfer(TTransmitter& transmitter, const QByteArray& request, int expected, bool& lineInDoubt)
 {
     QByteArray answer;
+    TakeUpDoubtMark();
     lineInDoubt = lineSuspect;
-    TTransmitter* transmitter = Transmitter();
-    if (!transmitter)
-        return answer;
     if (lineSuspect)
-        transmitter->AwaitSilence(kAnswerLimit, suspectSince, kRecoveryCap);
-    const int expected = CommandTable().AnswerLength(command);
-    transmitter->Transact(request, answer, kAnswerLimit, expected > 0 ? expected : kAnswerLimit);
+        transmitter.AwaitSilence(kAnswerLimit, suspectSince, kRecoveryCap);
+    transmitter.Transact(request, answer, kAnswerLimit, expected > 0 ? expected : kAnswerLimit);
     // Nobody answers a broadcast: its silence leaves nothing late to wait out.
     const bool broadcast = !request.isEmpty() && request[0] == 0;
     lineSuspect = !broadcast && !Complete(answer);
     suspectSince = TClock::now();
+    return answer;
+}
+
+// Under the exchange lock.
+QByteArray Exchange(int command, const QByteArray& request, bool& lineInDoubt)
+{
+    QByteArray answer;
+    lineInDoubt = false;
+    TTransmitter* transmitter = Transmitter();
+    if (!transmitter)
+        return answer;
+    const int expected = CommandTable().AnswerLength(command);
+    WaitOffUiThread([&] {
+        const std::lock_guard line(lineMutex);
+        answer = Transfer(*transmitter, request, expected, lineInDoubt);
+    });
     return answer;
 }
 
@@ -110,7 +145,7 @@ bool PollExchange(int command, int first, QByteArray& request, QByteArray& answe
 
 bool ExecuteCommand(int command)
 {
-    const std::lock_guard lock(ExchangeLock);
+    const std::unique_lock lock = TakeExchangeLock();
     TVantor* vantor = Vantor();
     if (!vantor || AddressRefuses(command))
         return false;
@@ -126,7 +161,6 @@ bool ExecuteCommand(int command)
 
 void MarkLineInDoubt()
 {
-    const std::lock_guard lock(ExchangeLock);
-    lineSuspect = true;
-    suspectSince = TClock::now();
+    const std::lock_guard lock(markMutex);
+    doubtMarked = TClock::now();
 }

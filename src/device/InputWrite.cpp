@@ -3,6 +3,7 @@
 #include "common/StopSignals.h"
 #include "device/CommandTable.h"
 #include "device/Exchange.h"
+#include "device/UiThreadWait.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
 
@@ -48,7 +49,7 @@ bool WriteInputSettings(int number, const TInputSettings& settings, const QStrin
         return false;
     // Taken before CurrentInput changes: a poll exchange on the line ends first, and no cycle
     // starting meanwhile moves the input this command writes.
-    const std::lock_guard lock(ExchangeLock);
+    const std::unique_lock lock = TakeExchangeLock();
     vantor->CurrentInput = static_cast<quint8>(number);
     vantor->WrEnabled = settings.Enabled ? 1 : 0;
     vantor->WrInterval = settings.Period;

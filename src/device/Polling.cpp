@@ -5,6 +5,7 @@
 #include "device/Exchange.h"
 #include "device/PollTimer.h"
 #include "device/RequestThread.h"
+#include "device/UiThreadWait.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
 #include "transport/Transmitter.h"
@@ -71,6 +72,11 @@ void PollingShutdown()
 
 bool PollTick(TCustomTimer* timer)
 {
+    // The window serves its timers while a command waits for the line; a cycle started then
+    // would run behind the command what the command's outcome may forbid (another controller
+    // found after a return stops polling). The tick is lost, as one during a cycle is.
+    if (UiThreadWaiting())
+        return false;
     if (!PollHeldReason().isEmpty()) {
         const bool first = !holdTold;
         holdTold = true;
