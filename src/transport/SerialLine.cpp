@@ -240,6 +240,10 @@ int TSerialLine::Move(TTransferRecord& record)
                 record.LastByte_ = TClock::now();
             else
                 Written_ += static_cast<std::uint64_t>(moved);
+            // Less than asked is all the device had: asking again would only hear EAGAIN, a
+            // system call per wake-up for nothing. What comes next is seen by the next wait.
+            if (static_cast<size_t>(moved) < left)
+                return 0;
             continue;
         }
         // A terminal in raw mode reads 0 bytes only once it has been hung up.
