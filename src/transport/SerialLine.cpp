@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <optional>
 
@@ -55,6 +56,40 @@ TClock::duration CharacterTime(const TDeviceControlBlock& dcb)
     return std::chrono::nanoseconds(halfBits * 500000000LL / dcb.BaudRate);
 }
 
+// Events of ended transfers, kept for the next ones: a new one is a file of the kernel's, made
+// and closed twice an exchange. Plain data, so that a transfer ending while the process exits
+// finds them still there.
+std::mutex spareMutex;
+std::array<int, 4> spareEvents;
+std::size_t spareCount = 0;
+
+int TakeEvent()
+{
+    {
+        const std::lock_guard lock(spareMutex);
+        if (spareCount > 0)
+            return spareEvents[--spareCount];
+    }
+    return eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
+// An event that was signalled is emptied first: the next transfer must not start aborted.
+void GiveBackEvent(int event, bool signalled)
+{
+    if (signalled) {
+        std::uint64_t value = 0;
+        [[maybe_unused]] const auto got = read(event, &value, sizeof value);
+    }
+    {
+        const std::lock_guard lock(spareMutex);
+        if (spareCount < spareEvents.size()) {
+            spareEvents[spareCount++] = event;
+            return;
+        }
+    }
+    close(event);
+}
+
 }  // namespace
 
 QString PortDevicePath(const QString& port)
@@ -70,7 +105,7 @@ QString PortDevicePath(const QString& port)
     return QStringLiteral("/dev/") + port;
 }
 
-TTransferRecord::TTransferRecord() : Event_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+TTransferRecord::TTransferRecord() : Event_(TakeEvent())
 {
     if (Event_ < 0)
         EventError_ = errno;
@@ -81,7 +116,7 @@ TTransferRecord::~TTransferRecord()
     if (Line_)
         Line_->Unregister(*this);
     if (Event_ >= 0)
-        close(Event_);
+        GiveBackEvent(Event_, Signalled_);
 }
 
 TSerialLine::~TSerialLine()
@@ -260,9 +295,12 @@ int TSerialLine::Move(TTransferRecord& record)
 
 // Blocks until the device is ready for the transfer (or, without watchLine, only sleeps), the
 // deadline passes, or the transfer is aborted. 0 also when the deadline passed; the caller looks
-// at the clock.
-int TSerialLine::WaitReady(TTransferRecord& record, TClock::time_point deadline, bool watchLine)
+// at the clock. lineReady: whether the device may have moved anything meanwhile; false only when
+// the line was watched and stayed quiet.
+int TSerialLine::WaitReady(TTransferRecord& record, TClock::time_point deadline, bool watchLine, bool* lineReady)
 {
+    if (lineReady)
+        *lineReady = true;
     const bool reading = record.Kind_ == TTransferRecord::tkRead;
     pollfd fds[2] = {{record.Event_, POLLIN, 0}, {Fd_, static_cast<short>(reading ? POLLIN : POLLOUT), 0}};
     const auto left = std::max(deadline - TClock::now(), TClock::duration::zero());
@@ -273,6 +311,8 @@ int TSerialLine::WaitReady(TTransferRecord& record, TClock::time_point deadline,
     const int ready = ppoll(fds, watchLine ? 2 : 1, endless ? nullptr : &timeout, nullptr);
     if (ready < 0)
         return errno == EINTR ? 0 : errno;
+    if (lineReady && watchLine)
+        *lineReady = fds[1].revents != 0;
     if (fds[0].revents)
         return ECANCELED;
     if (fds[1].revents & POLLNVAL)
@@ -323,11 +363,16 @@ int TSerialLine::Await(TTransferRecord& record)
     const TClock::duration character = reading && !atOnce && !firstByte ? charTime : TClock::duration::zero();
     std::optional<TClock::time_point> napStart;  // the look before the sleep now ended
     qsizetype batch = kFirstBatch;
+    // Start has just moved what there was; after that, only a wait that may have seen the device
+    // move is followed by a look, not one that ran out on a quiet line.
+    bool look = false;
     for (;;) {
         const qsizetype before = record.Done_;
         const TClock::time_point stampBefore = record.LastByte_;
-        if (const int error = Move(record))
-            return error;
+        if (look) {
+            if (const int error = Move(record))
+                return error;
+        }
         const TClock::time_point looked = TClock::now();
         const qsizetype got = record.Done_ - before;
         bool streaming = false;
@@ -362,7 +407,7 @@ int TSerialLine::Await(TTransferRecord& record)
             const qsizetype missing = std::min(record.Count_ - record.Done_, batch);
             deadline = std::min(deadline, looked + character * static_cast<TClock::rep>(missing) + character / 2);
         }
-        if (const int error = WaitReady(record, deadline, !streaming))
+        if (const int error = WaitReady(record, deadline, !streaming, &look))
             return error;
     }
 }
@@ -410,6 +455,7 @@ void TSerialLine::SignalTransfers()
     for (TTransferRecord* record : Transfers_) {
         const std::uint64_t one = 1;
         [[maybe_unused]] const auto written = write(record->Event_, &one, sizeof one);
+        record->Signalled_ = true;
     }
 }
 

@@ -68,6 +68,7 @@ private:
     TKind Kind_ = tkRead;
     int Event_ = -1;
     int EventError_ = 0;
+    bool Signalled_ = false;  // under the line's mutex, while registered
     TSerialLine* Line_ = nullptr;  // while registered with a line
     char* Buffer_ = nullptr;
     qsizetype Count_ = 0;
@@ -148,7 +149,8 @@ private:
     friend class TTransferRecord;
 
     int Move(TTransferRecord& record);
-    int WaitReady(TTransferRecord& record, std::chrono::steady_clock::time_point deadline, bool watchLine);
+    int WaitReady(TTransferRecord& record, std::chrono::steady_clock::time_point deadline, bool watchLine,
+                  bool* lineReady = nullptr);
     int Gone();
     // EIO from the device means it is gone.
     int Failed(int error);
