@@ -7,8 +7,8 @@ QString ToHexText(const QByteArray& bytes)
 
 QString ToDecText(const QByteArray& bytes, bool pad)
 {
-    // Digit by digit: a formatted number per byte made every event-log line cost as much as the
-    // exchange's whole wait on the line.
+    // Digit by digit, not a formatted number per byte: both frames of every poll exchange go
+    // through here on their way to the event log.
     QString text(bytes.size() * 4, Qt::Uninitialized);
     QChar* out = text.data();
     for (qsizetype i = 0; i < bytes.size(); ++i) {

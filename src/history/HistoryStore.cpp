@@ -87,8 +87,8 @@ struct THistoryStore::TData {
     QHash<int, TOpenBlock> OpenBlocks;
     QSet<int> Dirty;  // inputs whose open block has a batch to write
     bool Outbox = false;
-    // What every batch runs, parsed once per connection: parsing them again each time cost the
-    // writer more than writing.
+    // What every batch runs, parsed once per connection: parsed at every batch, they cost the
+    // writer more than running them.
     std::optional<QSqlQuery> Begin, Commit, Update;
 
     QSqlDatabase Database() const { return QSqlDatabase::database(Connection, false); }
