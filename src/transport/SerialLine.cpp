@@ -295,12 +295,9 @@ int TSerialLine::Move(TTransferRecord& record)
 
 // Blocks until the device is ready for the transfer (or, without watchLine, only sleeps), the
 // deadline passes, or the transfer is aborted. 0 also when the deadline passed; the caller looks
-// at the clock. lineReady: whether the device may have moved anything meanwhile; false only when
-// the line was watched and stayed quiet.
-int TSerialLine::WaitReady(TTransferRecord& record, TClock::time_point deadline, bool watchLine, bool* lineReady)
+// at the clock.
+int TSerialLine::WaitReady(TTransferRecord& record, TClock::time_point deadline, bool watchLine)
 {
-    if (lineReady)
-        *lineReady = true;
     const bool reading = record.Kind_ == TTransferRecord::tkRead;
     pollfd fds[2] = {{record.Event_, POLLIN, 0}, {Fd_, static_cast<short>(reading ? POLLIN : POLLOUT), 0}};
     const auto left = std::max(deadline - TClock::now(), TClock::duration::zero());
@@ -311,8 +308,6 @@ int TSerialLine::WaitReady(TTransferRecord& record, TClock::time_point deadline,
     const int ready = ppoll(fds, watchLine ? 2 : 1, endless ? nullptr : &timeout, nullptr);
     if (ready < 0)
         return errno == EINTR ? 0 : errno;
-    if (lineReady && watchLine)
-        *lineReady = fds[1].revents != 0;
     if (fds[0].revents)
         return ECANCELED;
     if (fds[1].revents & POLLNVAL)
@@ -363,16 +358,11 @@ int TSerialLine::Await(TTransferRecord& record)
     const TClock::duration character = reading && !atOnce && !firstByte ? charTime : TClock::duration::zero();
     std::optional<TClock::time_point> napStart;  // the look before the sleep now ended
     qsizetype batch = kFirstBatch;
-    // Start has just moved what there was; after that, only a wait that may have seen the device
-    // move is followed by a look, not one that ran out on a quiet line.
-    bool look = false;
     for (;;) {
         const qsizetype before = record.Done_;
         const TClock::time_point stampBefore = record.LastByte_;
-        if (look) {
-            if (const int error = Move(record))
-                return error;
-        }
+        if (const int error = Move(record))
+            return error;
         const TClock::time_point looked = TClock::now();
         const qsizetype got = record.Done_ - before;
         bool streaming = false;
@@ -407,7 +397,7 @@ int TSerialLine::Await(TTransferRecord& record)
             const qsizetype missing = std::min(record.Count_ - record.Done_, batch);
             deadline = std::min(deadline, looked + character * static_cast<TClock::rep>(missing) + character / 2);
         }
-        if (const int error = WaitReady(record, deadline, !streaming, &look))
+        if (const int error = WaitReady(record, deadline, !streaming))
             return error;
     }
 }

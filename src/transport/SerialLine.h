@@ -149,8 +149,7 @@ private:
     friend class TTransferRecord;
 
     int Move(TTransferRecord& record);
-    int WaitReady(TTransferRecord& record, std::chrono::steady_clock::time_point deadline, bool watchLine,
-                  bool* lineReady = nullptr);
+    int WaitReady(TTransferRecord& record, std::chrono::steady_clock::time_point deadline, bool watchLine);
     int Gone();
     // EIO from the device means it is gone.
     int Failed(int error);
