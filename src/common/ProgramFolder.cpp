@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -70,6 +71,10 @@ QString ProgramFolder()
 
 bool EnsureFile(const QString& path)
 {
+    // It runs before every log line: a file already there is one look, its folder none.
+    struct stat status {};
+    if (stat(QFile::encodeName(path).constData(), &status) == 0)
+        return S_ISREG(status.st_mode);
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
         return false;

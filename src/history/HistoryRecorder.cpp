@@ -69,13 +69,18 @@ void THistoryRecorder::Flush()
 {
     if (Queued_.isEmpty())
         return;
+    bool resting = false;
     {
         std::lock_guard lock(Mutex_);
         if (!Failed_)
             Pending_.push_back(std::move(Queued_));
+        resting = Resting_;
     }
     Queued_ = {};
-    Wake_.notify_all();
+    // A writer resting between batches takes this one when the rest is over: waking it now would
+    // only cost it a turn on the processor at every cycle.
+    if (!resting)
+        Wake_.notify_all();
 }
 
 void THistoryRecorder::WaitWritten()
@@ -158,7 +163,9 @@ void THistoryRecorder::Run(qint64 retentionMs, bool outbox)
             Written_.notify_all();
             if (ok && !Stop_) {
                 // Readings of the next cycles gather meanwhile and go in one transaction.
+                Resting_ = true;
                 Wake_.wait_for(lock, kBatchSpacing, [this] { return Stop_; });
+                Resting_ = false;
             }
             continue;
         }

@@ -66,6 +66,7 @@ private:
     // Handed to the writer, batch by batch: handing over never copies readings under the lock.
     std::vector<QVector<THistoryReading>> Pending_;
     bool Writing_ = false;
+    bool Resting_ = false;  // between two batches, woken only to stop
     bool Opened_ = false;  // opened or failed
     bool Stop_ = false;
     bool Failed_ = false;

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 
 namespace {
 
@@ -86,6 +87,9 @@ struct THistoryStore::TData {
     QHash<int, TOpenBlock> OpenBlocks;
     QSet<int> Dirty;  // inputs whose open block has a batch to write
     bool Outbox = false;
+    // What every batch runs, parsed once per connection: parsed at every batch, they cost the
+    // writer more than running them.
+    std::optional<QSqlQuery> Begin, Commit, Update;
 
     QSqlDatabase Database() const { return QSqlDatabase::database(Connection, false); }
 
@@ -105,6 +109,23 @@ struct THistoryStore::TData {
     {
         QSqlQuery query(Database());
         return query.exec(statement) || Fail(what, query.lastError());
+    }
+
+    // The statement kept in slot, prepared at its first use, run with these values.
+    bool Exec(std::optional<QSqlQuery>& slot, const QString& statement, const QVariantList& values,
+              const QString& what)
+    {
+        if (!slot) {
+            slot.emplace(Database());
+            if (!slot->prepare(statement)) {
+                const QSqlError error = slot->lastError();
+                slot.reset();
+                return Fail(what, error);
+            }
+        }
+        for (qsizetype i = 0; i < values.size(); ++i)
+            slot->bindValue(static_cast<int>(i), values[i]);
+        return Exec(*slot, what);
     }
 
     // The block a reading of this input goes into: the input's last one when the reading falls on
@@ -197,6 +218,10 @@ void THistoryStore::KeepOutbox(bool on) { Data_->Outbox = on; }
 void THistoryStore::Close()
 {
     Data_->OpenBlocks.clear();
+    // Statements let go of the connection before it closes.
+    Data_->Begin.reset();
+    Data_->Commit.reset();
+    Data_->Update.reset();
     if (Data_->Connection.isEmpty())
         return;
     {
@@ -302,21 +327,15 @@ bool THistoryStore::TData::Store(int input, TOpenBlock& block)
     QByteArray added;
     for (const THistoryReading& r : block.Batch)
         AppendReading(added, tail, r);
-    QSqlQuery query(Database());
     // The operands of || are joined byte for byte; CAST keeps the result a blob.
-    query.prepare(QStringLiteral("UPDATE block SET data=CAST(? || substr(data, %1) || ? AS BLOB), count=? "
-                                 "WHERE input=? AND start=? AND count=? AND length(data)=?")
-                      .arg(kBlockHeaderSize + 1));
-    query.addBindValue(BlockHeader(tail));
-    query.addBindValue(added);
-    query.addBindValue(tail.Count);
-    query.addBindValue(input);
-    query.addBindValue(block.Start);
-    query.addBindValue(block.Tail.Count);
-    query.addBindValue(block.Tail.Size);
-    if (!Exec(query, QStringLiteral("Не удалось записать историю")))
+    if (!Exec(Update,
+              QStringLiteral("UPDATE block SET data=CAST(? || substr(data, %1) || ? AS BLOB), count=? "
+                             "WHERE input=? AND start=? AND count=? AND length(data)=?")
+                  .arg(kBlockHeaderSize + 1),
+              {BlockHeader(tail), added, tail.Count, input, block.Start, block.Tail.Count, block.Tail.Size},
+              QStringLiteral("Не удалось записать историю")))
         return false;
-    if (query.numRowsAffected() != 1)
+    if (Update->numRowsAffected() != 1)
         return Rewrite(input, block);
     block.Tail = tail;
     block.Batch.clear();
@@ -369,7 +388,7 @@ bool THistoryStore::Append(const QVector<THistoryReading>& readings)
     const QString failure = QStringLiteral("Не удалось записать историю");
     // IMMEDIATE: the write lock is waited for at the start. A deferred transaction that reads
     // first fails outright when another connection (the publisher's) wrote meanwhile.
-    if (!Data_->Exec(QStringLiteral("BEGIN IMMEDIATE"), failure))
+    if (!Data_->Exec(Data_->Begin, QStringLiteral("BEGIN IMMEDIATE"), {}, failure))
         return false;
     bool ok = true;
     for (const THistoryReading& reading : readings) {
@@ -386,7 +405,7 @@ bool THistoryStore::Append(const QVector<THistoryReading>& readings)
     if (ok && Data_->Outbox)
         ok = AppendOutboxReadings(Data_->Database(), readings, Data_->Error);
     if (ok)
-        ok = Data_->Exec(QStringLiteral("COMMIT"), failure);
+        ok = Data_->Exec(Data_->Commit, QStringLiteral("COMMIT"), {}, failure);
     if (!ok) {
         QSqlQuery(Data_->Database()).exec(QStringLiteral("ROLLBACK"));
         // The cache may hold what was rolled back: the next batch reads the blocks again.

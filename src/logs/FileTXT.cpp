@@ -6,6 +6,22 @@
 #include <QDir>
 #include <QTextStream>
 
+namespace {
+
+// "08.12.2026 14:05:09,042  ". Printed field by field: the event log stamps a line at every
+// exchange, and a format string is parsed anew at each call.
+QString Stamp(const QDateTime& now)
+{
+    if (!now.isValid())
+        return QStringLiteral("  ");
+    const QDate date = now.date();
+    const QTime time = now.time();
+    return QString::asprintf("%02d.%02d.%04d %02d:%02d:%02d,%03d  ", date.day(), date.month(), date.year(), time.hour(),
+                             time.minute(), time.second(), time.msec());
+}
+
+}  // namespace
+
 TFileTXT::TFileTXT(const QString& folder, TClock clock)
     : Folder_(folder), Clock_(clock ? std::move(clock) : TClock(&QDateTime::currentDateTime))
 {
@@ -37,7 +53,7 @@ void TFileTXT::Write(const QStringList& lines, const QList<bool>& stamped)
             Tell(QStringLiteral("не удалось создать файл или его папку"));
             return;
         }
-        const QString stamp = Now_.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss,zzz")) + QStringLiteral("  ");
+        const QString stamp = Stamp(Now_);
         QStringList text;
         for (qsizetype i = 0; i < lines.size(); ++i)
             text << (stamped.value(i) ? stamp + lines[i] : lines[i]);

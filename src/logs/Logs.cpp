@@ -10,8 +10,10 @@ namespace {
 
 QString DatedName(const QString& folder, const char* prefix, const QDateTime& now)
 {
+    const QDate day = now.date();
     return folder + QStringLiteral("LOG/") + QLatin1String(prefix) +
-           now.date().toString(QStringLiteral("yyyy_MM_dd")) + QStringLiteral(".txt");
+           (day.isValid() ? QString::asprintf("%04d_%02d_%02d", day.year(), day.month(), day.day()) : QString())
+           + QStringLiteral(".txt");
 }
 
 QString Megabytes(qint64 bytes)

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <optional>
 
@@ -55,6 +56,40 @@ TClock::duration CharacterTime(const TDeviceControlBlock& dcb)
     return std::chrono::nanoseconds(halfBits * 500000000LL / dcb.BaudRate);
 }
 
+// Events of ended transfers, kept for the next ones: a new one is a file of the kernel's, made
+// and closed twice an exchange. Plain data, so that a transfer ending while the process exits
+// finds them still there.
+std::mutex spareMutex;
+std::array<int, 4> spareEvents;
+std::size_t spareCount = 0;
+
+int TakeEvent()
+{
+    {
+        const std::lock_guard lock(spareMutex);
+        if (spareCount > 0)
+            return spareEvents[--spareCount];
+    }
+    return eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
+// An event that was signalled is emptied first: the next transfer must not start aborted.
+void GiveBackEvent(int event, bool signalled)
+{
+    if (signalled) {
+        std::uint64_t value = 0;
+        [[maybe_unused]] const auto got = read(event, &value, sizeof value);
+    }
+    {
+        const std::lock_guard lock(spareMutex);
+        if (spareCount < spareEvents.size()) {
+            spareEvents[spareCount++] = event;
+            return;
+        }
+    }
+    close(event);
+}
+
 }  // namespace
 
 QString PortDevicePath(const QString& port)
@@ -70,7 +105,7 @@ QString PortDevicePath(const QString& port)
     return QStringLiteral("/dev/") + port;
 }
 
-TTransferRecord::TTransferRecord() : Event_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+TTransferRecord::TTransferRecord() : Event_(TakeEvent())
 {
     if (Event_ < 0)
         EventError_ = errno;
@@ -81,7 +116,7 @@ TTransferRecord::~TTransferRecord()
     if (Line_)
         Line_->Unregister(*this);
     if (Event_ >= 0)
-        close(Event_);
+        GiveBackEvent(Event_, Signalled_);
 }
 
 TSerialLine::~TSerialLine()
@@ -240,6 +275,10 @@ int TSerialLine::Move(TTransferRecord& record)
                 record.LastByte_ = TClock::now();
             else
                 Written_ += static_cast<std::uint64_t>(moved);
+            // Less than asked is all the device had: asking again would only hear EAGAIN, a
+            // system call per wake-up for nothing. What comes next is seen by the next wait.
+            if (static_cast<size_t>(moved) < left)
+                return 0;
             continue;
         }
         // A terminal in raw mode reads 0 bytes only once it has been hung up.
@@ -406,6 +445,7 @@ void TSerialLine::SignalTransfers()
     for (TTransferRecord* record : Transfers_) {
         const std::uint64_t one = 1;
         [[maybe_unused]] const auto written = write(record->Event_, &one, sizeof one);
+        record->Signalled_ = true;
     }
 }
 

@@ -68,6 +68,7 @@ private:
     TKind Kind_ = tkRead;
     int Event_ = -1;
     int EventError_ = 0;
+    bool Signalled_ = false;  // under the line's mutex, while registered
     TSerialLine* Line_ = nullptr;  // while registered with a line
     char* Buffer_ = nullptr;
     qsizetype Count_ = 0;

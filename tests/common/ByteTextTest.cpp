@@ -1,5 +1,7 @@
 #include "common/ByteText.h"
 
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 TEST(ByteText, RendersTheRequestOfCommandZero)
@@ -17,4 +19,17 @@ TEST(ByteText, EmptyAndExtremeBytes)
     const QByteArray edges("\x00\xff", 2);
     EXPECT_EQ(ToHexText(edges), "00 FF");
     EXPECT_EQ(ToDecText(edges, true), "000 255");
+}
+
+TEST(ByteText, EveryByteValueInBothDecimalForms)
+{
+    QByteArray all;
+    QStringList padded, plain;
+    for (int value = 0; value < 256; ++value) {
+        all += static_cast<char>(value);
+        padded << QString::number(value).rightJustified(3, u'0');
+        plain << QString::number(value);
+    }
+    EXPECT_EQ(ToDecText(all, true), padded.join(u' '));
+    EXPECT_EQ(ToDecText(all, false), plain.join(u' '));
 }

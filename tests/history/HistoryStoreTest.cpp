@@ -104,6 +104,23 @@ TEST_F(HistoryStore, AReopenedStoreGoesOnWithTheBlockItLeftAndFullBlocksClose)
         ExpectSame(written[i], all[i]);
 }
 
+// The statements a batch runs are kept between batches; a store opened on another file must
+// write there, not through what it kept from the first.
+TEST_F(HistoryStore, AStoreOpenedAgainOnAnotherFileWritesThere)
+{
+    const QString other = Folder.Path("DATA/other.sqlite");
+    THistoryStore store;
+    ASSERT_TRUE(store.Open(Path()));
+    ASSERT_TRUE(store.Append({MakeReading(5, kDay0, 1)}));
+    ASSERT_TRUE(store.Append({MakeReading(5, kDay0 + kMinute, 2)}));
+    ASSERT_TRUE(store.Open(other)) << store.ErrorText().toStdString();
+    ASSERT_TRUE(store.Append({MakeReading(5, kDay0 + 2 * kMinute, 3)})) << store.ErrorText().toStdString();
+    ASSERT_TRUE(store.Append({MakeReading(5, kDay0 + 3 * kMinute, 4)})) << store.ErrorText().toStdString();
+    EXPECT_EQ(store.Query(5, kDay0, kDay0 + kDayMs).size(), 2);
+    ASSERT_TRUE(store.Open(Path()));
+    EXPECT_EQ(store.Query(5, kDay0, kDay0 + kDayMs).size(), 2);
+}
+
 // Two programs writing into one folder: each appends to what is stored, never to what it wrote
 // last, so neither loses nor garbles the other's readings.
 TEST_F(HistoryStore, TwoWritersOnOneInputKeepEachOthersReadings)

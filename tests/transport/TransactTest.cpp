@@ -168,6 +168,33 @@ TEST_F(Transact, ClosingEndsAnExchangeOnAnotherThread)
     EXPECT_FALSE(Port_.Connected());
 }
 
+// An abort ends the transfers pending then and no later one: the exchanges after it, on this
+// thread and another, run to their answers.
+TEST_F(Transact, AnAbortedExchangeLeavesTheNextOnesWhole)
+{
+    Port_.Timeouts().SetReadTotalConstant(60000);
+    auto aborted = std::async(std::launch::async, [this] { return Exchange(kRequest); });
+    ASSERT_EQ(Peer_.Read(kRequest.size()), kRequest);
+    Port_.AbortTransfers();
+    ASSERT_EQ(aborted.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(aborted.get(), QByteArray());
+    for (int i = 0; i < 3; ++i) {
+        auto peer = Peer([](TPtyPeer& p) {
+            EXPECT_EQ(p.Read(kRequest.size()), kRequest);
+            p.Write(kAnswer);
+        });
+        auto other = std::async(std::launch::async, [this] { return Exchange(kRequest); });
+        EXPECT_EQ(other.get(), kAnswer);
+        peer.get();
+        peer = Peer([](TPtyPeer& p) {
+            EXPECT_EQ(p.Read(kRequest.size()), kRequest);
+            p.Write(kAnswer);
+        });
+        EXPECT_EQ(Exchange(kRequest), kAnswer);
+        peer.get();
+    }
+}
+
 TEST_F(Transact, AVanishingDeviceEndsTheExchangeAndNothingSpins)
 {
     TComErrors errors;
