@@ -160,6 +160,55 @@ TEST_F(Polling, WithoutSettingsOnlyReadingsAreSent)
     EXPECT_EQ(FirstRegister(Exchanges[2].Request), vantor::InputBlockFirst(5));
 }
 
+// OnCycle comes once per cycle, after the parse of the cycle's last exchange, and sees whether the
+// group's readings were read, with the settings asked or not; a failing subscriber is reported
+// once and the next cycle runs.
+TEST_F(Polling, OnCycleComesOnceAfterTheLastParseOfTheCycle)
+{
+    Start();
+    struct TSeen
+    {
+        size_t Exchanges;
+        int Group;
+        bool Read;
+    };
+    std::vector<TSeen> seen;
+    RequestThread()->OnCycle = [&](TRequestThread* sender, const QString&) {
+        ++Cycles;
+        seen.push_back({Exchanges.size(), sender->Group, sender->GroupRead});
+    };
+    RunCycles(2);
+    PollSettings = false;
+    RunCycles(2);
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0].Exchanges, 3u);
+    EXPECT_EQ(seen[1].Exchanges, 5u);
+    EXPECT_EQ(seen[2].Exchanges, 6u);
+    EXPECT_EQ(seen[3].Exchanges, 7u);
+    for (size_t i = 0; i < seen.size(); ++i) {
+        EXPECT_EQ(seen[i].Group, 1 + 4 * int(i)) << i;
+        EXPECT_TRUE(seen[i].Read) << i;
+    }
+
+    QuietErrors = false;
+    std::vector<QString> shown;
+    const TShowMessage previous = SetShowMessage([&](const QString& caption, const QString& text, TMessageIcon) {
+        shown.push_back(caption + ": " + text);
+    });
+    RequestThread()->OnCycle = [&](TRequestThread*, const QString&) {
+        ++Cycles;
+        throw std::runtime_error("a subscriber's failure");
+    };
+    const int before = Cycles;
+    RunCycles(2);
+    QCoreApplication::processEvents();
+    SetShowMessage(previous);
+    QuietErrors = true;
+    EXPECT_EQ(Cycles - before, 2);
+    EXPECT_EQ(Exchanges.size(), 9u);
+    EXPECT_EQ(shown, std::vector<QString>(2, "Функция: OprosDevices"));
+}
+
 TEST_F(Polling, AResumeDuringACycleHasNoEffect)
 {
     Start();
