@@ -1,3 +1,4 @@
+#include "ExchangeInFlight.h"
 #include "WindowFixture.h"
 
 #include "history/HistoryRecorder.h"
@@ -9,19 +10,6 @@
 #include <QSpinBox>
 
 #include <cmath>
-
-namespace {
-
-// The worker holds the exchange lock while its exchange is on the line.
-bool ExchangeOnTheLine()
-{
-    if (!ExchangeLock.try_lock())
-        return true;
-    ExchangeLock.unlock();
-    return false;
-}
-
-}  // namespace
 
 class WindowGroups : public Window
 {
@@ -50,7 +38,7 @@ TEST_F(WindowGroups, AGroupOnTheLineWhenPollingStopsIsShownAndKeptAsItselfWhatev
     ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles >= 1; }, 20000));
     // The next cycle reads inputs 5..8; the operator does not wait for it.
     PollTimer()->SetInterval(5);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles == 1 && RequestThread()->Busy() && ExchangeOnTheLine(); }, 20000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles == 1 && RequestThread()->Busy() && ExchangeInFlight(); }, 20000));
     Action("actOprosStop")->trigger();
     Grid()->setCurrentCell(99, 1);
     ASSERT_EQ(SelectedInputNumber(), 100);

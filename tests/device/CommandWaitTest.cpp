@@ -10,6 +10,7 @@
 #include "transport/TransmitterUnit.h"
 
 #include "Application.h"
+#include "ExchangeInFlight.h"
 #include "SimulatorProcess.h"
 #include "TestFolder.h"
 
@@ -66,15 +67,6 @@ struct Heartbeat
     qint64 Longest = 0;
     int Beats = 0;
 };
-
-// The request thread holds the exchange lock for the whole exchange.
-bool ExchangeInFlight()
-{
-    if (!ExchangeLock.try_lock())
-        return true;
-    ExchangeLock.unlock();
-    return false;
-}
 
 }  // namespace
 

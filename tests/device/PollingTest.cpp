@@ -16,6 +16,7 @@
 
 #include "Application.h"
 #include "Fixtures.h"
+#include "ExchangeInFlight.h"
 #include "SimulatorProcess.h"
 #include "TestFolder.h"
 
@@ -111,15 +112,6 @@ protected:
     int Unanswered = 0;
     bool LineBroken = false;
 };
-
-// The worker holds the exchange lock for the whole exchange.
-bool ExchangeInFlight()
-{
-    if (!ExchangeLock.try_lock())
-        return true;
-    ExchangeLock.unlock();
-    return false;
-}
 
 }  // namespace
 
