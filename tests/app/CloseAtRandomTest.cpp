@@ -5,6 +5,8 @@
 // run is bench/app's bench_close_at_random.
 #include "WindowFixture.h"
 
+#include "device/UiThreadWait.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -171,6 +173,37 @@ TEST_F(CloseAtRandom, ClosesEachEndPromptlyOnWholeLogLinesWithSettingsIntact)
     EXPECT_GT(duringCycle, 0);
     EXPECT_GT(inBox, 0);
     EXPECT_GT(inDialog, 0);
+}
+
+
+// A command waiting for a late answer serves the window's events meanwhile: a close that comes
+// then ends the window under the running command, which must finish on whatever is left.
+TEST_F(CloseAtRandom, ACloseWhileACommandWaitsForALateAnswerEndsCleanly)
+{
+    ASSERT_TRUE(Simulator.Start({"--late-ms", "2000"}));
+    WriteSettings(Simulator.Path(), 20);
+    Folder.Write("INI/Timer.ini", "[ctReqDevices]\r\nInterval=300\r\nEnabled=0\r\n");
+    const QMap<QString, QByteArray> settings = Settings();
+    const TShowMessage previous = SetShowMessage([](const QString&, const QString&, TMessageIcon) {});
+    // Those that go on the line as soon as they are chosen.
+    for (const char* command : {"actSignRead", "actCommServiceOpen", "actCommServiceClose"}) {
+        SCOPED_TRACE(command);
+        const HangGuard guard(30s);
+        Reopen();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles >= 1; }, 20000));
+        Action("actOprosStop")->trigger();
+        bool closedWhileWaiting = false;
+        QTimer::singleShot(300, Form.get(), [&] {
+            closedWhileWaiting = UiThreadWaiting();
+            Form->close();
+        });
+        Action(command)->trigger();
+        EXPECT_TRUE(closedWhileWaiting);
+        EXPECT_LT(CloseAndStop(), 1000);
+        ASSERT_EQ(TornLogs(), QStringList());
+        ASSERT_EQ(Settings(), settings);
+    }
+    SetShowMessage(previous);
 }
 
 }  // namespace
