@@ -13,6 +13,7 @@
 #include "ExchangeInFlight.h"
 #include "SimulatorProcess.h"
 #include "TestFolder.h"
+#include "UnitsOnPort.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -34,11 +35,7 @@ protected:
     {
         EnsureApplication();
         ASSERT_TRUE(Simulator.Start(simulator));
-        Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=10\r\n");
-        Folder.Write("INI/ComPort.ini",
-                     QByteArray("[Transmitter]\r\nPort=") + Simulator.Path().c_str() + "\r\n" + portSettings);
-        StartUnits();
-        ASSERT_TRUE(Transmitter()->ActivatePort());
+        ASSERT_TRUE(StartUnitsOnPort(Folder, Simulator.Path(), 10, portSettings));
     }
 
     ~CommandWait() override { StopUnits(); }

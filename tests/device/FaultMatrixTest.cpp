@@ -13,6 +13,7 @@
 #include "Application.h"
 #include "SimulatorProcess.h"
 #include "TestFolder.h"
+#include "UnitsOnPort.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -90,14 +91,11 @@ protected:
         std::vector<std::string> verbose = options;
         verbose.push_back("--verbose");
         ASSERT_TRUE(Simulator.Start(verbose, true));
-        Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=5\r\n");
         // Short read limits keep the silent cases quick: a reply is due within 80 ms and the 14 ms
         // a group takes on the line at 115200 baud.
-        Folder.Write("INI/ComPort.ini", QByteArray("[Transmitter]\r\nPort=") + Simulator.Path().c_str()
-                                            + "\r\nBaudRate=115200\r\nReadInterval=" + QByteArray::number(readInterval)
-                                            + "\r\nReadTotalConstant=80\r\nReadTotalMultiplier=0\r\n");
-        StartUnits();
-        ASSERT_TRUE(Transmitter()->ActivatePort());
+        ASSERT_TRUE(StartUnitsOnPort(Folder, Simulator.Path(), 5,
+                                     "BaudRate=115200\r\nReadInterval=" + QByteArray::number(readInterval)
+                                         + "\r\nReadTotalConstant=80\r\nReadTotalMultiplier=0\r\n"));
         LogRadix = 10;
         Vantor()->OnRequest = [this](TVantor*, const QString&, const QString&, const QByteArray&, const QByteArray&,
                                      bool) { ++Parsed; };

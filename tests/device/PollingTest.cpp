@@ -19,6 +19,7 @@
 #include "ExchangeInFlight.h"
 #include "SimulatorProcess.h"
 #include "TestFolder.h"
+#include "UnitsOnPort.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -52,11 +53,7 @@ protected:
     {
         EnsureApplication();
         ASSERT_TRUE(Simulator.Start(simulator));
-        Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=10\r\n");
-        Folder.Write("INI/ComPort.ini",
-                     QByteArray("[Transmitter]\r\nPort=") + Simulator.Path().c_str() + "\r\n" + portSettings);
-        StartUnits();
-        ASSERT_TRUE(Transmitter()->ActivatePort());
+        ASSERT_TRUE(StartUnitsOnPort(Folder, Simulator.Path(), 10, portSettings));
         LogRadix = 10;
         AnswersDue = simulator.empty();
         Vantor()->OnRequest = [this](TVantor*, const QString&, const QString& command, const QByteArray& request,

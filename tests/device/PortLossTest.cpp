@@ -13,6 +13,7 @@
 #include "Application.h"
 #include "SimulatorProcess.h"
 #include "TestFolder.h"
+#include "UnitsOnPort.h"
 
 #include <QDate>
 #include <QTest>
@@ -36,10 +37,7 @@ protected:
         std::vector<std::string> options = Faults;
         options.insert(options.end(), {"--link", Link});
         ASSERT_TRUE(Simulator.Start(options));
-        Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=5\r\n");
-        Folder.Write("INI/ComPort.ini", QByteArray("[Transmitter]\r\nPort=") + Link.c_str() + "\r\n" + PortSettings);
-        StartUnits();
-        ASSERT_TRUE(Transmitter()->ActivatePort());
+        ASSERT_TRUE(StartUnitsOnPort(Folder, Link, 5, PortSettings));
         LogRadix = 10;
         PortWatch()->OnVanish = [this](TCustomComPort*) { ++Vanished; };
         PortWatch()->OnReturn = [this](TCustomComPort*) { ++Returned; };
