@@ -48,17 +48,21 @@ void WaitOffUiThread(const std::function<void()>& work)
         work();
         return;
     }
-    // Returns at once when the application is told to exit: then the exchange is waited for here.
-    ++waits;
-    try {
+    // However the loop ends (it returns at once when the application is told to exit), the
+    // exchange is waited for here.
+    struct TEnd {
+        std::thread& Helper;
+        ~TEnd()
+        {
+            --waits;
+            Helper.join();
+        }
+    };
+    {
+        ++waits;
+        const TEnd end{helper};
         loop.exec(QEventLoop::ExcludeUserInputEvents);
-    } catch (...) {
-        --waits;
-        helper.join();
-        throw;
     }
-    --waits;
-    helper.join();
     if (failure)
         std::rethrow_exception(failure);
 }

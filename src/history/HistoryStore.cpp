@@ -328,10 +328,11 @@ bool THistoryStore::TData::Store(int input, TOpenBlock& block)
     for (const THistoryReading& r : block.Batch)
         AppendReading(added, tail, r);
     // The operands of || are joined byte for byte; CAST keeps the result a blob.
-    if (!Exec(Update,
-              QStringLiteral("UPDATE block SET data=CAST(? || substr(data, %1) || ? AS BLOB), count=? "
-                             "WHERE input=? AND start=? AND count=? AND length(data)=?")
-                  .arg(kBlockHeaderSize + 1),
+    static const QString kAppend =
+        QStringLiteral("UPDATE block SET data=CAST(? || substr(data, %1) || ? AS BLOB), count=? "
+                       "WHERE input=? AND start=? AND count=? AND length(data)=?")
+            .arg(kBlockHeaderSize + 1);
+    if (!Exec(Update, kAppend,
               {BlockHeader(tail), added, tail.Count, input, block.Start, block.Tail.Count, block.Tail.Size},
               QStringLiteral("Не удалось записать историю")))
         return false;
