@@ -186,22 +186,8 @@ void TFormMain::SetupProtocolFields()
     QPalette inside = Ui_->lbCommand->palette();
     inside.setColor(QPalette::Window, sample.grab().toImage().pixelColor(32, 48));
     Ui_->lbCommand->setPalette(inside);
-    Ui_->lbCommand->setAutoFillBackground(true);
-    // A new command name at every cycle: laid out without text shaping, which gives the same
-    // pixels for the Cyrillic names in the form's font.
-    QFont name = Ui_->lbCommand->font();
-    name.setStyleStrategy(QFont::PreferNoShaping);
-    Ui_->lbCommand->setFont(name);
-    // The protocol fields change at every exchange: they fill their own background, so that
-    // their repaint stays inside them, and their hundreds of digits and blanks are laid out without
-    // text shaping, which they do not need.
     // Flat read-only fields in the button-face colour.
-    for (QLineEdit* field : {Ui_->eReq, Ui_->eAns}) {
-        QFont plain = field->font();
-        plain.setStyleStrategy(QFont::PreferNoShaping);
-        field->setFont(plain);
-        field->setAutoFillBackground(true);
-        field->setAttribute(Qt::WA_OpaquePaintEvent);
+    for (TFrameField* field : {Ui_->eReq, Ui_->eAns}) {
         QPalette face = field->palette();
         face.setColor(QPalette::Base, face.color(QPalette::Button));
         field->setPalette(face);

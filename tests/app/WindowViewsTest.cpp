@@ -1,11 +1,11 @@
 #include "WindowFixture.h"
 
+#include "app/FrameField.h"
 #include "values/TimeTexts.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
-#include <QLineEdit>
 #include <QHelpEvent>
 #include <QSpinBox>
 
@@ -58,7 +58,7 @@ TEST_F(Window, ASilentControllerIsReportedOnceAndCountsRequestsWithoutAnswers)
     ASSERT_TRUE(QTest::qWaitFor([&] { return Text("lbModuleError") == "Нет ответа от устройства"; }, 30000));
     Form->findChild<QAction*>("actOprosStop")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 10000));
-    EXPECT_EQ(Control<QLineEdit>("eAns")->text(), "Нет ответа");
+    EXPECT_EQ(Control<TFrameField>("eAns")->text(), "Нет ответа");
     EXPECT_EQ(Text("lblReqCount"), QString::number(Form->RequestCount));
     EXPECT_GE(Form->RequestCount, 3);
     EXPECT_EQ(Text("lblAnsCount"), "0");
@@ -66,7 +66,7 @@ TEST_F(Window, ASilentControllerIsReportedOnceAndCountsRequestsWithoutAnswers)
     EXPECT_EQ(Text("lblAnsPercent"), "0,0");
     Form->findChild<QAction*>("actClearStatistics")->trigger();
     EXPECT_EQ(Text("lblReqCount"), "0");
-    EXPECT_EQ(Text("lbCommand"), "_ _");
+    EXPECT_EQ(Control<TWordLine>("lbCommand")->text(), "_ _");
 
     // The controller speaks again on the same line.
     Action("actPortClose")->trigger();
@@ -91,14 +91,14 @@ TEST_F(Window, TheProtocolAreaFollowsTheRadix)
     Action("actOprosStop")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 10000));
     EXPECT_TRUE(Action("act10")->isChecked());
-    EXPECT_TRUE(QRegularExpression("^1 3 ").match(Control<QLineEdit>("eReq")->text()).hasMatch());
+    EXPECT_TRUE(QRegularExpression("^1 3 ").match(Control<TFrameField>("eReq")->text()).hasMatch());
     Action("act16")->trigger();
     EXPECT_EQ(LogRadix, 16);
     EXPECT_FALSE(Action("act10")->isChecked());
     Action("actOprosStart")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles >= 2; }, 10000));
-    EXPECT_TRUE(QRegularExpression("^01 03 ").match(Control<QLineEdit>("eReq")->text()).hasMatch())
-        << Control<QLineEdit>("eReq")->text().toStdString();
+    EXPECT_TRUE(QRegularExpression("^01 03 ").match(Control<TFrameField>("eReq")->text()).hasMatch())
+        << Control<TFrameField>("eReq")->text().toStdString();
     EXPECT_EQ(Text("lblAnsPercent"), "100,0");
 }
 

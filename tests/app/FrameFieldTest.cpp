@@ -1,0 +1,125 @@
+#include "app/FrameField.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The field on screen at a given width, as the protocol area has it.
+struct Field
+{
+    explicit Field(int width)
+    {
+        Widget.resize(width, Widget.sizeHint().height());
+        Widget.show();
+        Widget.activateWindow();
+        Widget.setFocus();
+    }
+
+    QString WordAt(int x)
+    {
+        QTest::mouseDClick(&Widget, Qt::LeftButton, {}, QPoint(x, Widget.height() / 2));
+        return Widget.selectedText();
+    }
+
+    // The rightmost column holding a pixel of another colour than the background.
+    int InkEnd()
+    {
+        const QImage image = Widget.grab().toImage();
+        const QRgb background = image.pixel(0, 0);
+        int end = -1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) != background)
+                    end = std::max(end, x);
+        return end;
+    }
+
+    TFrameField Widget;
+};
+
+bool HasPixel(const QImage& image, bool (*test)(QColor))
+{
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (test(image.pixelColor(x, y)))
+                return true;
+    return false;
+}
+
+} // namespace
+
+TEST(FrameField, SelectsAndCopiesAsALineEdit)
+{
+    Field field(400);
+    field.Widget.setText(QStringLiteral("01 03 00 0A"));
+    EXPECT_TRUE(field.Widget.selectedText().isEmpty());
+
+    QTest::keyClick(&field.Widget, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(field.Widget.selectedText(), "01 03 00 0A");
+    QTest::keyClick(&field.Widget, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "01 03 00 0A");
+
+    QTest::keyClick(&field.Widget, Qt::Key_End);
+    QTest::keyClick(&field.Widget, Qt::Key_Left, Qt::ShiftModifier);
+    QTest::keyClick(&field.Widget, Qt::Key_Left, Qt::ShiftModifier);
+    EXPECT_EQ(field.Widget.selectedText(), "0A");
+    QTest::keyClick(&field.Widget, Qt::Key_Right);
+    QTest::keyClick(&field.Widget, Qt::Key_Home, Qt::ShiftModifier);
+    EXPECT_EQ(field.Widget.selectedText(), "01 03 00 0");
+
+    // A byte by a double click, a stretch by dragging over it.
+    const int second = field.Widget.fontMetrics().horizontalAdvance(QStringLiteral("01 0")) + 2;
+    EXPECT_EQ(field.WordAt(second), "03");
+    QTest::mousePress(&field.Widget, Qt::LeftButton, {}, QPoint(1, 5));
+    QTest::mouseMove(&field.Widget, QPoint(399, 5));
+    QTest::mouseRelease(&field.Widget, Qt::LeftButton, {}, QPoint(399, 5));
+    EXPECT_EQ(field.Widget.selectedText(), "01 03 00 0A");
+
+    // The next exchange's text replaces the selection, as setting a line edit's text does.
+    field.Widget.setText(QStringLiteral("Нет ответа"));
+    EXPECT_TRUE(field.Widget.selectedText().isEmpty());
+    EXPECT_EQ(field.Widget.text(), "Нет ответа");
+}
+
+TEST(FrameField, AWideTextShowsItsEndUntilTheOperatorGoesToItsStart)
+{
+    const QString frame = QStringLiteral("AA BB CC DD EE FF 11 22 33 44 55 66 77 88 99");
+    Field narrow(90);
+    narrow.Widget.setText(frame);
+    const QString shown = narrow.WordAt(4);
+    EXPECT_TRUE(frame.indexOf(shown) > frame.size() / 2) << shown.toStdString();
+    QTest::keyClick(&narrow.Widget, Qt::Key_Home);
+    EXPECT_EQ(narrow.WordAt(4), "AA");
+
+    Field wide(1000);
+    wide.Widget.setText(frame);
+    EXPECT_EQ(wide.WordAt(4), "AA");
+}
+
+TEST(FrameField, DrawsInTheFontAndColoursItHasNow)
+{
+    Field field(300);
+    field.Widget.setText(QStringLiteral("88 88"));
+    const int inkEnd = field.InkEnd();
+    EXPECT_GT(inkEnd, 4);
+
+    // Words drawn before are not reused in another colour or size.
+    QPalette red = field.Widget.palette();
+    red.setColor(QPalette::Text, Qt::red);
+    field.Widget.setPalette(red);
+    EXPECT_TRUE(HasPixel(field.Widget.grab().toImage(),
+                         [](QColor c) { return c.red() > 200 && c.green() < 80 && c.blue() < 80; }));
+    QFont larger = field.Widget.font();
+    larger.setPixelSize(QFontInfo(larger).pixelSize() * 2);
+    field.Widget.setFont(larger);
+    field.Widget.resize(300, field.Widget.sizeHint().height());
+    EXPECT_GT(field.InkEnd(), inkEnd * 3 / 2);
+
+    field.Widget.clear();
+    EXPECT_EQ(field.InkEnd(), -1);
+}
