@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 // The test binary's application object: created before the first test and destroyed after the
 // last, while Qt's own globals still live (a static one would outlive them at exit).
