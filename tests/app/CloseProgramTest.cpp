@@ -2,6 +2,8 @@
 // polls: it must end by itself within a second with exit code 0, its logs on whole lines and its
 // settings files as they were.
 #include "SimulatorProcess.h"
+#include "VirtualDisplay.h"
+#include "WindowSupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,13 +22,6 @@
 
 namespace {
 
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 QMap<QString, QByteArray> Files(const QString& folder)
 {
     QMap<QString, QByteArray> files;
@@ -37,47 +32,12 @@ QMap<QString, QByteArray> Files(const QString& folder)
     return files;
 }
 
-// An X server of our own for the runs; stopped with the object.
-class VirtualDisplay
-{
-public:
-    bool Start()
-    {
-        Server_.setProgram(QStringLiteral("Xvfb"));
-        Server_.setArguments({"-displayfd", "1", "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
-        Server_.start();
-        if (!Server_.waitForStarted(5000))
-            return false;
-        // The server prints its display number once it accepts clients.
-        QElapsedTimer clock;
-        clock.start();
-        while (!Server_.canReadLine() && clock.elapsed() < 15000 && Server_.state() == QProcess::Running)
-            Server_.waitForReadyRead(500);
-        const QByteArray number = Server_.readLine().trimmed();
-        if (number.isEmpty())
-            return false;
-        Name_ = ":" + QString::fromLatin1(number);
-        return true;
-    }
-    ~VirtualDisplay()
-    {
-        Server_.terminate();
-        if (!Server_.waitForFinished(5000))
-            Server_.kill();
-    }
-    const QString& Name() const { return Name_; }
-
-private:
-    QProcess Server_;
-    QString Name_;
-};
-
 // xdotool with its arguments on the display; its output, or nothing when it failed.
-QByteArray Xdotool(const QString& display, const QStringList& arguments)
+QByteArray Xdotool(const VirtualDisplay& display, const QStringList& arguments)
 {
     QProcess tool;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), display);
+    env.insert(QStringLiteral("DISPLAY"), QString::fromStdString(display.Name()));
     tool.setProcessEnvironment(env);
     tool.start(QStringLiteral("xdotool"), arguments);
     if (!tool.waitForFinished(15000)) {
@@ -96,7 +56,7 @@ protected:
         if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()
             || QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
             GTEST_SKIP() << "Xvfb and xdotool are needed (scripts/install-deps.sh installs them)";
-        ASSERT_TRUE(Display.Start());
+        ASSERT_TRUE(Display.Start()) << Display.Error();
         ASSERT_TRUE(Simulator.Start({"--bad-crc", "0.05"}));
     }
 
@@ -115,7 +75,7 @@ protected:
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("ORVELA_HOME"), home.path());
-        env.insert(QStringLiteral("DISPLAY"), Display.Name());
+        env.insert(QStringLiteral("DISPLAY"), QString::fromStdString(Display.Name()));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         // In a sanitizer build: the X keyboard library passes strndup names without a terminator,
         // which strict string checks take for an overflow, and the desktop bus library never frees
@@ -131,8 +91,8 @@ protected:
         program.setProcessEnvironment(env);
         program.start(QStringLiteral(ORVELA_PROGRAM), {});
         ASSERT_TRUE(program.waitForStarted(5000));
-        const QByteArray window = Xdotool(Display.Name(), {"search", "--sync", "--onlyvisible", "--pid",
-                                                           QString::number(program.processId()), "--name", "Orvela"})
+        const QByteArray window = Xdotool(Display, {"search", "--sync", "--onlyvisible", "--pid",
+                                                    QString::number(program.processId()), "--name", "Orvela"})
                                       .split('\n')
                                       .value(0);
         ASSERT_FALSE(window.isEmpty()) << "the window did not appear";
@@ -171,7 +131,7 @@ TEST_F(CloseProgram, RunsClosedWithEscWhilePollingEndCleanly)
     for (int run = 0; run < kRuns; ++run) {
         SCOPED_TRACE(run);
         Run([this](QProcess&, const QString& window) {
-            Xdotool(Display.Name(), {"windowfocus", "--sync", window, "key", "Escape"});
+            Xdotool(Display, {"windowfocus", "--sync", window, "key", "Escape"});
         });
     }
     std::cout << "[ measured ] " << kRuns << " runs closed with Esc; longest from the key to the exit " << Longest
@@ -187,9 +147,9 @@ TEST_F(CloseProgram, TerminateSignalEndsItLikeTheOperatorsExit)
         const bool withBox = run % 2 == 1;
         Run([this, withBox](QProcess& program, const QString& window) {
             if (withBox) {
-                Xdotool(Display.Name(), {"windowfocus", "--sync", window, "key", "F1"});
-                EXPECT_FALSE(Xdotool(Display.Name(), {"search", "--sync", "--onlyvisible", "--pid",
-                                                      QString::number(program.processId()), "--name", "О программе"})
+                Xdotool(Display, {"windowfocus", "--sync", window, "key", "F1"});
+                EXPECT_FALSE(Xdotool(Display, {"search", "--sync", "--onlyvisible", "--pid",
+                                               QString::number(program.processId()), "--name", "О программе"})
                                  .isEmpty())
                     << "the about box did not open";
             }
@@ -206,7 +166,7 @@ TEST_F(CloseProgram, ABrokenDisplayConnectionEndsItWithoutACrash)
     for (int run = 0; run < kRuns; ++run) {
         SCOPED_TRACE(run);
         // The toolkit ends the process with exit(1) when its display connection breaks.
-        Run([this](QProcess&, const QString& window) { Xdotool(Display.Name(), {"windowkill", window}); }, 1);
+        Run([this](QProcess&, const QString& window) { Xdotool(Display, {"windowkill", window}); }, 1);
     }
 }
 

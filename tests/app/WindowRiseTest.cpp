@@ -1,4 +1,5 @@
 #include "WindowFixture.h"
+#include "WindowSupport.h"
 
 #include "app/InputCells.h"
 #include "history/HistoryStore.h"
@@ -10,25 +11,6 @@
 #include <QDateTime>
 
 namespace {
-
-// A day of input 5 up to a minute ago, read every 5 minutes: sensor 3 rising 1.5 °C a day, the
-// others steady.
-QVector<THistoryReading> RisingDay(qint64 now)
-{
-    QVector<THistoryReading> readings;
-    const qint64 last = now / 1000 * 1000 - 60'000;
-    for (qint64 ago = 24 * 3600'000LL; ago >= 0; ago -= 5 * 60'000) {
-        THistoryReading r;
-        r.Time = last - ago;
-        r.Input = 5;
-        r.Bound = 15;
-        r.Temper.fill(11);
-        r.TemperState.fill(1);
-        r.Temper[2] = std::round((12 - 1.5 * double(ago) / 86400'000) * 16) / 16;
-        readings << r;
-    }
-    return readings;
-}
 
 int RiseLines(const QStringList& lines)
 {

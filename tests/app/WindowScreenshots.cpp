@@ -23,6 +23,7 @@
 #include "values/Switches.h"
 
 #include "SimulatorProcess.h"
+#include "WindowSupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,7 +37,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <cmath>
 #include <cstdio>
 #include <functional>
 
@@ -85,31 +85,6 @@ void ShowMessageBox(const QString& caption, const QString& text, TMessageIcon ic
     box.exec();
 }
 
-// A day of input 5 read every 5 minutes up to a minute ago: sensor 3 rising 1.5 degrees a day.
-QVector<THistoryReading> RisingDay()
-{
-    QVector<THistoryReading> readings;
-    const qint64 last = QDateTime::currentMSecsSinceEpoch() / 1000 * 1000 - 60'000;
-    for (qint64 ago = 24 * 3600'000LL; ago >= 0; ago -= 5 * 60'000) {
-        THistoryReading r;
-        r.Time = last - ago;
-        r.Input = 5;
-        r.Bound = 15;
-        r.Temper.fill(11);
-        r.TemperState.fill(1);
-        r.Temper[2] = std::round((12 - 1.5 * double(ago) / 86400'000) * 16) / 16;
-        readings << r;
-    }
-    return readings;
-}
-
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -134,7 +109,8 @@ int main(int argc, char** argv)
     WriteFile(home.filePath("INI/Timer.ini"), "[ctReqDevices]\r\nInterval=20\r\n");
     {
         THistoryStore store;
-        if (!store.Open(home.filePath("DATA/history.sqlite")) || !store.Append(RisingDay()))
+        if (!store.Open(home.filePath("DATA/history.sqlite"))
+            || !store.Append(RisingDay(QDateTime::currentMSecsSinceEpoch())))
             std::fprintf(stderr, "no history: the rising sensor will not show\n");
     }
 

@@ -70,56 +70,54 @@ QByteArray GroupAnswer(int countByte, int dataBytes)
     return body + AppendCrc(Crc16(body));
 }
 
-}  // namespace
-
-TEST(Frames, ValidationTakesTheFirstFailingStep)
+// An answer to a request and what the validation must make of it: a failure unless said otherwise.
+struct Validation
 {
-    using V = TAnswerValidation;
-    struct Case
-    {
-        const char* what;
-        QByteArray answer;
-        QByteArray request;
-        std::uint8_t answerLength;
-        V::TVerdict verdict;
-        TDeviceStates state;
-    };
-    const Case cases[] = {
-        {"empty", {}, kReadState, 9, V::Failed, e_NoAnswer},
-        {"four bytes", Hex("01040200"), kReadState, 9, V::Failed, e_Read},
-        {"five bytes, wrong CRC", Hex("0183020000"), kReadModbus, 9, V::Failed, e_CheckSum},
-        {"unknown function", WithCrc("010602000A"), kReadState, 0, V::Failed, e_IllegalCommand},
-        {"short data answer", WithCrc("01040400000000"), kReadState, 10, V::Failed, e_Read},
-        {"exact 0x03", WithCrc("010304000A000B"), kReadModbus, 9, V::Accepted, e_OK},
-        {"illegal address", WithCrc("018302"), kReadModbus, 9, V::Failed, mbe_IllegalDataAdress},
-        {"illegal function", WithCrc("019001"), kOpenService, 8, V::Failed, mbe_IllegalFunction},
-        {"illegal value", WithCrc("01AB03"), kSignature1, 0, V::Failed, mbe_IllegalDataValue},
-        {"device failure", WithCrc("018404"), kReadState, 9, V::Failed, mbe_SlaveDeviceFailure},
-        {"exception 5 counts nothing", WithCrc("018305"), kReadModbus, 9, V::FailedUnregistered, e_OK},
-        {"exception 0 counts nothing", WithCrc("018300"), kReadModbus, 9, V::FailedUnregistered, e_OK},
-        {"identification without objects", WithCrc("012B0E0181000000"), kSignature1, 0, V::Accepted, e_OK},
-        {"write confirmed", WithCrc("011007D00001"), kOpenService, 8, V::Accepted, e_OK},
-    };
-    for (const Case& c : cases) {
+    const char* what;
+    QByteArray answer;
+    QByteArray request;
+    std::uint8_t answerLength;
+    TDeviceStates state;
+    TAnswerValidation::TVerdict verdict = TAnswerValidation::Failed;
+};
+
+void ExpectValidations(std::initializer_list<Validation> cases)
+{
+    for (const Validation& c : cases) {
         const TAnswerValidation got = ValidateAnswer(c.answer, c.request, c.answerLength);
         EXPECT_EQ(got.Verdict, c.verdict) << c.what;
         EXPECT_EQ(got.State, c.state) << c.what;
     }
 }
 
+}  // namespace
+
+TEST(Frames, ValidationTakesTheFirstFailingStep)
+{
+    using V = TAnswerValidation;
+    ExpectValidations({
+        {"empty", {}, kReadState, 9, e_NoAnswer},
+        {"four bytes", Hex("01040200"), kReadState, 9, e_Read},
+        {"five bytes, wrong CRC", Hex("0183020000"), kReadModbus, 9, e_CheckSum},
+        {"unknown function", WithCrc("010602000A"), kReadState, 0, e_IllegalCommand},
+        {"short data answer", WithCrc("01040400000000"), kReadState, 10, e_Read},
+        {"exact 0x03", WithCrc("010304000A000B"), kReadModbus, 9, e_OK, V::Accepted},
+        {"illegal address", WithCrc("018302"), kReadModbus, 9, mbe_IllegalDataAdress},
+        {"illegal function", WithCrc("019001"), kOpenService, 8, mbe_IllegalFunction},
+        {"illegal value", WithCrc("01AB03"), kSignature1, 0, mbe_IllegalDataValue},
+        {"device failure", WithCrc("018404"), kReadState, 9, mbe_SlaveDeviceFailure},
+        {"exception 5 counts nothing", WithCrc("018305"), kReadModbus, 9, e_OK, V::FailedUnregistered},
+        {"exception 0 counts nothing", WithCrc("018300"), kReadModbus, 9, e_OK, V::FailedUnregistered},
+        {"identification without objects", WithCrc("012B0E0181000000"), kSignature1, 0, e_OK, V::Accepted},
+        {"write confirmed", WithCrc("011007D00001"), kOpenService, 8, e_OK, V::Accepted},
+    });
+}
+
 // On a shared line an echo of the request, another device's frame or a frame a proxy changed can
 // all pass the CRC; only matching them to the request tells them from the answer.
 TEST(Frames, AnAnswerCountsOnlyAsTheAnswerToItsRequest)
 {
-    struct Case
-    {
-        const char* what;
-        QByteArray answer;
-        QByteArray request;
-        std::uint8_t answerLength;
-        TDeviceStates state;
-    };
-    const Case cases[] = {
+    ExpectValidations({
         {"another address", WithCrc("0204040000000B"), kReadState, 9, e_IllegalCommand},
         {"another function", WithCrc("010304000A000B"), kReadState, 9, e_IllegalCommand},
         {"another function's exception", WithCrc("018302"), kReadState, 9, e_IllegalCommand},
@@ -135,12 +133,7 @@ TEST(Frames, AnAnswerCountsOnlyAsTheAnswerToItsRequest)
         {"write of another count", WithCrc("011007D00002"), kOpenService, 8, e_IllegalCommand},
         {"identification of another code", WithCrc("012B0E0281000000"), kSignature1, 0, e_IllegalCommand},
         {"identification of another MEI type", WithCrc("012B0D0181000000"), kSignature1, 0, e_IllegalCommand},
-    };
-    for (const Case& c : cases) {
-        const TAnswerValidation got = ValidateAnswer(c.answer, c.request, c.answerLength);
-        EXPECT_EQ(got.Verdict, TAnswerValidation::Failed) << c.what;
-        EXPECT_EQ(got.State, c.state) << c.what;
-    }
+    });
     EXPECT_EQ(ValidateAnswer(WithCrc("012B0E018100000100054142434445"), kSignature1, 0).Verdict,
               TAnswerValidation::Accepted);
 }

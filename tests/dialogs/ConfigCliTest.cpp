@@ -15,11 +15,6 @@
 
 namespace {
 
-QString CliExecutable()
-{
-    return QString::fromStdString(SimulatorProcess::Executable()).section(u'/', 0, -3) + "/orvela-cli/orvela-cli";
-}
-
 struct CliRun
 {
     int ExitCode = -1;
@@ -48,10 +43,11 @@ protected:
         env.insert("LANG", "ru_RU.UTF-8");
         env.insert("LC_ALL", "ru_RU.UTF-8");
         process.setProcessEnvironment(env);
+        const QString cli = QString::fromStdString(CliExecutable());
         if (prefix.isEmpty()) {
-            process.start(CliExecutable(), args);
+            process.start(cli, args);
         } else {
-            process.start(prefix.first(), prefix.mid(1) + QStringList{CliExecutable()} + args);
+            process.start(prefix.first(), prefix.mid(1) + QStringList{cli} + args);
         }
         CliRun run;
         if (!process.waitForFinished(120000))

@@ -16,9 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
-
 namespace {
 
 struct Offered
@@ -105,15 +102,7 @@ TEST_F(ConfigFileCommands, ASaveThatCannotBeDoneSaysSo)
     // The disk fills up while the file is written: no half file is left behind.
     Offered offered;
     AnswerFileDialog(offered, "new.txt");
-    struct rlimit before {};
-    getrlimit(RLIMIT_FSIZE, &before);
-    struct rlimit small = before;
-    small.rlim_cur = 2048;
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
-    SaveInputsConfig();
-    setrlimit(RLIMIT_FSIZE, &before);
-    std::signal(SIGXFSZ, previous);
+    WithFileSizeLimit(2048, [] { SaveInputsConfig(); });
     ASSERT_EQ(Messages.Messages.size(), 2);
     EXPECT_TRUE(Messages.Messages[1].startsWith("Ошибка|Файл " + Folder.Path("DATA/new.txt") + " не сохранен: "))
         << Messages.Messages[1].toStdString();

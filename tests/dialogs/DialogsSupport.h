@@ -5,8 +5,11 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <csignal>
 #include <functional>
 #include <ostream>
+
+#include <sys/resource.h>
 
 // Readable QString values in failure messages.
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -42,3 +45,18 @@ public:
 private:
     QLocale Previous_;
 };
+
+// Runs run on a disk that fills up: no file of this process grows beyond bytes, and a write past
+// that fails instead of ending the process.
+inline void WithFileSizeLimit(rlim_t bytes, const std::function<void()>& run)
+{
+    struct rlimit before {};
+    getrlimit(RLIMIT_FSIZE, &before);
+    struct rlimit small = before;
+    small.rlim_cur = bytes;
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    run();
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previous);
+}

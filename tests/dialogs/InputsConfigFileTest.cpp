@@ -10,9 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
-
 namespace {
 
 void SetInput(TVantor& vantor, int n, quint16 plantNumber, double bound, quint16 interval, TThreeStates enabled)
@@ -226,16 +223,9 @@ TEST(InputsConfigFile, ASaveThatFailsLeavesTheOldFileWhole)
     folder.Write("DATA/old.txt", old);
 
     // A disk that fills up while the file is written.
-    struct rlimit before {};
-    getrlimit(RLIMIT_FSIZE, &before);
-    struct rlimit small = before;
-    small.rlim_cur = 4096;
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &small);
     QString error;
-    const bool saved = SaveInputsConfigFile(folder.Path("DATA/old.txt"), vantor, error);
-    setrlimit(RLIMIT_FSIZE, &before);
-    std::signal(SIGXFSZ, previous);
+    bool saved = true;
+    WithFileSizeLimit(4096, [&] { saved = SaveInputsConfigFile(folder.Path("DATA/old.txt"), vantor, error); });
     EXPECT_FALSE(saved);
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(folder.Read("DATA/old.txt"), old);

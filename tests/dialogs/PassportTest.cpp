@@ -52,88 +52,82 @@ const QByteArray kPassport = "[VANTOR_42]\r\n"
                              "DeviceTypeSign=7\r\n"
                              "DeviceCRC=1A 2B\r\n";
 
+// The program folder of the test's own, a controller identified, the replace question answered.
+class Passport : public ::testing::Test
+{
+protected:
+    Passport() { Identify(Vantor); }
+
+    TPassportResult Save() { return SavePassport(Vantor, Question.Confirm(), kDay); }
+
+    TestFolder Folder;
+    const LocaleScope Russian;
+    TVantor Vantor;
+    Questions Question;
+};
+
 }  // namespace
 
-TEST(Passport, NineKeysInTheirOrderUnderTheControllersSection)
+TEST_F(Passport, NineKeysInTheirOrderUnderTheControllersSection)
 {
-    TestFolder folder;
-    const LocaleScope russian;
-    TVantor vantor;
-    Identify(vantor);
-    Questions questions;
-    EXPECT_EQ(SavePassport(vantor, questions.Confirm(), kDay), TPassportResult::Saved);
-    EXPECT_TRUE(questions.Asked.isEmpty());
-    EXPECT_EQ(folder.Read("ORVELA/PN00042_06_12_2026.ini"), kPassport);
+    EXPECT_EQ(Save(), TPassportResult::Saved);
+    EXPECT_TRUE(Question.Asked.isEmpty());
+    EXPECT_EQ(Folder.Read("ORVELA/PN00042_06_12_2026.ini"), kPassport);
 }
 
-TEST(Passport, ASecondWriteOnOneDayAsksAndCancelKeepsTheFirst)
+TEST_F(Passport, ASecondWriteOnOneDayAsksAndCancelKeepsTheFirst)
 {
-    TestFolder folder;
-    const LocaleScope russian;
-    TVantor vantor;
-    Identify(vantor);
-    Questions questions;
-    ASSERT_EQ(SavePassport(vantor, questions.Confirm(), kDay), TPassportResult::Saved);
+    ASSERT_EQ(Save(), TPassportResult::Saved);
 
-    vantor.VerSoft = 4;
-    questions.Answer = false;
-    EXPECT_EQ(SavePassport(vantor, questions.Confirm(), kDay), TPassportResult::Declined);
-    ASSERT_EQ(questions.Asked.size(), 1);
-    EXPECT_EQ(questions.Asked[0], "Сохранить как|" + folder.Path("ORVELA/PN00042_06_12_2026.ini") +
-                                      " уже существует.\rЗаменить?");
-    EXPECT_EQ(folder.Read("ORVELA/PN00042_06_12_2026.ini"), kPassport);
+    Vantor.VerSoft = 4;
+    Question.Answer = false;
+    EXPECT_EQ(Save(), TPassportResult::Declined);
+    ASSERT_EQ(Question.Asked.size(), 1);
+    EXPECT_EQ(Question.Asked[0], "Сохранить как|" + Folder.Path("ORVELA/PN00042_06_12_2026.ini") +
+                                     " уже существует.\rЗаменить?");
+    EXPECT_EQ(Folder.Read("ORVELA/PN00042_06_12_2026.ini"), kPassport);
 
-    questions.Answer = true;
-    EXPECT_EQ(SavePassport(vantor, questions.Confirm(), kDay), TPassportResult::Saved);
-    EXPECT_TRUE(folder.Read("ORVELA/PN00042_06_12_2026.ini").contains("SoftVersion=4\r\n"));
+    Question.Answer = true;
+    EXPECT_EQ(Save(), TPassportResult::Saved);
+    EXPECT_TRUE(Folder.Read("ORVELA/PN00042_06_12_2026.ini").contains("SoftVersion=4\r\n"));
 }
 
-TEST(Passport, OtherSectionsOfTheFileSurvive)
+TEST_F(Passport, OtherSectionsOfTheFileSurvive)
 {
-    TestFolder folder;
-    const LocaleScope russian;
     const QByteArray before = "; written by hand\r\n[OTHER]\r\nKey=1\r\n[VANTOR_42]\r\nDeviceCRC=FF FF\r\nNote=kept\r\n";
-    folder.Write("ORVELA/PN00042_06_12_2026.ini", before);
-    TVantor vantor;
-    Identify(vantor);
-    Questions questions;
-    ASSERT_EQ(SavePassport(vantor, questions.Confirm(), kDay), TPassportResult::Saved);
-    const QByteArray after = folder.Read("ORVELA/PN00042_06_12_2026.ini");
+    Folder.Write("ORVELA/PN00042_06_12_2026.ini", before);
+    ASSERT_EQ(Save(), TPassportResult::Saved);
+    const QByteArray after = Folder.Read("ORVELA/PN00042_06_12_2026.ini");
     EXPECT_TRUE(after.startsWith("; written by hand\r\n[OTHER]\r\nKey=1\r\n[VANTOR_42]\r\nDeviceCRC=1A 2B\r\nNote=kept\r\n"))
         << after.constData();
     EXPECT_TRUE(after.contains("Manufact=") && after.contains("DeviceTypeSign=7\r\n"));
 }
 
-TEST(Passport, FailuresAreShownAndLoseNothing)
+TEST_F(Passport, FailuresAreShownAndLoseNothing)
 {
-    TestFolder folder;
-    const LocaleScope russian;
-    TVantor vantor;
-    Identify(vantor);
-    Questions questions;
     MessageRecorder messages;
 
     // ORVELA is a file.
-    folder.Write("ORVELA", "not a folder");
-    EXPECT_EQ(SavePassport(vantor, questions.Confirm(), kDay), TPassportResult::Failed);
+    Folder.Write("ORVELA", "not a folder");
+    EXPECT_EQ(Save(), TPassportResult::Failed);
     ASSERT_EQ(messages.Messages.size(), 1);
     EXPECT_TRUE(messages.Messages[0].startsWith("Ошибка|Паспорт прибора не сохранен: ")) << messages.Messages[0].toStdString();
-    EXPECT_EQ(folder.Read("ORVELA"), "not a folder");
-    QFile::remove(folder.Path("ORVELA"));
+    EXPECT_EQ(Folder.Read("ORVELA"), "not a folder");
+    QFile::remove(Folder.Path("ORVELA"));
 
     // The passport's name is taken by a folder.
-    QDir().mkpath(folder.Path("ORVELA/PN00042_06_12_2026.ini"));
-    EXPECT_EQ(SavePassport(vantor, questions.Confirm(), kDay), TPassportResult::Failed);
+    QDir().mkpath(Folder.Path("ORVELA/PN00042_06_12_2026.ini"));
+    EXPECT_EQ(Save(), TPassportResult::Failed);
     EXPECT_EQ(messages.Messages.size(), 2);
-    QDir().rmdir(folder.Path("ORVELA/PN00042_06_12_2026.ini"));
+    QDir().rmdir(Folder.Path("ORVELA/PN00042_06_12_2026.ini"));
 
     // A passport that cannot be read is not rewritten from nothing.
-    folder.Write("ORVELA/PN00042_06_12_2026.ini", "[OTHER]\r\nKey=1\r\n");
-    QFile::setPermissions(folder.Path("ORVELA/PN00042_06_12_2026.ini"), QFileDevice::WriteOwner);
-    if (!QFile(folder.Path("ORVELA/PN00042_06_12_2026.ini")).open(QIODevice::ReadOnly)) {
-        EXPECT_EQ(SavePassport(vantor, questions.Confirm(), kDay), TPassportResult::Failed);
+    Folder.Write("ORVELA/PN00042_06_12_2026.ini", "[OTHER]\r\nKey=1\r\n");
+    QFile::setPermissions(Folder.Path("ORVELA/PN00042_06_12_2026.ini"), QFileDevice::WriteOwner);
+    if (!QFile(Folder.Path("ORVELA/PN00042_06_12_2026.ini")).open(QIODevice::ReadOnly)) {
+        EXPECT_EQ(Save(), TPassportResult::Failed);
         EXPECT_EQ(messages.Messages.size(), 3);
     }
-    QFile::setPermissions(folder.Path("ORVELA/PN00042_06_12_2026.ini"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    EXPECT_EQ(folder.Read("ORVELA/PN00042_06_12_2026.ini"), "[OTHER]\r\nKey=1\r\n");
+    QFile::setPermissions(Folder.Path("ORVELA/PN00042_06_12_2026.ini"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(Folder.Read("ORVELA/PN00042_06_12_2026.ini"), "[OTHER]\r\nKey=1\r\n");
 }

@@ -15,11 +15,6 @@
 
 namespace {
 
-QString CliExecutable()
-{
-    return QString::fromStdString(SimulatorProcess::Executable()).section(u'/', 0, -3) + "/orvela-cli/orvela-cli";
-}
-
 struct TRun {
     int Code = -1;
     QString Out;
@@ -34,7 +29,7 @@ TRun RunCli(const QStringList& args, const QString& locale = {})
         environment.insert(QStringLiteral("LC_ALL"), locale);
         cli.setProcessEnvironment(environment);
     }
-    cli.start(CliExecutable(), QStringList{"history"} + args);
+    cli.start(QString::fromStdString(CliExecutable()), QStringList{"history"} + args);
     TRun run;
     if (!cli.waitForFinished(30000))
         return run;
@@ -162,7 +157,7 @@ TEST_F(HistoryCli, APollKeepsEveryInputItReadAndTheCommandShowsIt)
     SimulatorProcess simulator;
     ASSERT_TRUE(simulator.Start());
     Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=10\r\n");
-    const FinishedRun poll = RunProgram({CliExecutable().toStdString(), "poll", "--rounds", "1", "--interval", "20", "--port", simulator.Path()},
+    const FinishedRun poll = RunProgram({CliExecutable(), "poll", "--rounds", "1", "--interval", "20", "--port", simulator.Path()},
                                         false, std::chrono::seconds(120));
     ASSERT_EQ(poll.ExitCode, 0) << poll.Output;
 

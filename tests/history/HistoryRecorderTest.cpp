@@ -35,6 +35,37 @@ protected:
         }));
     }
 
+    // Readings 40 days, 20 days and a minute before now.
+    void StoreAged(qint64 now)
+    {
+        THistoryStore store;
+        ASSERT_TRUE(store.Open(Path()));
+        ASSERT_TRUE(store.Append({MakeReading(1, now - 40 * kDayMs), MakeReading(1, now - 20 * kDayMs),
+                                  MakeReading(1, now - kMinute)}));
+    }
+
+    // Runs run on an empty store that another program holds in an exclusive lock meanwhile.
+    void WhileLocked(const std::function<void()>& run)
+    {
+        {
+            THistoryStore store;
+            ASSERT_TRUE(store.Open(Path()));
+        }
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+        db.setDatabaseName(Path());
+        ASSERT_TRUE(db.open());
+        {
+            QSqlQuery lock(db);
+            ASSERT_TRUE(lock.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")));
+            ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+            run();
+            ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
+        }
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+    }
+
     TestFolder Folder;
     MessageRecorder Messages;
 };
@@ -96,32 +127,16 @@ TEST_F(HistoryRecorder, ADamagedFileIsToldOnceAndRecordingGoesOnWithoutIt)
 
 TEST_F(HistoryRecorder, ADatabaseLockedByAnotherProgramIsToldOnce)
 {
-    {
-        THistoryStore store;
-        ASSERT_TRUE(store.Open(Path()));
-    }
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
-    db.setDatabaseName(Path());
-    ASSERT_TRUE(db.open());
-    {
-        QSqlQuery lock(db);
-        ASSERT_TRUE(lock.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")));
-        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
-        {
-            THistoryRecorder recorder(Path(), 730);
-            for (int n = 0; n < 3; ++n) {
-                recorder.Record(MakeReading(1, kDay0 + n * kMinute, n), 5);
-                recorder.Flush();
-            }
-            WaitReported(recorder);
-            recorder.Record(MakeReading(1, kDay0 + 9 * kMinute, 9), 5);
+    ASSERT_NO_FATAL_FAILURE(WhileLocked([&] {
+        THistoryRecorder recorder(Path(), 730);
+        for (int n = 0; n < 3; ++n) {
+            recorder.Record(MakeReading(1, kDay0 + n * kMinute, n), 5);
             recorder.Flush();
         }
-        ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
-    }
-    db.close();
-    db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+        WaitReported(recorder);
+        recorder.Record(MakeReading(1, kDay0 + 9 * kMinute, 9), 5);
+        recorder.Flush();
+    }));
     ASSERT_EQ(Messages.Messages.size(), 1);
     EXPECT_TRUE(Messages.Messages[0].contains(QStringLiteral("база занята другой программой"))) << Messages.Messages[0].toStdString();
 }
@@ -140,12 +155,7 @@ TEST_F(HistoryRecorder, AFolderThatCannotBeMadeIsToldOnce)
 TEST_F(HistoryRecorder, ReadingsOlderThanTheRetentionArePrunedAtStart)
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    {
-        THistoryStore store;
-        ASSERT_TRUE(store.Open(Path()));
-        ASSERT_TRUE(store.Append({MakeReading(1, now - 40 * kDayMs), MakeReading(1, now - 20 * kDayMs),
-                                  MakeReading(1, now - kMinute)}));
-    }
+    ASSERT_NO_FATAL_FAILURE(StoreAged(now));
     THistoryRecorder recorder(Path(), 30);
     EXPECT_TRUE(WaitFor([&] { return Kept(1).size() == 2; }));
     EXPECT_EQ(Kept(1).front().Time / 1000, (now - 20 * kDayMs) / 1000);
@@ -156,12 +166,7 @@ TEST_F(HistoryRecorder, ReadingsOlderThanTheRetentionArePrunedAtStart)
 TEST_F(HistoryRecorder, AClockSetFarAheadPrunesNothingTheRetentionKeeps)
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    {
-        THistoryStore store;
-        ASSERT_TRUE(store.Open(Path()));
-        ASSERT_TRUE(store.Append({MakeReading(1, now - 40 * kDayMs), MakeReading(1, now - 20 * kDayMs),
-                                  MakeReading(1, now - kMinute)}));
-    }
+    ASSERT_NO_FATAL_FAILURE(StoreAged(now));
     {
         THistoryRecorder recorder(Path(), 30, false, [now] { return now + 5 * 365 * kDayMs; });
         recorder.Record(MakeReading(2, now + 5 * 365 * kDayMs), 5);
@@ -180,27 +185,11 @@ TEST_F(HistoryRecorder, AClockSetFarAheadPrunesNothingTheRetentionKeeps)
 TEST_F(HistoryRecorder, AFailureStillUntoldAtTheFinalFlushIsWrittenToTheAlarmLog)
 {
     LogsStartup();
-    {
-        THistoryStore store;
-        ASSERT_TRUE(store.Open(Path()));
-    }
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
-    db.setDatabaseName(Path());
-    ASSERT_TRUE(db.open());
-    {
-        QSqlQuery lock(db);
-        ASSERT_TRUE(lock.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")));
-        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
-        {
-            // No event loop runs, as after the window has closed.
-            THistoryRecorder recorder(Path(), 730);
-            recorder.Record(MakeReading(1, kDay0), 5);
-        }
-        ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
-    }
-    db.close();
-    db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+    ASSERT_NO_FATAL_FAILURE(WhileLocked([&] {
+        // No event loop runs, as after the window has closed.
+        THistoryRecorder recorder(Path(), 730);
+        recorder.Record(MakeReading(1, kDay0), 5);
+    }));
     LogsShutdown();
     EXPECT_TRUE(Messages.Messages.isEmpty()) << Messages.Messages.join(u'\n').toStdString();
     const QString alarm = FromCp1251(

@@ -16,8 +16,7 @@ protected:
     {
         Folder.Write("INI/MQTT.ini", ini.toUtf8());
         QProcess cli;
-        cli.start(QString::fromStdString(SimulatorProcess::Executable()).section(u'/', 0, -3) + "/orvela-cli/orvela-cli",
-                  {"mqtt", "test"});
+        cli.start(QString::fromStdString(CliExecutable()), {"mqtt", "test"});
         EXPECT_TRUE(cli.waitForFinished(60000));
         return {cli.exitCode(), QString::fromUtf8(cli.readAllStandardOutput() + cli.readAllStandardError())};
     }

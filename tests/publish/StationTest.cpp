@@ -1,7 +1,6 @@
 #include "Broker.h"
-#include "SimulatorProcess.h"
+#include "CliOnSimulator.h"
 #include "StreamCheck.h"
-#include "TestFolder.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,38 +12,18 @@
 
 namespace {
 
-QString CliExecutable()
-{
-    return QString::fromStdString(SimulatorProcess::Executable()).section(u'/', 0, -3) + "/orvela-cli/orvela-cli";
-}
-
 // orvela-cli as a station: the simulator on its port, publishing to the test's broker.
-class Station : public ::testing::Test
+class Station : public CliOnSimulator
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(Simulator.Start());
-        Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=10\r\n");
+        CliOnSimulator::SetUp();
         Folder.Write("INI/Timer.ini", "[ctReqDevices]\r\nInterval=20\r\n");
         Folder.Write("INI/MQTT.ini", MqttIni(Server.Port(), "line1"));
     }
 
-    void TearDown() override
-    {
-        if (Cli.state() != QProcess::NotRunning) {
-            Cli.kill();
-            Cli.waitForFinished(10000);
-        }
-    }
-
-    void StartPoll(const QStringList& extra = {})
-    {
-        Cli.setProgram(CliExecutable());
-        Cli.setArguments(QStringList{"poll", "--port", QString::fromStdString(Simulator.Path())} + extra);
-        Cli.start();
-        ASSERT_TRUE(Cli.waitForStarted(10000));
-    }
+    void StartPoll(const QStringList& extra = {}) { StartCli(QStringList{"poll", "--port", SimulatorPort()} + extra); }
 
     // SIGTERM, the service's stop: the poll ends in order.
     void StopPoll()
@@ -62,10 +41,7 @@ protected:
         return ::StreamMatchesHistory(s, "orvela/line1/readings", History());
     }
 
-    TestFolder Folder;
-    SimulatorProcess Simulator;
     Broker Server;
-    QProcess Cli;
 };
 
 TEST_F(Station, RetainedStatesAfterARoundAreWhatThePollRead)
@@ -179,8 +155,9 @@ TEST_F(Station, StationsListsWhatTheBrokerKnowsAndExitsThreeOnAnActiveAlarm)
     ASSERT_TRUE(Cli.waitForFinished(120000));
     ASSERT_EQ(Cli.exitCode(), 0);
 
+    const QString cli = QString::fromStdString(CliExecutable());
     QProcess stations;
-    stations.start(CliExecutable(), {"stations", "--broker", QString("127.0.0.1:%1").arg(Server.Port()), "--json"});
+    stations.start(cli, {"stations", "--broker", QString("127.0.0.1:%1").arg(Server.Port()), "--json"});
     ASSERT_TRUE(stations.waitForFinished(30000));
     const QJsonArray list = QJsonDocument::fromJson(stations.readAllStandardOutput()).array();
     ASSERT_EQ(list.size(), 1);
@@ -197,14 +174,14 @@ TEST_F(Station, StationsListsWhatTheBrokerKnowsAndExitsThreeOnAnActiveAlarm)
                                 "orvela/line2/alarms/active", "-m",
                                 R"({"schema":1,"count":1,"alarms":[{"input":3,"text":"Вход 3 (№ 0) Состояние обмена: Нет связи"}]})"});
     ASSERT_TRUE(pub.waitForFinished(30000));
-    stations.start(CliExecutable(), {"stations", "--broker", QString("127.0.0.1:%1").arg(Server.Port())});
+    stations.start(cli, {"stations", "--broker", QString("127.0.0.1:%1").arg(Server.Port())});
     ASSERT_TRUE(stations.waitForFinished(30000));
     EXPECT_EQ(stations.exitCode(), 3);
     EXPECT_TRUE(QString::fromUtf8(stations.readAllStandardOutput()).contains("line2: unknown"));
 
     // No broker there: a failure, not an empty list.
     Server.Kill();
-    stations.start(CliExecutable(), {"stations", "--broker", QString("127.0.0.1:%1").arg(Server.Port())});
+    stations.start(cli, {"stations", "--broker", QString("127.0.0.1:%1").arg(Server.Port())});
     ASSERT_TRUE(stations.waitForFinished(30000));
     EXPECT_EQ(stations.exitCode(), 1);
 }

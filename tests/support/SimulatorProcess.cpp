@@ -77,6 +77,12 @@ std::string SimulatorProcess::Executable()
     return std::string(tools ? tools : ".") + "/vantor-sim/vantor-sim";
 }
 
+std::string CliExecutable()
+{
+    const char* tools = std::getenv("ORVELA_TEST_TOOLS");
+    return std::string(tools ? tools : ".") + "/orvela-cli/orvela-cli";
+}
+
 SimulatorProcess::~SimulatorProcess()
 {
     if (Pid_ > 0)

@@ -50,6 +50,8 @@ struct FinishedRun
     std::string Output;
 };
 FinishedRun RunToEnd(const std::vector<std::string>& options);
+// orvela-cli, built beside the simulator.
+std::string CliExecutable();
 // Any program (the path, then its arguments), with its standard error in the output when asked.
 // Killed at the limit, with exit code -1.
 FinishedRun RunProgram(const std::vector<std::string>& command, bool withErrors, std::chrono::milliseconds limit = 10s);

@@ -26,15 +26,9 @@ protected:
         Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseWrite=20\r\n");
     }
 
-    static std::string CliPath()
-    {
-        const std::string tools = SimulatorProcess::Executable().substr(0, SimulatorProcess::Executable().rfind('/'));
-        return tools + "/../orvela-cli/orvela-cli";
-    }
-
     FinishedRun Cli(std::vector<std::string> args, bool withErrors = true)
     {
-        args.insert(args.begin(), CliPath());
+        args.insert(args.begin(), CliExecutable());
         args.insert(args.end(), {"--port", Simulator.Path()});
         return RunProgram(args, withErrors, 20s);
     }
@@ -130,7 +124,7 @@ TEST_F(OrvelaCliService, AddressWritesBroadcastAndAddressedAndKeepTheOldOnFailur
 // operator must hear both. Root writes anywhere, so the operator runs as user nobody.
 TEST_F(OrvelaCliService, AnAddressTheControllerTookButTheProgramCouldNotStoreIsAFailure)
 {
-    const std::string cli = CliPath();
+    const std::string cli = CliExecutable();
     std::string skip;
     std::vector<std::string> command = AsNobody(cli, skip);
     if (command.empty())
@@ -217,9 +211,8 @@ TEST_F(OrvelaCliService, JsonCarriesNumbersAsNumbersAndTextsAsText)
 
 TEST_F(OrvelaCliService, TooFewFileDescriptorsAreNamedAsTheCause)
 {
-    const std::string tools = SimulatorProcess::Executable().substr(0, SimulatorProcess::Executable().rfind('/'));
     const FinishedRun run = RunProgram({"/bin/sh", "-c", "ulimit -n 8 && exec \"$0\" sign --port \"$1\"",
-                                        tools + "/../orvela-cli/orvela-cli", Simulator.Path()},
+                                        CliExecutable(), Simulator.Path()},
                                        true, 20s);
     EXPECT_EQ(run.ExitCode, 1);
     EXPECT_EQ(run.Output, "Слишком мало файловых дескрипторов: разрешено 8 (ulimit -n), нужно не меньше 64.\n");

@@ -1,5 +1,4 @@
-#include "SimulatorProcess.h"
-#include "TestFolder.h"
+#include "CliOnSimulator.h"
 
 #include <QDate>
 #include <QFile>
@@ -16,36 +15,14 @@
 
 namespace {
 
-QString CliExecutable()
-{
-    return QString::fromStdString(SimulatorProcess::Executable()).section(u'/', 0, -3) + "/orvela-cli/orvela-cli";
-}
-
-class OrvelaCli : public ::testing::Test
+class OrvelaCli : public CliOnSimulator
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(Simulator.Start());
-        Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=10\r\n");
-    }
-
     // Faster than the file may set: the run's own period.
     void StartPoll(int rounds, const QStringList& more = {})
     {
-        Cli.setProgram(CliExecutable());
-        Cli.setArguments(QStringList{"poll", "--rounds", QString::number(rounds), "--interval", "20", "--port",
-                                     QString::fromStdString(Simulator.Path())} + more);
-        Cli.start();
-        ASSERT_TRUE(Cli.waitForStarted(10000));
-    }
-
-    void TearDown() override
-    {
-        if (Cli.state() != QProcess::NotRunning) {
-            Cli.kill();
-            Cli.waitForFinished(10000);
-        }
+        StartCli(QStringList{"poll", "--rounds", QString::number(rounds), "--interval", "20", "--port", SimulatorPort()}
+                 + more);
     }
 
     QByteArray Log(const QString& kind) const
@@ -67,10 +44,6 @@ protected:
         }
         return testing::AssertionSuccess();
     }
-
-    TestFolder Folder;
-    SimulatorProcess Simulator;
-    QProcess Cli;
 };
 
 }  // namespace
@@ -133,10 +106,7 @@ TEST_F(OrvelaCli, AnUnpluggedPortHoldsThePollUntilItIsBackAndSaysSo)
     const QString link = Folder.Path("tty");
     Simulator.Stop(SIGTERM);
     ASSERT_TRUE(Simulator.Start({"--link", link.toStdString()}));
-    Cli.setProgram(CliExecutable());
-    Cli.setArguments({"poll", "--rounds", "2", "--interval", "20", "--port", link});
-    Cli.start();
-    ASSERT_TRUE(Cli.waitForStarted(10000));
+    StartCli({"poll", "--rounds", "2", "--interval", "20", "--port", link});
     ASSERT_TRUE(WaitWhilePolling([&] { return Log("log").count("] -> [") >= 6; }, 20s));
 
     // Pulled out: the simulator goes, and its node with it.
@@ -167,7 +137,7 @@ TEST_F(OrvelaCli, APortThatCannotBeOpenedIsExplainedOnStandardError)
 {
     Folder.Write("notes.txt", "not a port");
     const QString file = Folder.Path("notes.txt");
-    Cli.setProgram(CliExecutable());
+    Cli.setProgram(QString::fromStdString(CliExecutable()));
     Cli.setArguments({"poll", "--rounds", "1", "--port", file});
     Cli.start();
     ASSERT_TRUE(Cli.waitForFinished(30000));

@@ -1,32 +1,17 @@
 #include "EventLoop.h"
+#include "TestApplication.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include <gtest/gtest.h>
-
-#include <memory>
 #include <thread>
 
 namespace {
 
 // Hand-overs from the ports' event threads arrive through the application's event loop.
-class TApplicationEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override { Application_ = std::make_unique<QCoreApplication>(Argc_, Argv_); }
-    void TearDown() override { Application_.reset(); }
-
-private:
-    int Argc_ = 1;
-    char Name_[16] = "transport_tests";
-    char* Argv_[2] = {Name_, nullptr};
-    std::unique_ptr<QCoreApplication> Application_;
-};
-
 [[maybe_unused]] ::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new TApplicationEnvironment);
+    ::testing::AddGlobalTestEnvironment(new TestApplication<QCoreApplication>("transport_tests"));
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "transport/SerialPorts.h"
 
 #include "PtyPeer.h"
+#include "TestApplication.h"
 #include "TestFolder.h"
 
 #include <QApplication>
@@ -29,21 +30,8 @@
 
 namespace {
 
-class TWidgetEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override { Application_ = std::make_unique<QApplication>(Argc_, Argv_); }
-    void TearDown() override { Application_.reset(); }
-
-private:
-    int Argc_ = 1;
-    char Name_[17] = "port_setup_tests";
-    char* Argv_[2] = {Name_, nullptr};
-    std::unique_ptr<QApplication> Application_;
-};
-
 [[maybe_unused]] ::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new TWidgetEnvironment);
+    ::testing::AddGlobalTestEnvironment(new TestApplication<QApplication>("port_setup_tests"));
 
 // Everything the dialog may touch, and what it must leave alone.
 struct TPortSettings {

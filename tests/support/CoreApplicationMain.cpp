@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-// An application object: the publisher tells its state through the event loop.
+// One application object for the run: the units under test tell their failures and states from
+// their threads through its event loop.
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
