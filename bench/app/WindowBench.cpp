@@ -103,6 +103,7 @@ public:
 
     bool Timing = false;
     std::map<std::string, double> Costs;
+    std::map<std::string, int> Counts;
 
     bool notify(QObject* receiver, QEvent* event) override
     {
@@ -118,8 +119,10 @@ public:
         ++Depth_;
         const bool done = QApplication::notify(receiver, event);
         --Depth_;
-        if (timed)
+        if (timed) {
             Costs[key] += ThreadCpuMs() - cpu0;
+            ++Counts[key];
+        }
         return done;
     }
 
@@ -275,8 +278,10 @@ int CycleMode(int cycles)
             perCycle.push_back(now - last);
             wakeUps.push_back(woken - lastWakeUps);
         }
-        if (perCycle.size() == 48)
+        if (perCycle.size() == 48) {
             TimedApp()->Costs.clear();  // the first round apart here too
+            TimedApp()->Counts.clear();
+        }
         // The measurement's own reading of /proc is not the window's time.
         last = ThreadCpuMs();
         lastWakeUps = woken;
@@ -292,7 +297,8 @@ int CycleMode(int cycles)
             costs.emplace_back(ms / steady.size(), key);
         std::sort(costs.rbegin(), costs.rend());
         for (const auto& [ms, key] : costs)
-            std::printf("  %8.3f ms per cycle  %s\n", ms, key.c_str());
+            std::printf("  %8.3f ms per cycle, %5.2f times  %s\n", ms,
+                        static_cast<double>(TimedApp()->Counts[key]) / steady.size(), key.c_str());
     }
     std::printf("UI thread CPU per cycle, paced at 9600 baud, %zu cycles: median %.3f ms, p90 %.3f ms"
                 " (first round: median %.3f ms); the UI thread woke %.0f times per cycle (median)\n",

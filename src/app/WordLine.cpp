@@ -11,6 +11,8 @@ namespace {
 
 // Hex and decimal bytes are 512 words; a bound keeps odd texts from growing it for ever.
 constexpr qsizetype kMaxWords = 1024;
+// Room in a word's image for a glyph reaching past its advance; the blank after the word takes it.
+constexpr int kOverhang = 2;
 
 } // namespace
 
@@ -24,10 +26,16 @@ TWordLine::TWordLine(QWidget* parent, int margin)
 
 void TWordLine::setText(const QString& text)
 {
+    const int scrolled = HScroll;
+    const qreal end = Edges.back();
     Text_ = text;
     Measure();
     TextSet();
-    update();
+    // A frame is often far shorter than its field: only what either text covers is drawn again.
+    if (scrolled == 0 && HScroll == 0)
+        update(0, 0, Margin_ + qCeil(std::max(end, Edges.back())) + kOverhang, height());
+    else
+        update();
 }
 
 QSize TWordLine::sizeHint() const
@@ -74,8 +82,7 @@ const QImage& TWordLine::WordImage(const QString& word)
     if (Words_.size() >= kMaxWords)
         Words_.clear();
     const QFontMetrics metrics(font());
-    // Room for a glyph reaching past its advance; the blank after the word takes it.
-    const QSize size(qCeil(QFontMetricsF(font()).horizontalAdvance(word)) + 2, metrics.height());
+    const QSize size(qCeil(QFontMetricsF(font()).horizontalAdvance(word)) + kOverhang, metrics.height());
     QImage image(size * WordsRatio_, QImage::Format_RGB32);
     image.setDevicePixelRatio(WordsRatio_);
     image.fill(WordsBase_);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -26,10 +27,12 @@ struct Field
         return Widget.selectedText();
     }
 
-    // The rightmost column holding a pixel of another colour than the background.
-    int InkEnd()
+    // The rightmost column holding a pixel of another colour than the background: drawn anew, or
+    // as the screen has it after the updates so far.
+    int InkEnd(bool onScreen = false)
     {
-        const QImage image = Widget.grab().toImage();
+        QCoreApplication::processEvents();
+        const QImage image = onScreen ? Widget.screen()->grabWindow(Widget.winId()).toImage() : Widget.grab().toImage();
         const QRgb background = image.pixel(0, 0);
         int end = -1;
         for (int y = 0; y < image.height(); ++y)
@@ -122,4 +125,17 @@ TEST(FrameField, DrawsInTheFontAndColoursItHasNow)
 
     field.Widget.clear();
     EXPECT_EQ(field.InkEnd(), -1);
+}
+
+TEST(FrameField, AShorterTextLeavesNothingOfTheLongerOneOnScreen)
+{
+    Field field(600);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&field.Widget));
+    field.Widget.setText(QStringLiteral("1 3 80 0 1 78 33 0 5 0 240 0 0 0 0 0 0 0 0"));
+    const int longEnd = field.InkEnd(true);
+    field.Widget.setText(QStringLiteral("1 3 0 50"));
+    const int shortEnd = field.InkEnd(true);
+    EXPECT_GT(shortEnd, 0);
+    EXPECT_LT(shortEnd, longEnd / 2);
+    EXPECT_EQ(shortEnd, field.InkEnd());
 }
