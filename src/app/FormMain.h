@@ -125,8 +125,9 @@ private:
     void CreateRiseMonitor();
     void CheckRises(int first);
     void SensorRiseStart(int n, int sensor, double ratePerDay);
-    // The font colours of input n's row from its current values and rises.
-    void ShowInputRowColors(int n);
+    // The font colours of input n's row from its current values and rises; the columns whose
+    // colour changed, as bits.
+    quint32 ShowInputRowColors(int n);
     // The inputs were marked as not current, or the mark was lifted: every polled row's state.
     void InputsStaleChange();
 

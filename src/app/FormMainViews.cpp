@@ -25,6 +25,7 @@
 
 #include "ui_FormMain.h"
 
+#include <QAccessible>
 #include <QGroupBox>
 #include <QHeaderView>
 
@@ -49,6 +50,18 @@ constexpr int kColorRole = Qt::UserRole;
 bool IsPolledColumn(int column)
 {
     return column != 0 && column != 18 && column != 22;
+}
+
+// A row's changed columns are kept as bits.
+static_assert(cells::kColumnCount <= 32);
+
+// Tells whether the cell's data changed; an unchanged one is left alone.
+bool SetCell(QTableWidgetItem* item, int role, const QVariant& value)
+{
+    if (item->data(role) == value)
+        return false;
+    item->setData(role, value);
+    return true;
 }
 
 // What a label shows for a value never read.
@@ -248,10 +261,21 @@ void TFormMain::FillInputRow(int n)
 {
     const TVantorInput& input = Vantor()->Input(n);
     QTableWidget* grid = Ui_->asgInputs;
-    for (int column = 1; column < cells::kColumnCount; ++column)
-        if (IsPolledColumn(column))
-            grid->item(n - 1, column)->setText(InputCellText(input, column));
-    ShowInputRowColors(n);
+    // Some twenty cells of a polled row change at every cycle, and the model's notice of each
+    // costs more than the change: they are written with the model quiet, and the view is told of
+    // those that changed. An assistive technology follows the notices, so it keeps them.
+    const bool quiet = !QAccessible::isActive();
+    quint32 changed = 0;
+    {
+        const QSignalBlocker blocker(quiet ? grid->model() : nullptr);
+        for (int column = 1; column < cells::kColumnCount; ++column)
+            if (IsPolledColumn(column) && SetCell(grid->item(n - 1, column), Qt::DisplayRole, InputCellText(input, column)))
+                changed |= 1u << column;
+        changed |= ShowInputRowColors(n);
+    }
+    for (int column = 1; quiet && column < cells::kColumnCount; ++column)
+        if (changed & (1u << column))
+            grid->update(grid->model()->index(n - 1, column));
 }
 
 void TFormMain::InputsStaleChange()
@@ -277,18 +301,20 @@ void TFormMain::InputsStaleChange()
     }
 }
 
-void TFormMain::ShowInputRowColors(int n)
+quint32 TFormMain::ShowInputRowColors(int n)
 {
     const TVantorInput* input = InputOrNull(n);
     if (!input)
-        return;
+        return 0;
     const unsigned rising = RiseMonitor_ ? RiseMonitor_->RisingMask(n) : 0;
     QTableWidget* grid = Ui_->asgInputs;
+    quint32 changed = 0;
     for (int column = 1; column < cells::kColumnCount; ++column) {
-        // The toolkit compares: an unchanged colour leaves its cell alone.
         const std::optional<TColor> color = InputCellColor(*input, column, rising);
-        grid->item(n - 1, column)->setData(kColorRole, color ? QVariant(*color) : QVariant());
+        if (SetCell(grid->item(n - 1, column), kColorRole, color ? QVariant(*color) : QVariant()))
+            changed |= 1u << column;
     }
+    return changed;
 }
 
 void TFormMain::RefreshCurrentInput()

@@ -7,6 +7,7 @@
 #include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QHelpEvent>
+#include <QScreen>
 #include <QSpinBox>
 
 #include <csignal>
@@ -45,6 +46,28 @@ TEST_F(Window, AFaultySensorShowsInTheGridThePanelAndOnceInTheAlarmLog)
     EXPECT_EQ(alarms.filter(QRegularExpression("^Вход 13 \\(№ \\d+\\) Состояние обмена: Нет связи$")).size(), 1);
     EXPECT_EQ(alarms.filter(QRegularExpression("^Вход 16 ")).size(), 0);
     EXPECT_EQ(alarms.filter(QRegularExpression("^Вход 1 \\(№ \\d+\\) Состояние обмена: Норма$")).size(), 1);
+}
+
+// Every cell the polls wrote is drawn on screen as the grid holds it, not as it was before.
+TEST_F(Window, TheGridOnScreenIsTheGridItHolds)
+{
+    OpenOnSimulator();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    ASSERT_TRUE(PollUntilCycle(5));
+    Action("actOprosStop")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 10000));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(Cell(5, 6).isEmpty(), false);
+    // The polled columns: the number column carries the current cell's focus frame, which a
+    // widget's own picture draws apart.
+    QWidget* viewport = Grid()->viewport();
+    const QRect polled = viewport->rect().adjusted(Grid()->columnViewportPosition(1), 0, 0, 0);
+    const QImage shown = Form->screen()
+                             ->grabWindow(Form->winId())
+                             .toImage()
+                             .copy(polled.translated(viewport->mapTo(Form.get(), QPoint(0, 0))))
+                             .convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(shown == viewport->grab(polled).toImage().convertToFormat(QImage::Format_RGB32));
 }
 
 TEST_F(Window, ASilentControllerIsReportedOnceAndCountsRequestsWithoutAnswers)
