@@ -137,7 +137,10 @@ testing::AssertionResult Broker::Start()
 {
     if (!QFile::exists(Dir_.path() + "/mosquitto.conf")) {
         QByteArray conf = "listener " + QByteArray::number(Port_) + " 127.0.0.1\n"
-                          "persistence true\nautosave_interval 1\npersistence_location " + Dir_.path().toUtf8() + "/\n"
+                          // A killed broker keeps what it took: its store is written after every
+                          // change, not once a second.
+                          "persistence true\nautosave_on_changes true\nautosave_interval 1\n"
+                          "persistence_location " + Dir_.path().toUtf8() + "/\n"
                           "max_queued_messages 0\nmax_inflight_messages 0\n"
                           "log_dest file " + Dir_.path().toUtf8() + "/broker.log\n"
                           // Run as root, it would become the user "mosquitto", who may not write here.
