@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -45,6 +46,9 @@ QSize TFrameField::minimumSizeHint() const
 
 void TFrameField::TextSet()
 {
+    // The selection on screen goes with the text it was in.
+    if (Cursor_ != Anchor_)
+        update();
     Cursor_ = Anchor_ = static_cast<int>(text().size());
     Scroll();
 }
@@ -93,10 +97,10 @@ void TFrameField::Scroll()
         HScroll = std::max(0, HScroll);
 }
 
-void TFrameField::paintEvent(QPaintEvent*)
+void TFrameField::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    DrawWords(painter);
+    DrawWords(painter, event->rect());
     if (Cursor_ == Anchor_)
         return;
     const int from = std::min(Cursor_, Anchor_);

@@ -4,9 +4,29 @@
 #include "device/VantorInput.h"
 #include "values/TimeTexts.h"
 
+#include <QHash>
 #include <QLocale>
 
+#include <bit>
+#include <utility>
+
 namespace {
+
+// The locale's formatting of a number costs more than the rest of a polled row, and a row's
+// values recur: each text is made once for a number (its bits: -0 is not 0) and its digits, and
+// kept, a few thousand at most.
+using TNumberTexts = QHash<std::pair<quint64, int>, QString>;
+
+template <typename Make>
+QString Memo(TNumberTexts& texts, double value, int digits, const Make& make)
+{
+    const std::pair key(std::bit_cast<quint64>(value), digits);
+    if (const auto found = texts.constFind(key); found != texts.cend())
+        return *found;
+    if (texts.size() >= 4096)
+        texts.clear();
+    return *texts.insert(key, make());
+}
 
 int OutInteger(const TIOData& value)
 {
@@ -20,8 +40,10 @@ QString SensorText(const TVantorInput& input, int i)
     const TIOStates& state = input.TemperState[i];
     if (OutInteger(state) >= 2)
         return state.StateCaption();
-    const TIODouble& temper = input.Temper[i];
-    return QLocale::system().toString(temper.GetOutValue().ToDouble(), 'f', temper.Description().Digits);
+    const double value = input.Temper[i].GetOutValue().ToDouble();
+    const int digits = input.Temper[i].Description().Digits;
+    thread_local TNumberTexts texts;
+    return Memo(texts, value, digits, [&] { return QLocale::system().toString(value, 'f', digits); });
 }
 
 QString BoundText(const TVantorInput& input, int i)
@@ -50,8 +72,13 @@ QString InputCellText(const TVantorInput& input, int column)
         return QString::number(input.PlantNumber);
     case 5:
         return input.CRC;
-    case 19:
-        return input.SettingsKnown ? input.TemperBound.ValueText() : QString();
+    case 19: {
+        if (!input.SettingsKnown)
+            return QString();
+        const TDDouble& bound = input.TemperBound;
+        thread_local TNumberTexts texts;
+        return Memo(texts, bound.Value(), bound.Precision, [&] { return bound.ValueText(); });
+    }
     case 20:
         return input.SettingsKnown ? QString::number(input.Interval) : QString();
     case kEnabled:

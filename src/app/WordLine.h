@@ -32,22 +32,35 @@ protected:
     // The text's box: inside the margins, one line high and centred.
     QRect LineRect() const;
     QPalette::ColorGroup Group() const;
-    // Draws the background and the words shifted left by HScroll pixels.
-    void DrawWords(QPainter& painter);
+    // Draws the background and the words shifted left by HScroll pixels, within exposed.
+    void DrawWords(QPainter& painter, const QRect& exposed);
 
     // The x of each character boundary from the text's start.
     QVector<qreal> Edges;
     int HScroll = 0;
 
 private:
+    // A word of the text and the columns its image covers, HScroll to the right of where it is drawn.
+    struct TWord
+    {
+        qsizetype From;
+        qsizetype Size;
+        int Left;
+        int Right;
+    };
+
     qreal Advance(QChar c);
+    qreal Advance(QStringView word);
     void Measure();
-    const QImage& WordImage(const QString& word);
+    // Where the screen differs between the text before, with its words, and the text now.
+    QRect Changed(const QString& before, const QVector<TWord>& placed) const;
+    const QImage& WordImage(QStringView word);
 
     const int Margin_;
     QString Text_;
+    QVector<TWord> Placed_;
     // Word images in the colours and pixel ratio they were made for.
-    QHash<QString, QImage> Words_;
+    QHash<QString, QImage> Images_;
     QColor WordsBase_;
     QColor WordsText_;
     qreal WordsRatio_ = 0;

@@ -127,15 +127,39 @@ TEST(FrameField, DrawsInTheFontAndColoursItHasNow)
     EXPECT_EQ(field.InkEnd(), -1);
 }
 
-TEST(FrameField, AShorterTextLeavesNothingOfTheLongerOneOnScreen)
+TEST(FrameField, WhatIsOnScreenIsTheFrameItHolds)
 {
-    Field field(600);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&field.Widget));
-    field.Widget.setText(QStringLiteral("1 3 80 0 1 78 33 0 5 0 240 0 0 0 0 0 0 0 0"));
-    const int longEnd = field.InkEnd(true);
-    field.Widget.setText(QStringLiteral("1 3 0 50"));
-    const int shortEnd = field.InkEnd(true);
-    EXPECT_GT(shortEnd, 0);
-    EXPECT_LT(shortEnd, longEnd / 2);
-    EXPECT_EQ(shortEnd, field.InkEnd());
+    // Bytes changed in place, words growing and shrinking (all after them moves), a shorter and a
+    // longer frame, the same frame again, no answer, and a selection replaced by the next frame.
+    const QStringList frames = {
+        QStringLiteral("1 3 80 0 1 78 33 0 5 0 240 0 0 0 0 0 0 0 0"),
+        QStringLiteral("1 3 80 0 1 78 37 0 5 0 240 0 0 0 0 0 0 0 0"),
+        QStringLiteral("1 3 80 0 1 178 37 0 5 0 24 0 0 0 0 0 0 0 0"),
+        QStringLiteral("1 3 80 0 1 1 37 0 5 0 24 0 0 0 0 0 0 0 0"),
+        QStringLiteral("1 3 0 50"),
+        QStringLiteral("1 3 0 50"),
+        QStringLiteral("Нет ответа"),
+        QStringLiteral("1 3 80 0 1 78 33 0 5 0 240 0 0 0 0 0 0 0 0 255 255 255"),
+        QStringLiteral("1  3 80 0 1 78 33 0 5 0 240 0 0 0 0 0 0 0 0 255 255 255"),
+        QStringLiteral("1  3 80 0 1 78 33 0 5 0 240 0 0 0 0 0 0 0 0 255 255 250"),
+    };
+    // Wide enough for every frame, and so narrow that the longer ones scroll to their end.
+    for (const int width : {600, 150}) {
+        Field field(width);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&field.Widget));
+        const auto screenMatches = [&] {
+            QCoreApplication::processEvents();
+            const QImage screen = field.Widget.screen()->grabWindow(field.Widget.winId()).toImage();
+            return screen.convertToFormat(QImage::Format_RGB32) ==
+                   field.Widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        };
+        for (const QString& frame : frames) {
+            field.Widget.setText(frame);
+            EXPECT_TRUE(screenMatches()) << width << ": " << frame.toStdString();
+        }
+        QTest::keyClick(&field.Widget, Qt::Key_A, Qt::ControlModifier);
+        EXPECT_TRUE(screenMatches());
+        field.Widget.setText(frames.back());
+        EXPECT_TRUE(screenMatches()) << width << ": the selection is gone from the screen";
+    }
 }
