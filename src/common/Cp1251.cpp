@@ -47,15 +47,20 @@ char EncodeChar(char16_t c)
 
 QByteArray ToCp1251(QStringView text)
 {
-    QByteArray bytes;
-    bytes.reserve(text.size());
+    // Written in place: every line of the event log comes through here.
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    char* out = bytes.data();
     for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < 0x80)
+            *out++ = static_cast<char>(c);
         // A character outside the basic plane is one '?', not two.
-        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-            ++i, bytes += '?';
+        else if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i, *out++ = '?';
         else
-            bytes += EncodeChar(text[i].unicode());
+            *out++ = EncodeChar(c);
     }
+    bytes.truncate(out - bytes.constData());
     return bytes;
 }
 

@@ -1,5 +1,7 @@
 #include "device/Frames.h"
 
+#include <array>
+
 namespace {
 
 void AppendWord(QByteArray& frame, std::uint16_t word)
@@ -54,6 +56,18 @@ TDeviceStates FormMismatch(QByteArrayView answer, QByteArrayView request)
     }
 }
 
+// The CRC's eight shifts of each byte value, worked out once: every frame is checked, byte by byte.
+constexpr std::array<std::uint16_t, 256> kCrcTable = [] {
+    std::array<std::uint16_t, 256> table{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        auto crc = static_cast<std::uint16_t>(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+        table[byte] = crc;
+    }
+    return table;
+}();
+
 }  // namespace
 
 std::uint16_t Crc16(QByteArrayView bytes)
@@ -61,11 +75,8 @@ std::uint16_t Crc16(QByteArrayView bytes)
     // The count is held in 8 bits; no frame of the system reaches 256 bytes.
     const qsizetype count = bytes.size() % 256;
     std::uint16_t crc = 0xFFFF;
-    for (qsizetype i = 0; i < count; ++i) {
-        crc ^= static_cast<std::uint8_t>(bytes[i]);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
-    }
+    for (qsizetype i = 0; i < count; ++i)
+        crc = (crc >> 8) ^ kCrcTable[(crc ^ static_cast<std::uint8_t>(bytes[i])) & 0xFF];
     return crc;
 }
 

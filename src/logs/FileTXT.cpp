@@ -8,16 +8,30 @@
 
 namespace {
 
-// "08.12.2026 14:05:09,042  ". Printed field by field: the event log stamps a line at every
-// exchange, and a format string is parsed anew at each call.
+// "08.12.2026 14:05:09,042  ", digit by digit: the event log stamps a line at every exchange, and
+// a formatted print costs more than the rest of the line.
 QString Stamp(const QDateTime& now)
 {
     if (!now.isValid())
         return QStringLiteral("  ");
     const QDate date = now.date();
     const QTime time = now.time();
-    return QString::asprintf("%02d.%02d.%04d %02d:%02d:%02d,%03d  ", date.day(), date.month(), date.year(), time.hour(),
-                             time.minute(), time.second(), time.msec());
+    QString stamp(25, u' ');
+    QChar* out = stamp.data();
+    const auto put = [&out](int value, int digits, char16_t after) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            out[i] = QChar(u'0' + value % 10);
+        out += digits;
+        *out++ = QChar(after);
+    };
+    put(date.day(), 2, u'.');
+    put(date.month(), 2, u'.');
+    put(date.year(), 4, u' ');
+    put(time.hour(), 2, u':');
+    put(time.minute(), 2, u':');
+    put(time.second(), 2, u',');
+    put(time.msec(), 3, u' ');
+    return stamp;
 }
 
 }  // namespace
@@ -46,7 +60,11 @@ void TFileTXT::Write(const QStringList& lines, const QList<bool>& stamped)
         // One reading of the clock names the file and stamps the lines, so a line stamped
         // 23:59:59,999 never lands in the next day's file.
         Now_ = Clock_();
-        MakeFileName();
+        // The name changes with the day only.
+        if (Now_.date() != NamedDay_ || FileName_.isEmpty()) {
+            MakeFileName();
+            NamedDay_ = Now_.date();
+        }
         if (!MayWrite())
             return;
         if (!EnsureFile(FileName_)) {

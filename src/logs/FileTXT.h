@@ -65,6 +65,7 @@ private:
     QString Folder_;
     TClock Clock_;
     QDateTime Now_;
+    QDate NamedDay_;
     bool Failing_ = false;
     // Both threads write the event log, and any thread may write the alarm log.
     std::mutex Mutex_;
