@@ -54,6 +54,24 @@ TEST_F(PolledInput, EveryColumnOfTheRowHasItsTextInTheLocalesForm)
     EXPECT_EQ(InputCellText(input, 24), "");
 }
 
+TEST_F(PolledInput, TextsFollowTheValuesAndDigitsAsTheyChange)
+{
+    // Values come and go back from cycle to cycle; each shows as it is now.
+    const std::pair<double, const char*> readings[] = {{21.4, "21,4"}, {21.5, "21,5"}, {0.0, "0,0"}, {-0.04, "-0,0"},
+                                                       {21.5, "21,5"}};
+    for (const auto& [value, text] : readings) {
+        input.Temper[0].SetValue(value);
+        EXPECT_EQ(InputCellText(input, cells::kFirstTemper), text) << value;
+    }
+    input.Temper[0].Description().Digits = 2;
+    EXPECT_EQ(InputCellText(input, cells::kFirstTemper), "21,50");
+    input.TemperBound.SetValue(15.0);
+    EXPECT_EQ(InputCellText(input, 19), "15");
+    input.TemperBound.Precision = 2;
+    input.TemperBound.SetValue(15.0625);
+    EXPECT_EQ(InputCellText(input, 19), "15");
+}
+
 TEST_F(PolledInput, ColoursComeFromTheStatesAsTheyAreNow)
 {
     EXPECT_EQ(InputCellColor(input, 1), clBlack);
