@@ -49,7 +49,7 @@ TEST_F(Window, AFaultySensorShowsInTheGridThePanelAndOnceInTheAlarmLog)
 }
 
 // Every cell the polls wrote is drawn on screen as the grid holds it, not as it was before.
-TEST_F(Window, TheGridOnScreenIsTheGridItHolds)
+TEST_F(Window, TheGridAndProtocolOnScreenAreWhatTheyHold)
 {
     OpenOnSimulator();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
@@ -58,16 +58,21 @@ TEST_F(Window, TheGridOnScreenIsTheGridItHolds)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 10000));
     QCoreApplication::processEvents();
     ASSERT_EQ(Cell(5, 6).isEmpty(), false);
+    const QImage screen = Form->screen()->grabWindow(Form->winId()).toImage();
+    const auto shownMatches = [&](QWidget* widget, const QRect& area) {
+        const QImage shown =
+            screen.copy(area.translated(widget->mapTo(Form.get(), QPoint(0, 0)))).convertToFormat(QImage::Format_RGB32);
+        return shown == widget->grab(area).toImage().convertToFormat(QImage::Format_RGB32);
+    };
     // The polled columns: the number column carries the current cell's focus frame, which a
     // widget's own picture draws apart.
     QWidget* viewport = Grid()->viewport();
-    const QRect polled = viewport->rect().adjusted(Grid()->columnViewportPosition(1), 0, 0, 0);
-    const QImage shown = Form->screen()
-                             ->grabWindow(Form->winId())
-                             .toImage()
-                             .copy(polled.translated(viewport->mapTo(Form.get(), QPoint(0, 0))))
-                             .convertToFormat(QImage::Format_RGB32);
-    EXPECT_TRUE(shown == viewport->grab(polled).toImage().convertToFormat(QImage::Format_RGB32));
+    EXPECT_TRUE(shownMatches(viewport, viewport->rect().adjusted(Grid()->columnViewportPosition(1), 0, 0, 0)));
+    // Each new frame redrew only what differed from the last one.
+    for (const char* name : {"lbCommand", "eReq", "eAns"}) {
+        QWidget* field = Control<TWordLine>(name);
+        EXPECT_TRUE(shownMatches(field, field->rect())) << name;
+    }
 }
 
 TEST_F(Window, ASilentControllerIsReportedOnceAndCountsRequestsWithoutAnswers)
