@@ -8,8 +8,8 @@
 #include <functional>
 #include <mutex>
 
-// A dated text log: every write recomputes the file name from the date, so a program running past
-// midnight continues in the next day's file, and opens, appends and closes the file, so a record
+// A dated text log: every write looks at the date and names the file anew when the day has changed,
+// so a program running past midnight continues in the next day's file, and opens, appends and closes the file, so a record
 // is on disk at once. A record is written whole or not at all. A log that cannot be written says
 // so once (standard error and OnTrouble), tries again with every record, and says when it writes
 // again.
