@@ -37,14 +37,18 @@ TDateTime QDateTimeToDateTime(const QDateTime& dateTime)
     return static_cast<double>(days) + local.time().msecsSinceStartOfDay() / double(kMSecsPerDay);
 }
 
-QDateTime DateTimeToQDateTime(TDateTime dateTime)
+TLocalDateTime SplitDateTime(TDateTime dateTime)
 {
     // QDate reaches far beyond this; the bound only keeps the arithmetic in 64 bits.
     if (!std::isfinite(dateTime) || std::abs(dateTime) > 1e8)
         return {};
     const qint64 msecs = std::llround(dateTime * kMSecsPerDay);
     const qint64 days = FloorDiv(msecs, kMSecsPerDay);
-    const QDate date = QDate(1899, 12, 30).addDays(days);
-    const QTime time = QTime::fromMSecsSinceStartOfDay(int(msecs - days * kMSecsPerDay));
-    return QDateTime(date, time);
+    return {QDate(1899, 12, 30).addDays(days), QTime::fromMSecsSinceStartOfDay(int(msecs - days * kMSecsPerDay))};
+}
+
+QDateTime DateTimeToQDateTime(TDateTime dateTime)
+{
+    const TLocalDateTime local = SplitDateTime(dateTime);
+    return local.Date.isValid() ? QDateTime(local.Date, local.Time) : QDateTime();
 }

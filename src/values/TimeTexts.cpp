@@ -25,17 +25,18 @@ const QString& LongTimeFormat()
 
 }  // namespace
 
+// Shown as stored: a wall-clock stamp needs no time zone, and looking one up costs a system call.
 QString TimeText(TDateTime time)
 {
-    const QDateTime dt = DateTimeToQDateTime(time);
-    return dt.isValid() ? QLocale::system().toString(dt.time(), LongTimeFormat()) : QString();
+    const TLocalDateTime local = SplitDateTime(time);
+    return local.Time.isValid() ? QLocale::system().toString(local.Time, LongTimeFormat()) : QString();
 }
 
 QString DateTimeText(TDateTime time)
 {
-    const QDateTime dt = DateTimeToQDateTime(time);
-    if (!dt.isValid())
+    const TLocalDateTime local = SplitDateTime(time);
+    if (!local.Date.isValid())
         return QString();
-    return QLocale::system().toString(dt.date(), QLocale::ShortFormat) + u' ' +
-           QLocale::system().toString(dt.time(), LongTimeFormat());
+    const QLocale locale = QLocale::system();
+    return locale.toString(local.Date, QLocale::ShortFormat) + u' ' + locale.toString(local.Time, LongTimeFormat());
 }

@@ -1,5 +1,6 @@
 #include "values/DateTime.h"
 #include "values/IOData.h"
+#include "values/TimeTexts.h"
 #include "values/Variant.h"
 
 #include <gtest/gtest.h>
@@ -75,6 +76,16 @@ TEST(DateTime, CountsDaysSinceTheEndOf1899InLocalTime)
     EXPECT_EQ(DateTimeToQDateTime(45000.5), QDateTime(QDate(2023, 3, 15), QTime(12, 0)));
     EXPECT_FALSE(DateTimeToQDateTime(std::nan("")).isValid());
     EXPECT_FALSE(DateTimeToQDateTime(std::numeric_limits<double>::infinity()).isValid());
+    // Split with no time zone: the stamp's own wall clock, whatever the zone makes of it.
+    const TLocalDateTime split = SplitDateTime(45000.5 + 7.0 / 86400);
+    EXPECT_EQ(split.Date, QDate(2023, 3, 15));
+    EXPECT_EQ(split.Time, QTime(12, 0, 7));
+    EXPECT_EQ(SplitDateTime(-0.25).Date, QDate(1899, 12, 29));
+    EXPECT_FALSE(SplitDateTime(1e9).Time.isValid());
+    EXPECT_TRUE(TimeText(45000.5 + 7.0 / 86400).contains(QStringLiteral("12:00:07")));
+    EXPECT_TRUE(DateTimeText(45000.5 + 7.0 / 86400).endsWith(TimeText(45000.5 + 7.0 / 86400)));
+    EXPECT_TRUE(TimeText(std::nan("")).isEmpty());
+    EXPECT_TRUE(DateTimeText(std::numeric_limits<double>::infinity()).isEmpty());
 
     const TDateTime before = QDateTimeToDateTime(QDateTime::currentDateTime());
     const TDateTime now = NowDateTime();
