@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,8 +24,14 @@ pid_t Spawn(const std::vector<std::string>& command, int& output, bool withError
     for (const std::string& word : command)
         argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
+    const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid == 0) {
+        // A test stopped by a crash or a sanitizer takes its simulator with it: left running, the
+        // simulator would hold the test runner's output open and the runner would wait for it.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent)
+            _exit(127);
         dup2(fds[1], STDOUT_FILENO);
         if (withErrors)
             dup2(fds[1], STDERR_FILENO);

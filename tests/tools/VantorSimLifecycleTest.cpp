@@ -8,7 +8,9 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -135,3 +137,28 @@ TEST(VantorSimLifecycle, HelpAndBadOptions)
 }
 
 }  // namespace
+
+// A test that dies (a crash, a sanitizer's stop) must not leave its simulator holding the test
+// runner's output open: the runner would wait for it until its own time limit.
+TEST(VantorSimLifecycle, DiesWithTheTestThatStartedIt)
+{
+    int runnerOutput[2];
+    ASSERT_EQ(pipe2(runnerOutput, O_CLOEXEC), 0);
+    const pid_t test = fork();
+    ASSERT_GE(test, 0);
+    if (test == 0) {
+        dup2(runnerOutput[1], STDERR_FILENO);  // the simulator inherits it, as from ctest
+        SimulatorProcess sim;
+        _exit(sim.Start() ? 0 : 1);  // no destructor: the simulator is left running
+    }
+    close(runnerOutput[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(test, &status, 0), test);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // End of file once the last holder, the simulator, is gone.
+    pollfd end{runnerOutput[0], POLLIN, 0};
+    char byte = 0;
+    const bool closed = poll(&end, 1, 10000) == 1 && read(runnerOutput[0], &byte, 1) == 0;
+    close(runnerOutput[0]);
+    EXPECT_TRUE(closed);
+}
