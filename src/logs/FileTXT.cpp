@@ -1,5 +1,6 @@
 #include "logs/FileTXT.h"
 
+#include "common/LocalClock.h"
 #include "common/ProgramFolder.h"
 #include "common/TextFile.h"
 
@@ -37,7 +38,7 @@ QString Stamp(const QDateTime& now)
 }  // namespace
 
 TFileTXT::TFileTXT(const QString& folder, TClock clock)
-    : Folder_(folder), Clock_(clock ? std::move(clock) : TClock(&QDateTime::currentDateTime))
+    : Folder_(folder), Clock_(clock ? std::move(clock) : TClock(&LocalNow))
 {
 }
 

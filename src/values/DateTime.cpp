@@ -1,9 +1,8 @@
 #include "values/DateTime.h"
 
-#include <QTimeZone>
+#include "common/LocalClock.h"
 
 #include <cmath>
-#include <limits>
 
 namespace {
 
@@ -19,15 +18,9 @@ qint64 FloorDiv(qint64 a, qint64 b)
 
 TDateTime NowDateTime()
 {
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    thread_local qint64 cachedMinute = std::numeric_limits<qint64>::min();
-    thread_local qint64 offset = 0;
-    const qint64 minute = FloorDiv(now, kMSecsPerMinute);
-    if (minute != cachedMinute) {
-        offset = qint64(QDateTime::fromMSecsSinceEpoch(now).offsetFromUtc()) * 1000;
-        cachedMinute = minute;
-    }
-    return static_cast<double>(now + offset) / kMSecsPerDay + kUnixEpochDateTime;
+    const QDateTime now = LocalNow();
+    return static_cast<double>(now.toMSecsSinceEpoch() + qint64(now.offsetFromUtc()) * 1000) / kMSecsPerDay +
+           kUnixEpochDateTime;
 }
 
 TDateTime QDateTimeToDateTime(const QDateTime& dateTime)

@@ -1,3 +1,4 @@
+#include "common/LocalClock.h"
 #include "values/DateTime.h"
 #include "values/IOData.h"
 #include "values/TimeTexts.h"
@@ -93,4 +94,10 @@ TEST(DateTime, CountsDaysSinceTheEndOf1899InLocalTime)
     const double millisecond = 1.0 / 86400000;
     EXPECT_GE(now, before - millisecond);
     EXPECT_LE(now, after + millisecond);
+
+    // The cached clock reads the zone's own wall clock (the suite runs this in a zone east of UTC).
+    const QDateTime zone = QDateTime::currentDateTime();
+    const QDateTime cached = LocalNow();
+    EXPECT_EQ(cached.offsetFromUtc(), zone.offsetFromUtc());
+    EXPECT_LE(std::abs(QDateTime(zone.date(), zone.time()).msecsTo(QDateTime(cached.date(), cached.time()))), 1000);
 }
