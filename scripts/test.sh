@@ -11,6 +11,9 @@ passed=0
 failed=0
 # Objects built before, in any checkout on this machine, are taken from the compiler cache.
 export CCACHE_BASEDIR="$PWD"
+# Debug builds otherwise hash the build folder too, and a checkout elsewhere never hits; an object
+# taken this way names the other checkout's folder in its debug information.
+export CCACHE_NOHASHDIR=true
 launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 count() {  # count <ctest build dir>
