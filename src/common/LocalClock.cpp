@@ -1,14 +1,19 @@
 #include "common/LocalClock.h"
 
-QDateTime LocalNow()
+int LocalUtcOffset(qint64 msecsSinceEpoch)
 {
     constexpr qint64 kMSecsPerMinute = 60 * 1000;
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
     thread_local qint64 offsetMinute = -1;
     thread_local int offset = 0;
-    if (now / kMSecsPerMinute != offsetMinute) {
-        offset = QDateTime::fromMSecsSinceEpoch(now).offsetFromUtc();
-        offsetMinute = now / kMSecsPerMinute;
+    if (msecsSinceEpoch / kMSecsPerMinute != offsetMinute) {
+        offset = QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch).offsetFromUtc();
+        offsetMinute = msecsSinceEpoch / kMSecsPerMinute;
     }
-    return QDateTime::fromMSecsSinceEpoch(now, Qt::OffsetFromUTC, offset);
+    return offset;
+}
+
+QDateTime LocalNow()
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    return QDateTime::fromMSecsSinceEpoch(now, Qt::OffsetFromUTC, LocalUtcOffset(now));
 }

@@ -2,7 +2,9 @@
 
 #include <QDateTime>
 
-// The local time now, with a fixed offset from UTC. Cheap enough for every exchange: the zone's
-// offset is looked up once a minute per thread (offsets change on whole minutes), where each
-// lookup reads the zone file's status again.
+// The local zone's offset from UTC at the given moment, in seconds. Cheap enough for every value
+// update and every exchange: the zone is looked up once a minute per thread (offsets change on
+// whole minutes), where each lookup reads the zone file's status again.
+int LocalUtcOffset(qint64 msecsSinceEpoch);
+// The local time now, with that offset.
 QDateTime LocalNow();

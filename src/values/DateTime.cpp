@@ -18,9 +18,8 @@ qint64 FloorDiv(qint64 a, qint64 b)
 
 TDateTime NowDateTime()
 {
-    const QDateTime now = LocalNow();
-    return static_cast<double>(now.toMSecsSinceEpoch() + qint64(now.offsetFromUtc()) * 1000) / kMSecsPerDay +
-           kUnixEpochDateTime;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    return static_cast<double>(now + qint64(LocalUtcOffset(now)) * 1000) / kMSecsPerDay + kUnixEpochDateTime;
 }
 
 TDateTime QDateTimeToDateTime(const QDateTime& dateTime)
@@ -38,10 +37,4 @@ TLocalDateTime SplitDateTime(TDateTime dateTime)
     const qint64 msecs = std::llround(dateTime * kMSecsPerDay);
     const qint64 days = FloorDiv(msecs, kMSecsPerDay);
     return {QDate(1899, 12, 30).addDays(days), QTime::fromMSecsSinceStartOfDay(int(msecs - days * kMSecsPerDay))};
-}
-
-QDateTime DateTimeToQDateTime(TDateTime dateTime)
-{
-    const TLocalDateTime local = SplitDateTime(dateTime);
-    return local.Date.isValid() ? QDateTime(local.Date, local.Time) : QDateTime();
 }

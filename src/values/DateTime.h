@@ -15,12 +15,10 @@ TDateTime NowDateTime();
 
 TDateTime QDateTimeToDateTime(const QDateTime& dateTime);
 // The date and the time of day as they stand, with no time zone looked up (a QDateTime looks one
-// up); both invalid for a number that is no date.
+// up); both invalid for a number that is no date (NaN, infinite, out of range).
 struct TLocalDateTime
 {
     QDate Date;
     QTime Time;
 };
 TLocalDateTime SplitDateTime(TDateTime dateTime);
-// Local time; an invalid QDateTime for a number that is no date (NaN, infinite, out of range).
-QDateTime DateTimeToQDateTime(TDateTime dateTime);
