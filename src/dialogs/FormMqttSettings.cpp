@@ -17,7 +17,7 @@
 
 #include <memory>
 
-TFormMqttSettings::TFormMqttSettings(const TMqttSettings& s, QWidget* parent) : QDialog(parent)
+TFormMqttSettings::TFormMqttSettings(const TMqttSettings& s, QWidget* parent) : QDialog(parent), Given_(s)
 {
     setWindowTitle(QStringLiteral("Публикация MQTT"));
     auto* form = new QFormLayout;
@@ -98,7 +98,7 @@ QLineEdit* TFormMqttSettings::FileField(const QString& placeholder)
 
 TMqttSettings TFormMqttSettings::Settings() const
 {
-    TMqttSettings s;
+    TMqttSettings s = Given_;
     s.Enabled = Enabled_->isChecked();
     s.Host = Host_->text().trimmed();
     s.Port = Port_->value();
@@ -150,6 +150,8 @@ void TFormMqttSettings::StartCheck()
             self->Result_->setText(QStringLiteral("Нет соединения: ") + check->Reason + u'.');
             break;
         }
+        // A reason of several lines is shown whole.
+        self->adjustSize();
     });
     worker->start();
 }
