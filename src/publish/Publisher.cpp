@@ -40,6 +40,13 @@ constexpr auto kTrimEvery = 60s;        // how often the outbox is held to its l
 
 qint64 Now() { return QDateTime::currentMSecsSinceEpoch(); }
 
+// A file of the settings that cannot be used is no connection failure.
+QString Failure(const TMqttConnection& connection)
+{
+    return connection.SettingsFault() ? QStringLiteral("ошибка в настройках: ") + connection.Reason()
+                                      : connection.Reason();
+}
+
 QString TwinText(const QString& station)
 {
     return QStringLiteral("брокер разрывает соединение вскоре после подключения (%1 раза за минуту): вероятно, "
@@ -343,13 +350,13 @@ void TPublisher::Run()
                 session.Mids.erase(it);
             };
             if (!connection->Start()) {
-                drop(connection->Reason());
+                drop(Failure(*connection));
                 continue;
             }
             acceptBy = TClock::now() + std::chrono::seconds(qMax(10, Settings_.KeepAlive));
         }
         if (!connection->Loop(kLoopMs)) {
-            drop(connection->Reason());
+            drop(Failure(*connection));
             continue;
         }
         Counters_.ReadingsAcknowledged = session.Readings.Acked;
