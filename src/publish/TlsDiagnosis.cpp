@@ -7,6 +7,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include <cerrno>
 #include <memory>
 
 #include <arpa/inet.h>
@@ -121,12 +122,14 @@ QString DiagnoseTls(const TMqttSettings& s, bool& settingsFault, int timeoutMs)
     const QByteArray cert = QFile::encodeName(s.CertFile);
     const QByteArray key = QFile::encodeName(s.KeyFile);
     QString fault;
+    // The key before its certificate: a key that does not fit is then told as such, not as
+    // unreadable.
     if (SSL_CTX_load_verify_locations(context.get(), ca.constData(), nullptr) != 1)
         fault = FileText(QStringLiteral("сертификата центра"), s.CAFile);
-    else if (!cert.isEmpty() && SSL_CTX_use_certificate_chain_file(context.get(), cert.constData()) != 1)
-        fault = FileText(QStringLiteral("сертификата клиента"), s.CertFile);
     else if (!key.isEmpty() && SSL_CTX_use_PrivateKey_file(context.get(), key.constData(), SSL_FILETYPE_PEM) != 1)
         fault = FileText(QStringLiteral("ключа клиента"), s.KeyFile);
+    else if (!cert.isEmpty() && SSL_CTX_use_certificate_chain_file(context.get(), cert.constData()) != 1)
+        fault = FileText(QStringLiteral("сертификата клиента"), s.CertFile);
     else if (!cert.isEmpty() && SSL_CTX_check_private_key(context.get()) != 1)
         fault = QStringLiteral("ключ клиента «%1» не подходит к его сертификату").arg(QDir::toNativeSeparators(s.KeyFile));
     ERR_clear_error();
@@ -151,7 +154,9 @@ QString DiagnoseTls(const TMqttSettings& s, bool& settingsFault, int timeoutMs)
         X509_VERIFY_PARAM_set1_ip_asc(param, host.constData());
     }
     SSL_set_fd(ssl.get(), socket.Fd);
+    errno = 0;
     const int rc = SSL_connect(ssl.get());
+    const int systemError = errno;
     if (rc == 1) {
         SSL_shutdown(ssl.get());
         return QString();
@@ -163,8 +168,10 @@ QString DiagnoseTls(const TMqttSettings& s, bool& settingsFault, int timeoutMs)
     if (verify != X509_V_OK)
         return VerifyText(verify, s.Host);
     const int reason = ERR_GET_REASON(queued);
-    // Closed at the first look, or answered in anything but TLS: a port that speaks plain MQTT.
-    if ((error == SSL_ERROR_SYSCALL && queued == 0) || reason == SSL_R_UNEXPECTED_EOF_WHILE_READING
+    // Closed at the first look (not silent past the limit), or answered in anything but TLS: a
+    // port that speaks plain MQTT.
+    const bool closed = error == SSL_ERROR_SYSCALL && queued == 0 && systemError != EAGAIN && systemError != EWOULDBLOCK;
+    if (closed || reason == SSL_R_UNEXPECTED_EOF_WHILE_READING
         || reason == SSL_R_WRONG_VERSION_NUMBER || reason == SSL_R_PACKET_LENGTH_TOO_LONG
         || reason == SSL_R_RECORD_LENGTH_MISMATCH)
         return QStringLiteral("на порту %1 брокер не отвечает по TLS: вероятно, это порт без шифрования").arg(s.Port);
