@@ -345,8 +345,8 @@ int PartsMode()
     const QByteArray answer(133, '\x01');
     measure("event loop turn", [] {});
     QByteArray req1, ans1;
-    bool inDoubt = false;
-    PollExchange(1, vantor->CurrentInput, req1, ans1, inDoubt);
+    TExchangeMark mark;
+    PollExchange(1, vantor->CurrentInput, req1, ans1, mark);
     measure("ParseAnswer of a group's readings", [&] { vantor->ParseAnswer(1, req1, ans1); });
     measure("whole window repaint", [&] { run.Form->repaint(); });
     int turn = 0;

@@ -17,6 +17,14 @@ enum TDeviceStates : std::uint8_t {
     mbe_SlaveDeviceFailure,
 };
 
+// How far an answer is known to be its own request's. A Modbus answer carries no transaction
+// number, so a late answer of an earlier request fits any request of its form.
+enum TAnswerTrust : std::uint8_t {
+    atSettled,   // the exchange before ended in an answer accepted as its own
+    atRepeated,  // the line was in doubt; asked again after a quiet line, the same answer came twice
+    atDoubtful,  // the line was in doubt and the answer could not be proven so
+};
+
 // The operator's text of an outcome; empty for a number outside the enumeration.
 QString DeviceStateMessage(TDeviceStates state);
 

@@ -11,9 +11,9 @@
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 
-#include <algorithm>
+#include <QList>
+
 #include <chrono>
-#include <optional>
 
 std::recursive_mutex ExchangeLock;
 std::atomic<int> LogRadix{0};
@@ -24,21 +24,30 @@ using TClock = std::chrono::steady_clock;
 
 // Longest answer read from the line.
 constexpr int kAnswerLimit = 245;
-// A late answer is waited out for the read limit of the exchange that missed it (640 ms with the
-// port's defaults), but never longer than this, whatever the port's time-outs say.
+// In doubt a late answer is waited out for the read limit of the exchange that missed it (640 ms
+// with the port's defaults), but never longer than this, whatever the port's time-outs say.
 constexpr std::chrono::milliseconds kRecoveryCap{1000};
+// A broadcast is never answered, so nothing would show that it fell into a late answer: it waits
+// for the whole read limit of the request before it, however slow the line.
+constexpr std::chrono::milliseconds kBroadcastCap{60000};
+// In doubt the request goes out until the same answer has come twice, at most this often.
+constexpr int kProofAttempts = 3;
 
 // Held through each transfer, by the thread making it: the request thread, or the UI thread's
 // helper while the UI thread holds the exchange lock. A command run from a notification while
 // another's transfer is out thus waits for the line, never goes on it beside the other.
 std::mutex lineMutex;
-// Under lineMutex: the last exchange ended without a complete answer of its own, and when.
-bool lineSuspect = false;
-TClock::time_point suspectSince;
-// A parse found another request's answer, and when; taken up by the next exchange. Apart from
-// lineMutex, so that marking never waits for a transfer.
-std::mutex markMutex;
-std::optional<TClock::time_point> doubtMarked;
+// Under lineMutex: the last request that went out, when its transfer ended, the sizes of its
+// read limit, and whether it left nothing to wait for (a broadcast that heard nothing).
+std::uint64_t lastTransfer = 0;
+std::uint64_t lastOpen = 0;  // the port's open it went out on
+TClock::time_point lastEnded;
+int lastRequestBytes = 0;
+int lastLongest = kAnswerLimit;
+bool lastClosedItself = false;
+// The last transfer whose answer a parse accepted as its own. Apart from lineMutex, so that
+// accepting never waits for a transfer.
+std::atomic<std::uint64_t> acceptedTransfer{0};
 
 // An answer whose frame ended: a cut or stray frame fails its CRC.
 bool Complete(const QByteArray& answer)
@@ -46,66 +55,101 @@ bool Complete(const QByteArray& answer)
     return answer.size() >= 4 && CheckCrc(answer);
 }
 
-// Under lineMutex.
-void TakeUpDoubtMark()
+bool Broadcast(const QByteArray& request)
 {
-    const std::lock_guard lock(markMutex);
-    if (!doubtMarked)
-        return;
-    lineSuspect = true;
-    suspectSince = std::max(suspectSince, *doubtMarked);
-    doubtMarked.reset();
+    return !request.isEmpty() && request[0] == 0;
 }
 
-// Under lineMutex. A Modbus answer carries no register address, so a frame that comes after its
-// exchange gave up would be taken for the next one's answer: after a failure the line must first
-// have been quiet for a whole read limit.
-QByteArray Transfer(TTransmitter& transmitter, const QByteArray& request, int expected, bool& lineInDoubt)
+// What one exchange put on the line: the answer of each time its request went out, the last
+// being the exchange's.
+struct TLineExchange
+{
+    QList<QByteArray> Answers;
+    TExchangeMark Mark;
+};
+
+// Under lineMutex.
+QByteArray TransferOnce(TTransmitter& transmitter, const QByteArray& request, int longest)
 {
     QByteArray answer;
-    TakeUpDoubtMark();
-    lineInDoubt = lineSuspect;
-    if (lineSuspect)
-        transmitter.AwaitSilence(kAnswerLimit, suspectSince, kRecoveryCap);
-    transmitter.Transact(request, answer, kAnswerLimit, expected > 0 ? expected : kAnswerLimit);
-    // Nobody answers a broadcast: its silence leaves nothing late to wait out.
-    const bool broadcast = !request.isEmpty() && request[0] == 0;
-    lineSuspect = !broadcast && !Complete(answer);
-    suspectSince = TClock::now();
+    transmitter.Transact(request, answer, kAnswerLimit, longest);
+    ++lastTransfer;
+    lastOpen = transmitter.OpenSerial();
+    lastEnded = TClock::now();
+    lastRequestBytes = static_cast<int>(request.size());
+    lastLongest = longest;
+    lastClosedItself = Broadcast(request) && answer.isEmpty();
     return answer;
 }
 
-// Under the exchange lock.
-QByteArray Exchange(int command, const QByteArray& request, bool& lineInDoubt)
+// Under lineMutex. A Modbus answer carries no transaction number, so a frame that comes after its
+// exchange gave up would be taken for the next one's answer. After an exchange that did not end
+// in an answer of its own, the line must first fall quiet; then, with prove, the request goes out
+// again until the same answer has come twice: both came to this request after a quiet line.
+TLineExchange Transfer(TTransmitter& transmitter, const QByteArray& request, int expected, bool prove)
 {
-    QByteArray answer;
-    lineInDoubt = false;
+    TLineExchange result;
+    const int longest = expected > 0 ? expected : kAnswerLimit;
+    // A port opened anew has purged whatever came before.
+    const bool sameOpen = transmitter.OpenSerial() == lastOpen;
+    const bool doubt = sameOpen && lastTransfer != 0 && !lastClosedItself && acceptedTransfer.load() != lastTransfer;
+    bool quiet = true;
+    if (doubt)
+        quiet = transmitter.AwaitSilence(lastRequestBytes, lastLongest, lastEnded,
+                                         Broadcast(request) ? kBroadcastCap : kRecoveryCap);
+    result.Mark.Trust = doubt ? atDoubtful : atSettled;
+    // A line that would not fall quiet is someone else's talk: nothing heard then proves anything.
+    const int attempts = doubt && prove && quiet ? kProofAttempts : 1;
+    for (int i = 0; i < attempts; ++i) {
+        const QByteArray answer = TransferOnce(transmitter, request, longest);
+        const bool repeated = Complete(answer) && result.Answers.contains(answer);
+        result.Answers.push_back(answer);
+        if (repeated) {
+            result.Mark.Trust = atRepeated;
+            break;
+        }
+        // No answer, or a broken one, proves nothing: it fails as it is.
+        if (!Complete(answer))
+            break;
+    }
+    result.Mark.Id = lastTransfer;
+    return result;
+}
+
+// Under the exchange lock.
+TLineExchange Exchange(int command, const QByteArray& request, bool prove)
+{
+    TLineExchange exchange;
     TTransmitter* transmitter = Transmitter();
-    if (!transmitter)
-        return answer;
+    if (!transmitter) {
+        exchange.Answers.push_back({});
+        return exchange;
+    }
     const int expected = CommandTable().AnswerLength(command);
     WaitOffUiThread([&] {
         const std::lock_guard line(lineMutex);
-        answer = Transfer(*transmitter, request, expected, lineInDoubt);
+        exchange = Transfer(*transmitter, request, expected, prove);
     });
-    return answer;
+    return exchange;
 }
 
-// Under the exchange lock.
-void LogExchange(int command, const QByteArray& request, const QByteArray& answer)
+// Under the exchange lock: every time the request went out.
+void LogExchange(int command, const QByteArray& request, const QList<QByteArray>& answers)
 {
     TLog* log = EventLog();
     if (!log)
         return;
-    switch (LogRadix) {
-    case 10:
-        log->WriteExchange(CommandTable().Name(command), ToDecText(request, true), ToDecText(answer, true));
-        break;
-    case 16:
-        log->WriteExchange(CommandTable().Name(command), ToHexText(request), ToHexText(answer));
-        break;
-    default:
-        break;
+    for (const QByteArray& answer : answers) {
+        switch (LogRadix) {
+        case 10:
+            log->WriteExchange(CommandTable().Name(command), ToDecText(request, true), ToDecText(answer, true));
+            break;
+        case 16:
+            log->WriteExchange(CommandTable().Name(command), ToHexText(request), ToHexText(answer));
+            break;
+        default:
+            return;
+        }
     }
 }
 
@@ -128,7 +172,7 @@ bool DeviceAway()
     return transmitter && transmitter->DeviceAway();
 }
 
-bool PollExchange(int command, int first, QByteArray& request, QByteArray& answer, bool& lineInDoubt)
+bool PollExchange(int command, int first, QByteArray& request, QByteArray& answer, TExchangeMark& mark)
 {
     const std::lock_guard lock(ExchangeLock);
     TVantor* vantor = Vantor();
@@ -137,10 +181,17 @@ bool PollExchange(int command, int first, QByteArray& request, QByteArray& answe
     if (AddressRefuses(command))
         return false;
     request = vantor->BuildReadRequest(command, first);
-    answer = Exchange(command, request, lineInDoubt);
-    const bool ok = answer.size() == CommandTable().AnswerLength(command);
-    LogExchange(command, request, answer);
-    return ok;
+    // Reads only: asking again changes nothing on the controller.
+    const TLineExchange exchange = Exchange(command, request, true);
+    answer = exchange.Answers.back();
+    mark = exchange.Mark;
+    LogExchange(command, request, exchange.Answers);
+    return answer.size() == CommandTable().AnswerLength(command);
+}
+
+void AnswerAccepted(const TExchangeMark& mark)
+{
+    acceptedTransfer = mark.Id;
 }
 
 bool ExecuteCommand(int command)
@@ -150,17 +201,12 @@ bool ExecuteCommand(int command)
     if (!vantor || AddressRefuses(command))
         return false;
     const QByteArray request = vantor->BuildRequest(command);
-    bool lineInDoubt = false;
-    const QByteArray answer = Exchange(command, request, lineInDoubt);
-    const bool result = vantor->ParseAnswer(command, request, answer, lineInDoubt);
-    if (vantor->AnswerForeign())
-        MarkLineInDoubt();
-    LogExchange(command, request, answer);
-    return result;
-}
-
-void MarkLineInDoubt()
-{
-    const std::lock_guard lock(markMutex);
-    doubtMarked = TClock::now();
+    const TLineExchange exchange = Exchange(command, request, false);
+    const QByteArray& answer = exchange.Answers.back();
+    const bool result = vantor->ParseAnswer(command, request, answer, exchange.Mark.Trust);
+    if (result)
+        AnswerAccepted(exchange.Mark);
+    LogExchange(command, request, exchange.Answers);
+    // Nobody answers a broadcast; what was heard while it went out may have drowned it.
+    return Broadcast(request) ? answer.isEmpty() : result;
 }

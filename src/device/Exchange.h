@@ -1,9 +1,12 @@
 #pragma once
 
+#include "device/DeviceStates.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 
 // Every exchange on the line is made while holding it: building the request, the transfer, the
@@ -23,14 +26,25 @@ QString AddressUnsetText();
 // The transmitter's device went away: nothing is sent to it until it is back. Any thread.
 bool DeviceAway();
 
+// Which exchange an answer came from, and how far it is known to be its request's.
+struct TExchangeMark
+{
+    std::uint64_t Id = 0;
+    TAnswerTrust Trust = atSettled;
+};
+
 // One poll exchange of command 0..3 for the group starting at first, for the worker; true when
-// the answer has the command's length. lineInDoubt tells whether an earlier exchange was left
-// without an answer of its own, so that this answer may be that one's (ParseAnswer).
-bool PollExchange(int command, int first, QByteArray& request, QByteArray& answer, bool& lineInDoubt);
-// The parse refused a complete answer as another request's: the next exchange waits for a quiet
-// line and is in doubt as after one that got no answer. Any thread.
-void MarkLineInDoubt();
+// the answer has the command's length. Any exchange that did not end in an answer accepted as
+// its own leaves the line in doubt: the next poll exchange then waits for a quiet line and asks
+// until the same answer comes twice (at most three times), and mark says how that went. Each
+// request and answer on the line is logged.
+bool PollExchange(int command, int first, QByteArray& request, QByteArray& answer, TExchangeMark& mark);
+// The parse accepted the answer of the exchange marked so as its request's: unless another
+// exchange has been made since, the line is settled. Any thread.
+void AnswerAccepted(const TExchangeMark& mark);
 // One complete operator command in the UI thread: the result of ParseAnswer, false without an
-// exchange when AddressRefuses it. An EConvertError of the parse passes on to the caller, without
-// a log line.
+// exchange when AddressRefuses it. In doubt it waits for a quiet line first and asks once: a
+// write is never repeated. A broadcast waits until the last request's answer can no longer come,
+// and fails when anything was heard on the line while it went out. An EConvertError of the parse
+// passes on to the caller, without a log line.
 bool ExecuteCommand(int command);

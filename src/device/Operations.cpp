@@ -41,20 +41,24 @@ bool WriteSystemAddress(quint8 newAddress, quint8 current, quint16 plantNumber, 
     vantor->WrDevicePlantNumber = plantNumber;
     const quint8 old = vantor->SystemAddress();
     vantor->SetSystemAddress(current);
-    bool done = true;
-    if (current == 0) {
-        RunCommand(cmdWriteAddress);
+    // On success the answer has moved the program to the new address already; a broadcast went
+    // out with nothing heard on the line that could have drowned it.
+    bool done = RunCommand(cmdWriteAddress);
+    if (done && current == 0) {
+        // Nobody answers a broadcast: only the controller of that plant number answering at the
+        // new address shows that it took it.
         vantor->SetSystemAddress(newAddress);
-    } else {
-        // On success the answer has moved the program to the new address already.
-        done = RunCommand(cmdWriteAddress);
-        if (!done)
-            vantor->SetSystemAddress(old);
-    }
-    if (done)
         PauseAfterWrite();
+        done = RunCommand(cmdSignature1) && vantor->PlantNumber == plantNumber;
+    } else if (done) {
+        PauseAfterWrite();
+    }
+    if (!done) {
+        vantor->SetSystemAddress(old);
+        return false;
+    }
     SaveControllerSettings(saveError);
-    return done;
+    return true;
 }
 
 bool WritePlantNumber(quint16 number)

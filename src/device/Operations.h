@@ -15,10 +15,11 @@ void PauseAfterWrite();
 // Commands 11, 12, 13 in order: 0 when all three went through, else the first that failed.
 int ReadSignature();
 // Command 9 to address current (0: broadcast, never answered) with the new address and the
-// controller's plant number. On success, or after a broadcast, the program follows the new address
-// and waits ComPauseWrite; on failure it returns to its old address. The address is stored in
-// INI/VANTOR.ini in every case; when that fails, saveError, when given, says which file and why.
-// True when the controller took it (a broadcast always).
+// controller's plant number. True when the controller took it: it confirmed the write, or, after
+// a broadcast that nothing on the line may have drowned, the first signature read at the new
+// address names that plant number. Then the program follows the new address, waits ComPauseWrite
+// and stores it in INI/VANTOR.ini (when that fails, saveError, when given, says which file and
+// why); otherwise it keeps its old address and stores nothing.
 bool WriteSystemAddress(quint8 newAddress, quint8 current, quint16 plantNumber, QString* saveError = nullptr);
 // Command 10; after it the ComPauseWrite wait.
 bool WritePlantNumber(quint16 number);

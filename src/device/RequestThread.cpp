@@ -161,21 +161,26 @@ bool TRequestThread::RunPoll()
 
 void TRequestThread::PollAndParse(int command, bool& ok)
 {
-    QByteArray request, answer;
-    Parsed_ = false;
-    Refused_ = false;
-    ok = PollExchange(command, Group, request, answer, LineInDoubt_);
-    // An answer that never came because the device went away says nothing about the controller.
-    if (!ok && DeviceAway()) {
-        Lost_ = true;
-        throw TDeviceLost();
+    for (bool again = true; again;) {
+        QByteArray request, answer;
+        Parsed_ = false;
+        Refused_ = false;
+        ok = PollExchange(command, Group, request, answer, Mark_);
+        // An answer that never came because the device went away says nothing about the controller.
+        if (!ok && DeviceAway()) {
+            Lost_ = true;
+            throw TDeviceLost();
+        }
+        Request = request;
+        Answer = answer;
+        Command = static_cast<quint8>(command);
+        // An answer the parse refused as another group's fails the exchange whatever its length.
+        if (!Synchronize([this] { ParseReceived(); }) || Refused_)
+            ok = false;
+        // Refused on a settled line for the probes it names: asked again in doubt, the group's
+        // own answer is proven by coming twice, so that a replaced probe is learned, never frozen.
+        again = Refused_ && Mark_.Trust == atSettled;
     }
-    Request = request;
-    Answer = answer;
-    Command = static_cast<quint8>(command);
-    // An answer the parse refused as another group's fails the exchange whatever its length.
-    if (!Synchronize([this] { ParseReceived(); }) || Refused_)
-        ok = false;
 }
 
 void TRequestThread::ParseReceived()
@@ -184,13 +189,13 @@ void TRequestThread::ParseReceived()
     if (!vantor)
         return;
     try {
-        Parsed_ = vantor->ParseAnswer(Command, Request, Answer, LineInDoubt_);
+        Parsed_ = vantor->ParseAnswer(Command, Request, Answer, Mark_.Trust);
     } catch (const EConvertError& e) {
         ShowDiagnostic(QStringLiteral("TRequestThread.Visual"), QString::fromStdString(e.what()));
     }
+    if (Parsed_)
+        AnswerAccepted(Mark_);
     Refused_ = vantor->AnswerForeign();
-    if (Refused_)
-        MarkLineInDoubt();
 }
 
 bool TRequestThread::Synchronize(std::function<void()> call)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/PostedCalls.h"
+#include "device/Exchange.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -65,8 +66,9 @@ private:
 
     // The worker's own: the cycle running met a device that went away.
     bool Lost_ = false;
-    // The last poll exchange came after one left without its own answer; read with Request.
-    bool LineInDoubt_ = false;
+    // Which exchange the last poll answer came from and how far it is known to be its own; read
+    // with Request.
+    TExchangeMark Mark_;
     // ParseAnswer's result for the last poll exchange, and whether it refused the answer as another
     // request's; written in the UI thread while the worker waits.
     bool Parsed_ = false;

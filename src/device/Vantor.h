@@ -36,6 +36,10 @@ public:
     void SetSystemAddress(quint8 value);
     TDeviceStates DeviceState = e_OK;
     TOnRequest OnRequest;
+    // An answer taken as its group's named another probe for an input than the settings had
+    // (the probe was replaced and set up again): the input, the old and the new plant number.
+    // Raised while the answer is decoded, once the input has its new number.
+    std::function<void(TVantor* sender, int input, quint16 was, quint16 now)> OnPlantNumberChange;
 
     TIOThreeStates Enabled;      // the controller is in use
     TIOThreeStates ModuleError;  // exchange state: unknown, "Норма", failure message
@@ -107,11 +111,12 @@ public:
 
     // Validates the answer, decodes it into the model, counts the outcome and raises OnRequest.
     // An identification number that cannot be read throws EConvertError before anything is
-    // counted or raised. Group answers are decoded into the inputs the request names. One whose
-    // probes are not those the settings reads gave for them is another group's (a late answer)
-    // and fails as "Несоответствие команды"; so does one that cannot be told apart while the line
-    // is in doubt (lineInDoubt: an earlier exchange got no answer of its own).
-    bool ParseAnswer(int command, const QByteArray& request, const QByteArray& answer, bool lineInDoubt = false);
+    // counted or raised. Group answers are decoded into the inputs the request names. Unless trust
+    // says the same answer came twice to its request after a quiet line, one whose probes are not
+    // those the settings reads gave for them is another group's (a late answer) and fails as
+    // "Несоответствие команды"; so does one that cannot be told apart while the line is in doubt.
+    // A probe whose plant number changed in an answer taken is learned, with OnPlantNumberChange.
+    bool ParseAnswer(int command, const QByteArray& request, const QByteArray& answer, TAnswerTrust trust = atSettled);
     // The last parse refused a complete answer as another request's: the line is in doubt.
     bool AnswerForeign() const { return AnswerForeign_; }
 
@@ -124,7 +129,9 @@ private:
     void DecodeWriteConfirmed(int command, const QByteArray& request);
     void DecodeSignature(int command, const QByteArray& answer);
     void Notify(int command, const QByteArray& request, const QByteArray& answer, bool result);
-    bool BelongsToRequest(int command, const QByteArray& request, const QByteArray& answer, bool lineInDoubt) const;
+    bool BelongsToRequest(int command, const QByteArray& request, const QByteArray& answer, TAnswerTrust trust) const;
+    // The probe an accepted answer carries for the input; 0 from a readings answer is a probe not heard yet.
+    void LearnPlantNumber(int number, quint16 carried);
 
     quint8 ErrorMax_ = 1;
     bool InputsStale_ = false;

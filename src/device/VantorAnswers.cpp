@@ -55,11 +55,11 @@ void ForGroup(TVantor& vantor, int first, Decode decode)
 
 }  // namespace
 
-bool TVantor::ParseAnswer(int command, const QByteArray& request, const QByteArray& answer, bool lineInDoubt)
+bool TVantor::ParseAnswer(int command, const QByteArray& request, const QByteArray& answer, TAnswerTrust trust)
 {
     TAnswerValidation check = ValidateAnswer(answer, request, CommandTable().AnswerLength(command));
     AnswerForeign_ = check.Verdict == TAnswerValidation::Accepted
-                     && !BelongsToRequest(command, request, answer, lineInDoubt);
+                     && !BelongsToRequest(command, request, answer, trust);
     if (AnswerForeign_)
         check = {TAnswerValidation::Failed, e_IllegalCommand};
     if (check.Verdict == TAnswerValidation::Failed)
@@ -75,8 +75,12 @@ bool TVantor::ParseAnswer(int command, const QByteArray& request, const QByteArr
 }
 
 bool TVantor::BelongsToRequest(int command, const QByteArray& request, const QByteArray& answer,
-                               bool lineInDoubt) const
+                               TAnswerTrust trust) const
 {
+    // Asked twice after a quiet line, it is this request's, whatever probes it names: they may
+    // have been replaced.
+    if (trust == atRepeated)
+        return true;
     const quint8 function = static_cast<quint8>(answer[1]);
     const bool groupAnswer = (command == cmdReadInputs && function == 0x04) || (command == cmdReadSettings && function == 0x03);
     const int first = RequestedInput(command, request);
@@ -101,7 +105,17 @@ bool TVantor::BelongsToRequest(int command, const QByteArray& request, const QBy
         return true;
     // After an exchange that got no answer of its own, its answer may still come: what cannot be
     // proven then is not taken.
-    return !disproven && !lineInDoubt;
+    return !disproven && trust == atSettled;
+}
+
+void TVantor::LearnPlantNumber(int number, quint16 carried)
+{
+    TVantorInput& input = Input(number);
+    const quint16 was = input.SettingsPlantNumber;
+    const bool changed = input.SettingsKnown && was != 0 && carried != was;
+    input.SettingsPlantNumber = carried;
+    if (changed && OnPlantNumberChange)
+        OnPlantNumberChange(this, number, was, carried);
 }
 
 void TVantor::Notify(int command, const QByteArray& request, const QByteArray& answer, bool result)
@@ -146,10 +160,13 @@ void TVantor::DecodeGeneralInfo(const QByteArray& answer)
 
 void TVantor::DecodeReadings(int first, const QByteArray& answer)
 {
-    ForGroup(*this, first, [&answer](TVantorInput& input, int k) {
+    ForGroup(*this, first, [this, first, &answer](TVantorInput& input, int k) {
         const int o = 32 * k;
         input.SoftVersion = Byte(answer, o + 22);
         input.PlantNumber = Word(answer, o + 23);
+        // A probe not heard yet reads 0 here; a settings read names none as 0.
+        if (input.PlantNumber != 0)
+            LearnPlantNumber(first + k, input.PlantNumber);
         input.CRC = ToHexText(answer.mid(o + 25, 2));
         input.OprosState.SetValue(Byte(answer, o + 4));
         input.Battery = Byte(answer, o + 6);
@@ -171,12 +188,12 @@ void TVantor::DecodeReadings(int first, const QByteArray& answer)
 
 void TVantor::DecodeSettings(int first, const QByteArray& answer)
 {
-    ForGroup(*this, first, [&answer](TVantorInput& input, int k) {
+    ForGroup(*this, first, [this, first, &answer](TVantorInput& input, int k) {
         const int m = 20 * k;
-        input.SettingsKnown = true;
         input.ChannelEnabled.SetValue(Byte(answer, m + 4) != 0 ? tsTrue : tsFalse);
         input.PlantNumber = Word(answer, m + 5);
-        input.SettingsPlantNumber = input.PlantNumber;
+        LearnPlantNumber(first + k, input.PlantNumber);
+        input.SettingsKnown = true;
         input.Interval = Word(answer, m + 7);
         input.TemperBound.SetValue(static_cast<qint16>(Word(answer, m + 9)) / 16.0);
     });

@@ -18,6 +18,8 @@ namespace {
 constexpr auto kBatchSpacing = std::chrono::seconds(1);
 // Pruning runs at the start and then once a day.
 constexpr auto kPruneSpacing = std::chrono::hours(24);
+// While writes fail (a full disk, a database locked by another program), they are tried again so often.
+constexpr auto kRetrySpacing = std::chrono::seconds(5);
 constexpr qint64 kMsPerDay = 24LL * 60 * 60 * 1000;
 
 }  // namespace
@@ -98,7 +100,13 @@ void THistoryRecorder::WaitOpened()
 bool THistoryRecorder::Failed() const
 {
     std::lock_guard lock(Mutex_);
-    return Failed_;
+    return Failed_ || Failing_;
+}
+
+qint64 THistoryRecorder::Dropped() const
+{
+    std::lock_guard lock(Mutex_);
+    return Dropped_;
 }
 
 void THistoryRecorder::Report(const QString& text)
@@ -110,7 +118,21 @@ void THistoryRecorder::Report(const QString& text)
     if (Reported_)
         return;
     Reported_ = true;
+    if (TAlarm* alarm = AlarmLog())
+        alarm->WriteLine(QStringLiteral("История показаний не ведется. ") + text);
     ShowMessage(kCaptionWarning, QStringLiteral("История показаний не ведется.\r") + text, TMessageIcon::Warning);
+}
+
+void THistoryRecorder::ReportResumed(qint64 lost)
+{
+    // Told the next time writing stops again.
+    Reported_ = false;
+    QString line = QStringLiteral("История показаний снова ведется");
+    if (lost > 0)
+        line += QStringLiteral("; не записано показаний: %1").arg(lost);
+    if (TAlarm* alarm = AlarmLog())
+        alarm->WriteLine(line);
+    QTextStream(stderr) << line << Qt::endl;
 }
 
 void THistoryRecorder::ReportAtExit(const QString& text)
@@ -126,6 +148,7 @@ void THistoryRecorder::ReportAtExit(const QString& text)
 
 void THistoryRecorder::Run(qint64 retentionMs, bool outbox)
 {
+    using TSteady = std::chrono::steady_clock;
     THistoryStore store;
     store.KeepOutbox(outbox);
     bool ok = store.Open(Path_);
@@ -133,58 +156,83 @@ void THistoryRecorder::Run(qint64 retentionMs, bool outbox)
     // years ahead would otherwise empty the store. The newest stored day, moved on by the time
     // this run has really lasted, is the latest the clock is believed; a clock behind it is taken
     // as it is, which only keeps more.
-    const auto started = std::chrono::steady_clock::now();
+    const auto started = TSteady::now();
     const std::optional<qint64> newest = ok ? store.Newest() : std::nullopt;
     const qint64 anchor = newest ? *newest : Clock_();
     auto prune = [&] {
-        const qint64 ran = std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::steady_clock::now() - started).count();
+        const qint64 ran = std::chrono::duration_cast<std::chrono::milliseconds>(TSteady::now() - started).count();
         return store.Prune(std::min(Clock_(), anchor + ran) - retentionMs);
     };
     // Before any batch, so that a reading flushed and waited for has seen the first pruning.
     ok = ok && prune();
-    auto nextPrune = std::chrono::steady_clock::now() + kPruneSpacing;
     std::unique_lock lock(Mutex_);
     Opened_ = true;
     Written_.notify_all();
-    while (ok) {
-        Wake_.wait_until(lock, nextPrune, [this] { return Stop_ || !Pending_.empty(); });
-        if (!Pending_.empty()) {
-            std::vector<QVector<THistoryReading>> batches;
-            batches.swap(Pending_);
-            Writing_ = true;
-            lock.unlock();
-            QVector<THistoryReading> batch;
-            for (QVector<THistoryReading>& b : batches)
-                batch += std::move(b);
-            ok = store.Append(batch);
-            lock.lock();
-            Writing_ = false;
-            Written_.notify_all();
-            if (ok && !Stop_) {
-                // Readings of the next cycles gather meanwhile and go in one transaction.
-                Resting_ = true;
-                Wake_.wait_for(lock, kBatchSpacing, [this] { return Stop_; });
-                Resting_ = false;
-            }
-            continue;
+    if (!ok) {
+        // A database that cannot be opened stays so for the run.
+        Failed_ = true;
+        Pending_.clear();
+        Failure_ = store.ErrorText();
+        Written_.notify_all();
+        const QString text = Failure_;
+        lock.unlock();
+        Calls_->Post([this, text] { Report(text); });
+        return;
+    }
+    auto nextPrune = TSteady::now() + kPruneSpacing;
+    auto nextTry = TSteady::time_point::max();
+    // Readings not committed yet, oldest first: more than one batch only while writes fail.
+    QVector<THistoryReading> held;
+    qint64 droppedSinceFailure = 0;
+    for (;;) {
+        Wake_.wait_until(lock, std::min(nextPrune, nextTry), [this] { return Stop_ || !Pending_.empty(); });
+        std::vector<QVector<THistoryReading>> batches;
+        batches.swap(Pending_);
+        const bool stop = Stop_;
+        const bool failing = Failing_;
+        const auto now = TSteady::now();
+        // While writes fail the readings wait for the next try; the last one is at the stop.
+        const bool write = failing ? now >= nextTry || stop : !batches.empty();
+        Writing_ = true;
+        lock.unlock();
+        for (QVector<THistoryReading>& b : batches)
+            held += std::move(b);
+        const qsizetype excess = std::max<qsizetype>(0, held.size() - kHeldLimit);
+        held.remove(0, excess);
+        droppedSinceFailure += excess;
+        const bool written = write && !held.isEmpty() && store.Append(held);
+        if (written)
+            held.clear();
+        const QString failure = write && !written && !held.isEmpty() ? store.ErrorText() : QString();
+        if (!stop && now >= nextPrune && (written || !failing)) {
+            // A prune that fails is tried again with the next write.
+            nextPrune = prune() ? TSteady::now() + kPruneSpacing : now + kRetrySpacing;
         }
-        if (Stop_)
+        lock.lock();
+        Writing_ = false;
+        Dropped_ += excess;
+        if (!failure.isEmpty() && !failing) {
+            Failing_ = true;
+            Failure_ = failure;
+            Calls_->Post([this, failure] { Report(failure); });
+        }
+        if (!failure.isEmpty())
+            nextTry = now + kRetrySpacing;
+        if (written && failing) {
+            Failing_ = false;
+            nextTry = TSteady::time_point::max();
+            const qint64 lost = droppedSinceFailure;
+            droppedSinceFailure = 0;
+            Calls_->Post([this, lost] { ReportResumed(lost); });
+        }
+        Written_.notify_all();
+        if (stop)
             break;
-        if (std::chrono::steady_clock::now() >= nextPrune) {
-            lock.unlock();
-            ok = prune();
-            lock.lock();
-            nextPrune = std::chrono::steady_clock::now() + kPruneSpacing;
+        if (written) {
+            // Readings of the next cycles gather meanwhile and go in one transaction.
+            Resting_ = true;
+            Wake_.wait_for(lock, kBatchSpacing, [this] { return Stop_; });
+            Resting_ = false;
         }
     }
-    if (ok)
-        return;
-    Failed_ = true;
-    Pending_.clear();
-    Failure_ = store.ErrorText();
-    Written_.notify_all();
-    const QString text = Failure_;
-    lock.unlock();
-    Calls_->Post([this, text] { Report(text); });
 }

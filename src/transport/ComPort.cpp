@@ -337,11 +337,11 @@ void TCustomComPort::PurgeBuffers(bool input, bool output)
         throw EComPort(ecPurge, error);
 }
 
-void TCustomComPort::AwaitSilence(int count, std::chrono::steady_clock::time_point quietSince,
-                                  std::chrono::milliseconds cap)
+void TCustomComPort::AwaitSilence(int count, std::chrono::milliseconds floor,
+                                  std::chrono::steady_clock::time_point quietSince, std::chrono::milliseconds cap)
 {
     TTransferRecord record;
-    if (const int error = Line_.AwaitSilence(record, count, quietSince, cap))
+    if (const int error = Line_.AwaitSilence(record, count, floor, quietSince, cap))
         throw EComPort(ecRead, error);
 }
 

@@ -138,13 +138,16 @@ public:
     int StartRead(char* buffer, int count, TTransferRecord* record);
     int AwaitTransfer(TTransferRecord* record);
     void PurgeBuffers(bool input, bool output);
-    // Drops input until the line has been quiet for the read limit of a count-byte read, at most
-    // cap, counting from quietSince when nothing has come since. Number 4 when the line keeps
-    // talking or the wait fails.
-    void AwaitSilence(int count, std::chrono::steady_clock::time_point quietSince, std::chrono::milliseconds cap);
+    // Drops input until the line has been quiet for the read limit of a count-byte read (no less
+    // than floor), at most cap, counting from quietSince when nothing has come since. Number 4
+    // when the line keeps talking or the wait fails.
+    void AwaitSilence(int count, std::chrono::milliseconds floor, std::chrono::steady_clock::time_point quietSince,
+                      std::chrono::milliseconds cap);
     // Ends every pending read and write; their waiters raise number 2 or 3.
     void AbortTransfers();
     int PendingInputCount();
+    // Tells one open of the device from another, of this port or any other; 0 while closed.
+    std::uint64_t OpenSerial() const { return Line_.OpenSerial(); }
     // Reads and clears the line errors; a device that went away shows as ceIO.
     TComErrors TakeLineErrors();
     // TModemLine bits; all off on a device without modem lines.

@@ -150,6 +150,8 @@ int TSerialLine::Open(const QString& port)
     Vanished_ = false;
     Taken_ = {};
     ReadCounters(Taken_);
+    static std::atomic<std::uint64_t> opens = 0;
+    OpenSerial_ = ++opens;
     return 0;
 }
 
@@ -167,6 +169,7 @@ void TSerialLine::Close()
     ioctl(Fd_, TIOCNXCL);
     close(Fd_);
     Fd_ = -1;
+    OpenSerial_ = 0;
     Closing_ = false;
     Vanished_ = false;
 }
@@ -357,6 +360,8 @@ int TSerialLine::Await(TTransferRecord& record)
     // short of the look, or a burst faster than the line, the wait is byte by byte again.
     const TClock::duration character = reading && !atOnce && !firstByte ? charTime : TClock::duration::zero();
     std::optional<TClock::time_point> napStart;  // the look before the sleep now ended
+    // The least the silence after the last bytes lasts when their date is not known.
+    std::optional<TClock::time_point> gapsEnd;
     qsizetype batch = kFirstBatch;
     for (;;) {
         const qsizetype before = record.Done_;
@@ -366,6 +371,8 @@ int TSerialLine::Await(TTransferRecord& record)
         const TClock::time_point looked = TClock::now();
         const qsizetype got = record.Done_ - before;
         bool streaming = false;
+        if (got > 0)
+            gapsEnd.reset();
         if (got > 0 && character > TClock::duration::zero()) {
             // Where the line's pace puts the last of them, had they followed the byte before.
             const TClock::time_point paced = stampBefore + character * static_cast<TClock::rep>(got);
@@ -375,6 +382,11 @@ int TSerialLine::Await(TTransferRecord& record)
                 record.LastByte_ = std::clamp(paced, *napStart, looked);
                 // Still streaming only if the bytes reach up to this look.
                 streaming = paced + 2 * character >= looked;
+                // If not, they came slower than back to back, as Modbus allows (1.5 characters of
+                // silence between bytes): the last may have come as late as this look, and the
+                // next byte of the frame is due within 3.5 characters of it.
+                if (!streaming)
+                    gapsEnd = looked + character * 7 / 2;
                 batch = std::min(2 * batch, kLastBatch);
             } else {
                 // An adapter that hands bytes over in chunks hands the next one a chunk later.
@@ -385,7 +397,7 @@ int TSerialLine::Await(TTransferRecord& record)
             return 0;
         TClock::time_point deadline = total.value_or(TClock::time_point::max());
         if (interval && record.Done_ > 0)
-            deadline = std::min(deadline, record.LastByte_ + intervalTime);
+            deadline = std::min(deadline, std::max(record.LastByte_ + intervalTime, gapsEnd.value_or(TClock::time_point())));
         if (looked >= deadline)
             return 0;
         napStart.reset();
@@ -402,8 +414,8 @@ int TSerialLine::Await(TTransferRecord& record)
     }
 }
 
-int TSerialLine::AwaitSilence(TTransferRecord& record, qsizetype count, TClock::time_point quietSince,
-                              std::chrono::milliseconds cap)
+int TSerialLine::AwaitSilence(TTransferRecord& record, qsizetype count, std::chrono::milliseconds floor,
+                              TClock::time_point quietSince, std::chrono::milliseconds cap)
 {
     TLineTimeouts timeouts;
     {
@@ -412,7 +424,7 @@ int TSerialLine::AwaitSilence(TTransferRecord& record, qsizetype count, TClock::
     }
     const auto started = TClock::now();
     const auto limit = TotalDeadline(started, timeouts.ReadTotalConstant, timeouts.ReadTotalMultiplier, count);
-    const auto quiet = std::min<TClock::duration>(limit.value_or(started + cap) - started, cap);
+    const auto quiet = std::min<TClock::duration>(std::max<TClock::duration>(limit.value_or(started + cap) - started, floor), cap);
     char scratch[256];
     if (const int error = Start(record, TTransferRecord::tkRead, scratch, sizeof scratch))
         return error;

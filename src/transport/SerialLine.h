@@ -124,11 +124,12 @@ public:
     // ReadTotalMultiplier x count ms; a write at its count or WriteTotalConstant +
     // WriteTotalMultiplier x count ms. ECANCELED when aborted, EIO when the device went away.
     int Await(TTransferRecord& record);
-    // Drops input until none has come for the read limit of a count-byte read, at most cap;
-    // quiet time counts from quietSince when nothing has come since. ETIMEDOUT when the line is
-    // still talking after three such spans; ECANCELED when aborted, as a transfer is.
-    int AwaitSilence(TTransferRecord& record, qsizetype count, std::chrono::steady_clock::time_point quietSince,
-                     std::chrono::milliseconds cap);
+    // Drops input until none has come for the read limit of a count-byte read (no less than
+    // floor), at most cap; quiet time counts from quietSince when nothing has come since.
+    // ETIMEDOUT when the line is still talking after three such spans; ECANCELED when aborted, as
+    // a transfer is.
+    int AwaitSilence(TTransferRecord& record, qsizetype count, std::chrono::milliseconds floor,
+                     std::chrono::steady_clock::time_point quietSince, std::chrono::milliseconds cap);
     // Ends every transfer pending now.
     void AbortTransfers();
 
@@ -141,6 +142,8 @@ public:
     int ReadCounters(TLineCounters& counters) const;
     // Bytes written so far, to tell a drained output from an idle one.
     std::uint64_t Written() const { return Written_; }
+    // Which open of any line of the process this one is (they are numbered from 1); 0 while closed.
+    std::uint64_t OpenSerial() const { return OpenSerial_; }
 
     // Hang-up, a removed adapter, a closed peer. Reported once as a line error.
     void MarkGone();
@@ -175,4 +178,5 @@ private:
     QString StableLink_;
     TUsbIdentity Identity_;
     std::atomic<std::uint64_t> Written_ = 0;
+    std::atomic<std::uint64_t> OpenSerial_ = 0;
 };

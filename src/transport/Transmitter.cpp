@@ -140,6 +140,13 @@ void TTransmitter::Transact(const QByteArray& request, QByteArray& response, int
         // there, while the request still goes out.
         ReadText(response, count,
                  longestAnswer > 0 ? ReadFloor(static_cast<int>(request.size()), longestAnswer) : TReadFloor{});
+        // A two-wire adapter hands the request back as it goes out: the adapter's, not an
+        // answer. The answer, if any, follows it, or comes after a silence of its own.
+        if (!request.isEmpty() && response.startsWith(request)) {
+            response.remove(0, request.size());
+            if (response.isEmpty())
+                ReadText(response, count, longestAnswer > 0 ? ReadFloor(0, longestAnswer) : TReadFloor{});
+        }
     } catch (...) {
         response.clear();
         return;
@@ -161,17 +168,22 @@ TReadFloor TTransmitter::ReadFloor(int requestBytes, int answerBytes) const
                       + (StopBits() == sbOneStopBit ? 1 : StopBits() == sbOne5StopBits ? 1.5 : 2);
     const double characterMs = 1000.0 * bits / baud;
     const auto ms = [](double value) { return std::chrono::milliseconds(static_cast<std::int64_t>(std::ceil(value))); };
-    return {ms(characterMs * (requestBytes + answerBytes)) + std::chrono::milliseconds(Timeouts().ReadTotalConstant()),
+    // Each answer byte may be followed by 1.5 characters of silence, as Modbus allows: 2.5 characters a byte.
+    return {ms(characterMs * (requestBytes + 2.5 * answerBytes)) + std::chrono::milliseconds(Timeouts().ReadTotalConstant()),
             ms(2 * characterMs)};
 }
 
-void TTransmitter::AwaitSilence(int count, std::chrono::steady_clock::time_point quietSince,
+bool TTransmitter::AwaitSilence(int requestBytes, int longestAnswer, std::chrono::steady_clock::time_point quietSince,
                                 std::chrono::milliseconds cap)
 {
+    // The read limit by the time-outs is for the most bytes any read asks.
+    constexpr int kLongestRead = 245;
     try {
-        TCustomComPort::AwaitSilence(count, quietSince, cap);
+        TCustomComPort::AwaitSilence(kLongestRead, ReadFloor(requestBytes, longestAnswer).Total, quietSince, cap);
+        return true;
     } catch (...) {
         // The next exchange purges and goes ahead; it fails on its own if the line is still busy.
+        return false;
     }
 }
 

@@ -40,17 +40,22 @@ public:
     bool DeactivatePort();
 
     // One exchange: purge both queues, send the request, read up to count bytes by the
-    // time-outs. Never raises; after any failure the response is empty. longestAnswer, when
+    // time-outs; an echo of the request is dropped and the read goes on. Never raises; after any
+    // failure the response is empty. longestAnswer, when
     // given, is the longest answer the request can get: the read then lasts at least as long as
     // ReadFloor says.
     void Transact(const QByteArray& request, QByteArray& response, int count, int longestAnswer = 0);
-    // The time the request and the answer take on the line at the port's speed and framing, plus
+    // The time the request and the answer take on the line at the port's speed and framing, the
+    // answer's bytes with the 1.5 characters of silence Modbus allows between them, plus
     // ReadTotalConstant; two characters between bytes. Below the time-outs at 9600 baud and up.
     TReadFloor ReadFloor(int requestBytes, int answerBytes) const;
 
     // Lets a late answer of a failed exchange arrive and be dropped, so that it is never taken
-    // for the next one; see TCustomComPort::AwaitSilence. Never raises.
-    void AwaitSilence(int count, std::chrono::steady_clock::time_point quietSince, std::chrono::milliseconds cap);
+    // for the next one: waits until the line has been quiet for the read limit of that exchange's
+    // request and longest answer (the time-outs' and ReadFloor's), at most cap; see
+    // TCustomComPort::AwaitSilence. False when the line kept talking or the wait failed; never raises.
+    bool AwaitSilence(int requestBytes, int longestAnswer, std::chrono::steady_clock::time_point quietSince,
+                      std::chrono::milliseconds cap);
 
     // A message box with the error icon.
     static void ShowAlert(const QString& caption, const QString& text);

@@ -56,8 +56,12 @@ const char* const kFaults[] = {
     "--late-ms 200",  "--late-ms 700",     "--late-ms 2000",  "--late-ms 3000", "--late-ms 5000",
     "--silent",       "--silent-rate 0.3", "--bad-crc 0.3",   "--bad-crc 1",    "--exception 2",
     "--exception 4",  "--exception 6",     "--echo",          "--echo --silent", "--wrong-address",
-    "--wrong-function",
+    "--wrong-function", "--echo --late-ms 250", "--echo --bad-crc 0.3",
 };
+
+// Line speeds a session may run at: unpaced (the simulator's answers at once) or paced slow lines,
+// where an echo and a late answer take longest to tell from the next answer.
+const int kBauds[] = {0, 0, 1200, 2400};
 
 // A dialog a step expects, answered when it shows.
 struct TScript
@@ -233,9 +237,11 @@ void TOperatorSession::RunCommand(const char* action, std::vector<TScript> scrip
 bool TOperatorSession::Start()
 {
     const QString control = Folder_.Path(QStringLiteral("sim-control"));
+    const int baud = kBauds[Between(0, int(std::size(kBauds)) - 1)];
+    Note(QStringLiteral(" baud %1").arg(baud));
     const testing::AssertionResult started =
         Simulator_.Start({"--control", control.toStdString(), "--journal", Journal_.Path().toStdString(),
-                          "--loading-ms", "800", "--seed", std::to_string(Settings_.Seed)});
+                          "--loading-ms", "800", "--seed", std::to_string(Settings_.Seed), "--baud", std::to_string(baud)});
     if (!started) {
         Checks_->Violation("start", QString::fromStdString(started.message()));
         return false;
@@ -244,7 +250,8 @@ bool TOperatorSession::Start()
     const QByteArray address = Chance(0.25) ? "0" : "1";
     Folder_.Write("INI/VANTOR.ini",
                   "[VANTOR]\r\nSystemAddress=" + address + "\r\n[ComPause]\r\nComPauseRead=5\r\nComPauseWrite=5\r\n");
-    Folder_.Write("INI/ComPort.ini", QByteArray("[Transmitter]\r\nPort=") + Simulator_.Path().c_str() + "\r\n");
+    Folder_.Write("INI/ComPort.ini", QByteArray("[Transmitter]\r\nPort=") + Simulator_.Path().c_str() + "\r\nBaudRate="
+                                         + QByteArray::number(baud == 0 ? 9600 : baud) + "\r\n");
     Folder_.Write("INI/Timer.ini", "[ctReqDevices]\r\nInterval=" + QByteArray::number(Between(300, 400)) + "\r\n");
     FullMode = true;  // the service commands are offered too
     StartUnits();

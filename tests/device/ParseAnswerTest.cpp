@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 namespace {
 
 // What OnRequest was told.
@@ -319,7 +322,7 @@ TEST_F(ParseAnswer, AnAnswerCarryingAnotherGroupsProbesIsRefusedAsAMismatch)
     for (int k = 0; k < 4; ++k)
         own[k].PlantNumber = static_cast<quint16>(20009 + k);
     own[2].PlantNumber = 0;
-    EXPECT_TRUE(Vantor.ParseAnswer(1, request, ReadingsAnswer(own), true));
+    EXPECT_TRUE(Vantor.ParseAnswer(1, request, ReadingsAnswer(own), atDoubtful));
     EXPECT_FALSE(Vantor.AnswerForeign());
 
     // A settings answer naming other probes is another group's too.
@@ -329,15 +332,45 @@ TEST_F(ParseAnswer, AnAnswerCarryingAnotherGroupsProbesIsRefusedAsAMismatch)
     EXPECT_EQ(Vantor.Input(9).SettingsPlantNumber, 20009);
 }
 
+TEST_F(ParseAnswer, AnAnswerThatCameTwiceTeachesTheProbesItNamesOnce)
+{
+    // Probes 20009..20012 replaced by 30009..30012 and set up again: refused on the names alone,
+    // taken when the same answer came twice, learned with one notification each.
+    for (int n = 9; n <= 12; ++n) {
+        Vantor.Input(n).SettingsKnown = true;
+        Vantor.Input(n).SettingsPlantNumber = static_cast<quint16>(20000 + n);
+    }
+    std::vector<std::tuple<int, int, int>> changes;
+    Vantor.OnPlantNumberChange = [&](TVantor*, int input, quint16 was, quint16 now) { changes.emplace_back(input, was, now); };
+    const QByteArray request = Vantor.BuildReadRequest(1, 9);
+    InputBlock replaced[4];
+    for (int k = 0; k < 4; ++k)
+        replaced[k].PlantNumber = static_cast<quint16>(30009 + k);
+    replaced[3].PlantNumber = 0;  // not heard yet: nothing to learn
+    EXPECT_FALSE(Vantor.ParseAnswer(1, request, ReadingsAnswer(replaced), atSettled));
+    EXPECT_TRUE(changes.empty());
+    EXPECT_TRUE(Vantor.ParseAnswer(1, request, ReadingsAnswer(replaced), atRepeated));
+    EXPECT_EQ(changes, (std::vector<std::tuple<int, int, int>>{{9, 20009, 30009}, {10, 20010, 30010}, {11, 20011, 30011}}));
+    EXPECT_EQ(Vantor.Input(12).SettingsPlantNumber, 20012);
+    // From now on the new probes prove their group's answers; the settings read names the fourth.
+    EXPECT_TRUE(Vantor.ParseAnswer(1, request, ReadingsAnswer(replaced), atSettled));
+    EXPECT_TRUE(Vantor.ParseAnswer(2, Vantor.BuildReadRequest(2, 9),
+                                   Answer(Hex("010350") + SettingsBlock(true, 30009, 5, 0) + SettingsBlock(true, 30010, 5, 0) +
+                                          SettingsBlock(true, 30011, 5, 0) + SettingsBlock(true, 30012, 5, 0)),
+                                   atSettled));
+    EXPECT_EQ(changes.size(), 4U);
+    EXPECT_EQ(changes.back(), std::make_tuple(12, 20012, 30012));
+}
+
 TEST_F(ParseAnswer, AGroupWithoutKnownProbesIsTakenOnlyWhileTheLineIsSound)
 {
     InputBlock blocks[4];
     const QByteArray request = Vantor.BuildReadRequest(1, 13);
-    EXPECT_FALSE(Vantor.ParseAnswer(1, request, ReadingsAnswer(blocks), true));
+    EXPECT_FALSE(Vantor.ParseAnswer(1, request, ReadingsAnswer(blocks), atDoubtful));
     EXPECT_TRUE(Vantor.AnswerForeign());
     EXPECT_EQ(Vantor.Input(13).Battery, 0);
-    EXPECT_TRUE(Vantor.ParseAnswer(1, request, ReadingsAnswer(blocks), false));
+    EXPECT_TRUE(Vantor.ParseAnswer(1, request, ReadingsAnswer(blocks), atSettled));
     EXPECT_EQ(Vantor.Input(13).Battery, 87);
     // Answers that are no group's are not the group check's business.
-    EXPECT_TRUE(Vantor.ParseAnswer(0, Vantor.BuildReadRequest(0), Answer("0104040102000B"), true));
+    EXPECT_TRUE(Vantor.ParseAnswer(0, Vantor.BuildReadRequest(0), Answer("0104040102000B"), atDoubtful));
 }

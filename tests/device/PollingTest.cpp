@@ -1,6 +1,7 @@
 #include "device/CommandTable.h"
 #include "device/PollTimer.h"
 #include "device/Exchange.h"
+#include "device/Frames.h"
 #include "device/Operations.h"
 #include "device/Polling.h"
 #include "device/ProgramUnits.h"
@@ -30,6 +31,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <future>
 #include <iostream>
 #include <thread>
@@ -403,6 +405,8 @@ TEST_F(Polling, ALateAnswerIsNeverShownAsTheNextGroup)
                 ++misplaced;
         }
     };
+    std::atomic<int> transfers = 0;
+    Transmitter()->OnTransact = [&](TTransmitter*, const QByteArray&, const QByteArray&) { ++transfers; };
     PollTimer()->SetInterval(1);
     PollTimer()->OnTimer = PollTick;
     ResumePolling();
@@ -410,14 +414,16 @@ TEST_F(Polling, ALateAnswerIsNeverShownAsTheNextGroup)
     ASSERT_TRUE(QTest::qWaitFor([&] { return Cycles >= 48 + 1; }, 60000));
     PollTimer()->Stop();
     ASSERT_TRUE(QTest::qWaitFor([] { return !RequestThread()->Busy(); }, 10000));
+    Transmitter()->OnTransact = nullptr;
 
     EXPECT_EQ(misplaced, 0);
     const auto failed = std::count_if(Exchanges.begin(), Exchanges.end(), [](const Seen& e) { return !e.Result; });
     EXPECT_GT(failed, 40);
-    // Every exchange is logged, the failed ones too; most of those with no answer at all, some
-    // with the front of a late answer cut by the read limit.
+    // Every request on the line is logged, the failed ones too; most of those with no answer at
+    // all, some with the front of a late answer cut by the read limit.
     const QString log = QString::fromLatin1(EventLog());
-    EXPECT_EQ(log.count(QStringLiteral("] -> [")), static_cast<qsizetype>(Exchanges.size()));
+    EXPECT_EQ(log.count(QStringLiteral("] -> [")), transfers.load());
+    EXPECT_GE(transfers.load(), static_cast<int>(Exchanges.size()));
     EXPECT_GT(log.count(QStringLiteral("] -> []")), failed / 2);
 }
 
@@ -439,14 +445,23 @@ TEST_F(Polling, AnAnswerLaterThanAnyQuietWaitNeverLandsInAnotherGroup)
         Transmitter()->DeactivatePort();
         Transmitter()->SetPort(QString::fromStdString(slow.Path()));
         ASSERT_TRUE(Transmitter()->ActivatePort());
-        int misplaced = 0, refused = 0;
-        Vantor()->OnRequest = [&](TVantor* vantor, const QString&, const QString&, const QByteArray& request,
-                                  const QByteArray& answer, bool result) {
-            if (static_cast<quint8>(request[1]) != 0x04 || RegisterCount(request) != 64)
-                return;  // not a readings request
+        int misplaced = 0;
+        std::atomic<int> landed = 0;
+        const auto readings = [](const QByteArray& request) {
+            return static_cast<quint8>(request[1]) == 0x04 && RegisterCount(request) == 64;
+        };
+        // A whole readings answer that came to another group's request: its first probe is not
+        // the group's.
+        Transmitter()->OnTransact = [&](TTransmitter*, const QByteArray& request, const QByteArray& answer) {
             const int first = (FirstRegister(request) - 10) / 16 + 1;
-            if (!result && answer.size() == 133)
-                ++refused;  // a whole readings answer, but not this group's
+            if (readings(request) && answer.size() == 133 && MakeWord(answer[23], answer[24]) != 20000 + first)
+                ++landed;
+        };
+        Vantor()->OnRequest = [&](TVantor* vantor, const QString&, const QString&, const QByteArray& request,
+                                  const QByteArray&, bool result) {
+            if (!readings(request))
+                return;
+            const int first = (FirstRegister(request) - 10) / 16 + 1;
             for (int n = first; result && n < first + vantor::kGroupSize; ++n) {
                 const int plant = vantor->Input(n).PlantNumber;
                 if (plant != 0 && plant != 20000 + n)
@@ -456,9 +471,10 @@ TEST_F(Polling, AnAnswerLaterThanAnyQuietWaitNeverLandsInAnotherGroup)
         PollTimer()->SetInterval(1);
         PollTimer()->OnTimer = PollTick;
         PollTimer()->Start();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return refused >= 2; }, 20 * late));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return landed >= 2; }, 20 * late));
         PollTimer()->Stop();
         ASSERT_TRUE(QTest::qWaitFor([] { return !RequestThread()->Busy(); }, 10000));
+        Transmitter()->OnTransact = nullptr;
         EXPECT_EQ(misplaced, 0);
         for (int n = 1; n <= vantor::kInputCount; ++n) {
             const int plant = Vantor()->Input(n).PlantNumber;
@@ -579,12 +595,27 @@ TEST_F(Polling, ABroadcastIsNotWaitedOutLikeAFailedExchange)
     vantor.SetSystemAddress(0);
     vantor.WrSystemAddress = 1;
     vantor.WrDevicePlantNumber = 3107;
-    EXPECT_FALSE(ExecuteCommand(cmdWriteAddress));
+    // Nothing is heard while it goes out: as far as the line tells, it went through.
+    EXPECT_TRUE(ExecuteCommand(cmdWriteAddress));
     vantor.SetSystemAddress(1);
     QElapsedTimer clock;
     clock.start();
     EXPECT_TRUE(ExecuteCommand(cmdReadModbus));
     EXPECT_LT(clock.elapsed(), 800);
+}
+
+// A late answer still due when the address is broadcast may drown it, unheard by anyone: the
+// write counts as done only when the controller then answers at the new address.
+TEST_F(Polling, ABroadcastBehindALateAnswerIsNeverReportedDone)
+{
+    Start({"--late-ms", "300"}, "ReadInterval=10\r\nReadTotalConstant=80\r\nReadTotalMultiplier=0\r\n");
+    TVantor& vantor = *Vantor();
+    EXPECT_FALSE(ExecuteCommand(cmdReadModbus));
+    QString saveError;
+    EXPECT_FALSE(WriteSystemAddress(5, 0, 3107, &saveError));
+    EXPECT_EQ(vantor.SystemAddress(), 1);
+    EXPECT_TRUE(Folder.Read("INI/VANTOR.ini").startsWith("[VANTOR]\r\nSystemAddress=1\r\n"));
+    EXPECT_TRUE(saveError.isEmpty());
 }
 
 // Address 0 is the broadcast: no request but the address write goes there.

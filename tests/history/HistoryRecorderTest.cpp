@@ -1,5 +1,6 @@
 #include "HistorySupport.h"
 #include "MessageRecorder.h"
+#include "SmallDisk.h"
 #include "TestFolder.h"
 
 #include "history/HistoryRecorder.h"
@@ -196,6 +197,60 @@ TEST_F(HistoryRecorder, AFailureStillUntoldAtTheFinalFlushIsWrittenToTheAlarmLog
         Folder.Read(QStringLiteral("LOG/alarm_") + QDate::currentDate().toString("yyyy_MM_dd") + QStringLiteral(".txt")));
     EXPECT_TRUE(alarm.contains(QStringLiteral("  История показаний не ведется. ")) &&
                 alarm.contains(QStringLiteral("база занята другой программой")))
+        << alarm.toStdString();
+}
+
+// A disk full for a while: the readings of that while wait in memory, the oldest dropped past the
+// limit, and go in once there is room again; the stop and the return are told once each.
+TEST_F(HistoryRecorder, ReadingsTakenWhileTheDiskIsFullGoInOnceThereIsRoom)
+{
+    const SmallDisk disk(3072);
+    if (!disk.Skip().empty())
+        GTEST_SKIP() << disk.Skip();
+    LogsStartup();
+    const QString path = disk.Path(QStringLiteral("DATA/history.sqlite"));
+    QVector<THistoryReading> taken;
+    qint64 dropped = -1;
+    {
+        THistoryRecorder recorder(path, 730);
+        int n = 0;
+        const auto record = [&](qsizetype count) {
+            for (qsizetype i = 0; i < count; ++i, ++n) {
+                taken << MakeReading(1 + n % 192, kDay0 + n * 1000LL, n);
+                recorder.Record(taken.back(), 5);
+            }
+            recorder.Flush();
+        };
+        record(4);
+        recorder.WaitWritten();
+        disk.Fill();
+        record(3 * 192);
+        ASSERT_TRUE(WaitFor([&] { return recorder.Failed(); }));
+        record(THistoryRecorder::kHeldLimit);
+        recorder.WaitWritten();
+        disk.Free();
+        ASSERT_TRUE(WaitFor([&] { return !recorder.Failed(); }));
+        record(192);
+        recorder.WaitWritten();
+        QCoreApplication::processEvents();
+        dropped = recorder.Dropped();
+    }
+    LogsShutdown();
+    // The oldest of those held are gone: the first readings after the disk filled.
+    EXPECT_EQ(dropped, 3 * 192);
+    taken.remove(4, 3 * 192);
+    THistoryStore store;
+    ASSERT_TRUE(store.Open(path)) << store.ErrorText().toStdString();
+    qsizetype kept = 0;
+    for (int input = 1; input <= 192; ++input)
+        kept += store.Query(input, 0, kDay0 + 1000 * kDayMs).size();
+    EXPECT_EQ(kept, taken.size());
+    ASSERT_EQ(Messages.Messages.size(), 1);
+    EXPECT_TRUE(Messages.Messages[0].startsWith(QStringLiteral("Внимание|История показаний не ведется.\r")));
+    const QString alarm = FromCp1251(
+        Folder.Read(QStringLiteral("LOG/alarm_") + QDate::currentDate().toString("yyyy_MM_dd") + QStringLiteral(".txt")));
+    EXPECT_EQ(alarm.count(QStringLiteral("История показаний не ведется. ")), 1) << alarm.toStdString();
+    EXPECT_EQ(alarm.count(QStringLiteral("История показаний снова ведется; не записано показаний: 576")), 1)
         << alarm.toStdString();
 }
 

@@ -93,6 +93,13 @@ TEST_F(OrvelaCliService, WritesReachTheControllerAndAreReadBack)
 
 TEST_F(OrvelaCliService, AddressWritesBroadcastAndAddressedAndKeepTheOldOnFailure)
 {
+    // A broadcast with another controller's plant number is taken by nobody: nobody answers at 5,
+    // and the program keeps its address.
+    const FinishedRun ignored = Cli({"address", "5", "--current", "0", "--plant", "1111"});
+    EXPECT_EQ(ignored.ExitCode, 1) << ignored.Output;
+    EXPECT_EQ(ignored.Output, "Не выполнена команда Записать системный адрес\n");
+    EXPECT_TRUE(Folder.Read("INI/VANTOR.ini").startsWith("[VANTOR]\r\nSystemAddress=1\r\n"));
+
     const FinishedRun broadcast = Cli({"address", "5", "--current", "0", "--plant", "3107"});
     EXPECT_EQ(broadcast.ExitCode, 0) << broadcast.Output;
     EXPECT_EQ(broadcast.Output, "Системный адрес: 5\n");
@@ -218,12 +225,12 @@ TEST_F(OrvelaCliService, TooFewFileDescriptorsAreNamedAsTheCause)
     EXPECT_EQ(run.Output, "Слишком мало файловых дескрипторов: разрешено 8 (ulimit -n), нужно не меньше 64.\n");
 }
 
-// An echo of the request (a two-wire adapter, with or without a controller behind it) or a frame
-// of another address or function is not the controller's answer: nothing is reported done.
+// An echo of the request (a two-wire adapter) or a frame of another address or function is not
+// the controller's answer: without the controller's own answer nothing is reported done.
 TEST_F(OrvelaCliService, AnEchoOrAnotherDevicesFrameFailsTheCommand)
 {
     for (const std::vector<std::string>& fault : std::vector<std::vector<std::string>>{
-             {"--echo", "--silent"}, {"--echo"}, {"--wrong-address"}, {"--wrong-function"}}) {
+             {"--echo", "--silent"}, {"--wrong-address"}, {"--wrong-function"}}) {
         Simulator.Stop(SIGTERM);
         ASSERT_TRUE(Simulator.Start(fault));
         const FinishedRun input =
@@ -233,6 +240,13 @@ TEST_F(OrvelaCliService, AnEchoOrAnotherDevicesFrameFailsTheCommand)
         const FinishedRun service = Cli({"service", "open"});
         EXPECT_EQ(service.ExitCode, 1) << fault.front() << '\n' << service.Output;
     }
+    // Behind an echoing adapter the controller's answer follows the echo.
+    Simulator.Stop(SIGTERM);
+    ASSERT_TRUE(Simulator.Start({"--echo"}));
+    const FinishedRun echoed = Cli({"write-input", "5", "--plant", "31000", "--bound", "25", "--period", "12", "--enabled", "1"});
+    EXPECT_EQ(echoed.ExitCode, 0) << echoed.Output;
+    Simulator.Stop(SIGTERM);
+    ASSERT_TRUE(Simulator.Start({"--echo", "--silent"}));
     // The configuration write as well.
     Folder.Write("DATA/one.txt", "5    PNum:31000  Bound:25  Period:12  Enabled:1\r\n");
     const FinishedRun config = Cli({"config", "write", Folder.Path("DATA/one.txt").toStdString(), "--start", "5", "--stop", "5"});

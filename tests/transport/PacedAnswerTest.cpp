@@ -138,3 +138,40 @@ TEST(PacedAnswerWakeUps, AByteByByteAnswerWakesTheReaderOncePerTenBytesAtMost)
         EXPECT_LE(wakeUps, 133 / 10) << "chunk " << chunk;
     }
 }
+
+// Modbus allows up to 1.5 characters of silence between the bytes of a frame: at every rate such
+// an answer comes whole, however long it then takes; a silence past the read interval (50 ms)
+// ends it.
+TEST(PacedAnswerGaps, SilencesModbusAllowsInsideAnAnswerNeverCutIt)
+{
+    struct TCase
+    {
+        int Baud;
+        const char* Gap;
+        int Registers;  // 2: the 9-byte controller state; 64: a 133-byte group of readings
+        int Expected;
+    };
+    const TCase cases[] = {
+        {1200, "0", 2, 9},    {1200, "0.5", 2, 9},  {1200, "1", 2, 9},    {1200, "1.5", 2, 9},  {1200, "1.5", 64, 133},
+        {2400, "0.5", 2, 9},  {2400, "1.5", 2, 9},  {4800, "1", 2, 9},    {4800, "1.5", 64, 133},
+        {9600, "0.5", 64, 133}, {9600, "1.5", 64, 133},
+        // 6 characters at 1200 baud are 55 ms: the first byte is the answer.
+        {1200, "6", 2, 1},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Baud << " baud, gap " << c.Gap << ", " << c.Registers << " registers");
+        SimulatorProcess simulator;
+        ASSERT_TRUE(simulator.Start({"--baud", std::to_string(c.Baud), "--byte-gap", c.Gap}));
+        TTransmitter port;
+        port.SetPort(QString::fromStdString(simulator.Path()));
+        port.SetBaudRate(ParseBaudRate(QString::number(c.Baud)));
+        ASSERT_TRUE(port.ActivatePort());
+        const QByteArray request = BuildReadFrame(1, 0x04, c.Registers == 2 ? 0 : 10, c.Registers);
+        QByteArray answer;
+        port.Transact(request, answer, 245, 2 * c.Registers + 5);
+        EXPECT_EQ(answer.size(), c.Expected);
+        if (c.Expected > 1) {
+            EXPECT_EQ(ValidateAnswer(answer, request, c.Expected).Verdict, TAnswerValidation::Accepted);
+        }
+    }
+}

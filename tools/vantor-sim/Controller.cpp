@@ -66,7 +66,7 @@ Controller::Controller(const Config& config)
     Mapping_->tab_input_registers[vantor::kErrorRegister] = 0;
     Mapping_->tab_input_registers[vantor::kFreqChannelRegister] = kFreqChannel;
     for (int input = 1; input <= vantor::kInputCount; ++input) {
-        const InputSettings settings = Probes::InitialSettings(input);
+        const InputSettings settings = Probes::InitialSettings(input, config.PlantBase);
         std::uint16_t* block = &Holding(vantor::SettingsBlockFirst(input));
         block[0] = settings.Enabled ? 1 : 0;
         block[1] = settings.PlantNumber;

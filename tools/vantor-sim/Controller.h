@@ -25,6 +25,7 @@ public:
         std::uint8_t ForcedException = 0;  // answer everything with this code; 0: off
         int ExceptionFrom = 1;             // ..from this request to our address on (1: the first)
         int LoadingMs = 0;                 // how long the loading mode lasts; 0: until exit
+        std::uint16_t PlantBase = 20000;   // input n's probe has plant number PlantBase + n
     };
 
     // What became of one frame.

@@ -17,7 +17,9 @@ const char* const kValueOptions[] = {
     "baud",
     "parity",
     "chunk",
+    "byte-gap",
     "seed",
+    "plant-base",
     "bad-crc",
     "silent-rate",
     "exception",
@@ -40,12 +42,18 @@ const char* const kSwitches[] = {
     "wrong-function",
 };
 
+// The whole text must be a number 0..most, fractions allowed.
+bool ParseReal(const std::string& text, double most, double& value)
+{
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return end != text.c_str() && *end == '\0' && value >= 0 && value <= most;
+}
+
 // The whole text must be a fraction 0..1.
 bool ParseRate(const std::string& text, double& rate)
 {
-    char* end = nullptr;
-    rate = std::strtod(text.c_str(), &end);
-    return end != text.c_str() && *end == '\0' && rate >= 0 && rate <= 1;
+    return ParseReal(text, 1, rate);
 }
 
 // The whole text must be a number within first..last.
@@ -84,8 +92,12 @@ Line:
   --chunk N         with --baud: answers reach the client N bytes at a time, 1..256
                     (default 1), each chunk when its last byte has crossed the line, as
                     a UART FIFO or a USB adapter hands them over
+  --byte-gap C      with --baud: C characters of silence between two answer bytes, 0..10
+                    (fractions allowed; Modbus allows up to 1.5 inside a frame)
   --parity N|E|O    parity (default E); N uses two stop bits
   --seed N          seed of the temperatures, batteries and --bad-crc choices (default 1)
+  --plant-base N    input n's probe has plant number N + n, 0..65343 (default 20000);
+                    another N is the same site with every probe replaced
   --verbose         log every request and answer to standard error
 
 Faults (they apply to every answer):
@@ -184,8 +196,12 @@ ParsedOptions ParseOptions(int argc, char** argv)
     }
     if (ok && given("chunk"))
         ok = ParseNumber<std::uint32_t>(value("chunk"), 1, 256, o.Chunk);
+    if (ok && given("byte-gap"))
+        ok = ParseReal(value("byte-gap"), 10, o.ByteGap);
     if (ok && given("seed"))
         ok = ParseNumber<std::uint64_t>(value("seed"), 0, std::numeric_limits<std::uint64_t>::max(), o.Seed);
+    if (ok && given("plant-base"))
+        ok = ParseNumber<std::uint16_t>(value("plant-base"), 0, 65535 - 192, o.PlantBase);
     if (ok && given("bad-crc"))
         ok = ParseRate(value("bad-crc"), o.BadCrcRate);
     if (ok && given("silent-rate"))
@@ -218,5 +234,7 @@ ParsedOptions ParseOptions(int argc, char** argv)
         return fail("--short and --long exclude each other");
     if (given("chunk") && o.Baud == 0)
         return fail("--chunk needs --baud: unpaced answers go out whole");
+    if (o.ByteGap > 0 && (o.Baud == 0 || o.Chunk > 1))
+        return fail("--byte-gap needs --baud and bytes that go out one by one");
     return parsed;
 }

@@ -11,7 +11,9 @@ struct SimOptions
     std::uint32_t Baud = 0;  // 0: answers go out as fast as possible
     char Parity = 'E';
     std::uint32_t Chunk = 1;  // bytes a paced answer goes out in at once
+    double ByteGap = 0;       // characters of silence between two answer bytes on a paced line
     std::uint64_t Seed = 1;
+    std::uint16_t PlantBase = 20000;  // the probes' plant numbers are PlantBase + input
     bool Verbose = false;
 
     // Faults.

@@ -43,11 +43,11 @@ Probes::Probes(std::uint64_t seed) : Random_(seed)
     }
 }
 
-InputSettings Probes::InitialSettings(int input)
+InputSettings Probes::InitialSettings(int input, std::uint16_t plantBase)
 {
     InputSettings settings;
     settings.Enabled = !IsDisabled(input);
-    settings.PlantNumber = static_cast<std::uint16_t>(20000 + input);
+    settings.PlantNumber = static_cast<std::uint16_t>(plantBase + input);
     settings.IntervalMinutes = 5;
     settings.SetPoint = 15 * 16;
     return settings;
@@ -55,6 +55,10 @@ InputSettings Probes::InitialSettings(int input)
 
 void Probes::Drift(Probe& probe)
 {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - probe.Drifted < std::chrono::seconds(1))
+        return;
+    probe.Drifted = now;
     for (int i = 0; i < kSensors; ++i) {
         const int step = Random_.Between(-4, 4);  // mostly still, now and then 1/16 degree
         const int next = probe.Temper[i] + (step == -4 ? -1 : step == 4 ? 1 : 0);

@@ -135,7 +135,8 @@ SerialLine::SerialLine(int fd, int keepAliveFd, std::string clientPath, const Li
       // 3.5 characters of silence end a frame (4 ms at 9600), but never less than 3 ms: a
       // pseudo-terminal delivers in bursts.
       FrameGap_(std::max<Clock::duration>(CharTime(settings.Baud == 0 ? 9600 : settings.Baud) * 7 / 2, 3ms)),
-      Chunk_(std::max<std::uint32_t>(settings.Chunk, 1))
+      Chunk_(std::max<std::uint32_t>(settings.Chunk, 1)),
+      ByteGap_(std::chrono::duration_cast<Clock::duration>(CharTime_ * settings.ByteGap))
 {
 }
 
@@ -145,7 +146,8 @@ SerialLine::SerialLine(SerialLine&& other) noexcept
       ClientPath_(std::move(other.ClientPath_)),
       CharTime_(other.CharTime_),
       FrameGap_(other.FrameGap_),
-      Chunk_(other.Chunk_)
+      Chunk_(other.Chunk_),
+      ByteGap_(other.ByteGap_)
 {
 }
 
@@ -250,7 +252,8 @@ bool SerialLine::WritePaced(const std::uint8_t* data, std::size_t size)
     const auto start = Clock::now();
     for (std::size_t sent = 0; sent < size;) {
         const std::size_t chunk = std::min(Chunk_, size - sent);
-        if (!stop_signal::SleepUntil(start + CharTime_ * static_cast<int>(sent + chunk)) || !WriteAll(data + sent, chunk))
+        const auto due = start + CharTime_ * static_cast<int>(sent + chunk) + ByteGap_ * static_cast<int>(sent);
+        if (!stop_signal::SleepUntil(due) || !WriteAll(data + sent, chunk))
             return false;
         sent += chunk;
     }

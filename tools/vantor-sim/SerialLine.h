@@ -12,6 +12,7 @@ struct LineSettings
     std::uint32_t Baud = 0;  // 0: no pacing, the line is set to 9600
     char Parity = 'E';       // 'N', 'E' or 'O'
     std::uint32_t Chunk = 1; // paced answers go out this many bytes at a time
+    double ByteGap = 0;      // characters of silence between two bytes of a paced answer
 };
 
 // How an answer goes out on the line.
@@ -56,4 +57,5 @@ private:
     stop_signal::Clock::duration CharTime_;  // 0 without pacing
     stop_signal::Clock::duration FrameGap_;  // silence that ends a request
     std::size_t Chunk_;
+    stop_signal::Clock::duration ByteGap_;
 };

@@ -85,12 +85,12 @@ int Serve(const SimOptions& started)
 {
     stop_signal::Install();
     SimOptions o = started;  // the faults in force; the control file replaces them
-    const LineSettings settings{o.Baud, o.Parity, o.Chunk};
+    const LineSettings settings{o.Baud, o.Parity, o.Chunk, o.ByteGap};
     SerialLine line = o.Device.empty() ? SerialLine::OpenPseudoTerminal(settings) : SerialLine::OpenDevice(o.Device, settings);
     std::optional<Link> link;
     if (!o.Link.empty())
         link.emplace(o.Link, line.ClientPath());
-    Controller controller({o.Address, o.Baud, o.Parity, o.Seed, o.Exception, o.ExceptionFrom, o.LoadingMs});
+    Controller controller({o.Address, o.Baud, o.Parity, o.Seed, o.Exception, o.ExceptionFrom, o.LoadingMs, o.PlantBase});
     AnswerFaults faults({o.BadCrcRate, o.Short, o.Long, o.SilentRate, o.WrongAddress, o.WrongFunction}, o.Seed);
     std::optional<RunControl> control;
     if (!o.ControlPath.empty())
