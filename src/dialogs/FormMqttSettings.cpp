@@ -17,7 +17,7 @@
 
 #include <memory>
 
-TFormMqttSettings::TFormMqttSettings(const TMqttSettings& s, QWidget* parent) : QDialog(parent)
+TFormMqttSettings::TFormMqttSettings(const TMqttSettings& s, QWidget* parent) : QDialog(parent), Given_(s)
 {
     setWindowTitle(QStringLiteral("Публикация MQTT"));
     auto* form = new QFormLayout;
@@ -98,7 +98,7 @@ QLineEdit* TFormMqttSettings::FileField(const QString& placeholder)
 
 TMqttSettings TFormMqttSettings::Settings() const
 {
-    TMqttSettings s;
+    TMqttSettings s = Given_;
     s.Enabled = Enabled_->isChecked();
     s.Host = Host_->text().trimmed();
     s.Port = Port_->value();
@@ -129,18 +129,29 @@ void TFormMqttSettings::StartCheck()
 {
     Check_->setEnabled(false);
     Result_->setText(QStringLiteral("Проверка…"));
-    auto reason = std::make_shared<QString>();
+    auto check = std::make_shared<TMqttCheck>();
     const TMqttSettings settings = Settings();
     // The thread outlives a dialog closed meanwhile and deletes itself.
-    QThread* worker = QThread::create([settings, reason] { *reason = CheckMqttConnection(settings); });
+    QThread* worker = QThread::create([settings, check] { *check = CheckMqttConnection(settings); });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     QPointer<TFormMqttSettings> self(this);
-    connect(worker, &QThread::finished, this, [self, reason] {
+    connect(worker, &QThread::finished, this, [self, check] {
         if (!self)
             return;
         self->Check_->setEnabled(true);
-        self->Result_->setText(reason->isEmpty() ? QStringLiteral("Соединение установлено.")
-                                                 : QStringLiteral("Нет соединения: ") + *reason + u'.');
+        switch (check->Outcome) {
+        case TMqttCheck::Accepted:
+            self->Result_->setText(QStringLiteral("Соединение установлено."));
+            break;
+        case TMqttCheck::BadSettings:
+            self->Result_->setText(QStringLiteral("Ошибка в настройках: ") + check->Reason);
+            break;
+        case TMqttCheck::Failed:
+            self->Result_->setText(QStringLiteral("Нет соединения: ") + check->Reason + u'.');
+            break;
+        }
+        // A reason of several lines is shown whole.
+        self->adjustSize();
     });
     worker->start();
 }

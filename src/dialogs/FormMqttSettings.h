@@ -41,4 +41,6 @@ private:
     QSpinBox* KeepAlive_;
     QPushButton* Check_;
     QLabel* Result_;
+    // What the dialog does not show (the heartbeat, the outbox limit) stays as it was.
+    TMqttSettings Given_;
 };

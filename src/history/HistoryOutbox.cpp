@@ -4,6 +4,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUuid>
 #include <QVariant>
 
 #include <atomic>
@@ -35,6 +36,16 @@ bool Run(QSqlDatabase database, const QString& statement, QString& error)
     return Run(query, error);
 }
 
+bool CountDropped(QSqlDatabase database, qint64 count, QString& error)
+{
+    if (count <= 0)
+        return true;
+    QSqlQuery query(database);
+    query.prepare(QStringLiteral("UPDATE outbox_meta SET value=value+? WHERE key='dropped'"));
+    query.addBindValue(count);
+    return Run(query, error);
+}
+
 }  // namespace
 
 bool CreateOutboxTables(QSqlDatabase database, QString& error)
@@ -49,6 +60,13 @@ bool CreateOutboxTables(QSqlDatabase database, QString& error)
                   error)
            && Run(database,
                   QStringLiteral("CREATE TABLE IF NOT EXISTS outbox_ack(stream TEXT PRIMARY KEY, seq INTEGER NOT NULL)"),
+                  error)
+           && Run(database, QStringLiteral("CREATE TABLE IF NOT EXISTS outbox_meta(key TEXT PRIMARY KEY, value NOT NULL)"),
+                  error)
+           // Whoever comes first makes them: the history's writer or the publisher.
+           && Run(database,
+                  QStringLiteral("INSERT OR IGNORE INTO outbox_meta(key, value) VALUES('epoch', '%1'), ('dropped', 0)")
+                      .arg(QUuid::createUuid().toString(QUuid::WithoutBraces)),
                   error);
 }
 
@@ -79,6 +97,8 @@ bool PruneOutbox(QSqlDatabase database, qint64 before, QString& error)
             error = QStringLiteral("Не удалось удалить старую очередь публикации: ") + query.lastError().text();
             return false;
         }
+        if (!CountDropped(database, query.numRowsAffected(), error))
+            return false;
     }
     return true;
 }
@@ -203,4 +223,41 @@ bool THistoryOutbox::Acknowledge(TOutboxStream stream, qint64 seq)
         return true;
     QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
     return false;
+}
+
+QVariant THistoryOutbox::Meta(const char* key)
+{
+    QSqlQuery query(Database());
+    query.prepare(QStringLiteral("SELECT value FROM outbox_meta WHERE key=?"));
+    query.addBindValue(QLatin1String(key));
+    if (query.exec() && query.next())
+        return query.value(0);
+    return {};
+}
+
+QString THistoryOutbox::Epoch() { return Meta("epoch").toString(); }
+
+qint64 THistoryOutbox::Dropped() { return Meta("dropped").toLongLong(); }
+
+qint64 THistoryOutbox::Trim(qint64 limit)
+{
+    QSqlDatabase db = Database();
+    if (!Run(db, QStringLiteral("BEGIN IMMEDIATE"), Error_))
+        return -1;
+    qint64 dropped = 0;
+    bool ok = true;
+    for (TOutboxStream stream : {TOutboxStream::Readings, TOutboxStream::Alarms}) {
+        // The newest rows are the highest sequences: the ones past the limit go.
+        QSqlQuery drop(db);
+        drop.prepare(QStringLiteral("DELETE FROM %1 WHERE seq<=(SELECT max(seq) FROM %1)-?")
+                         .arg(QLatin1String(TableOf(stream))));
+        drop.addBindValue(limit);
+        ok = ok && Run(drop, Error_);
+        if (ok)
+            dropped += qMax(0, drop.numRowsAffected());
+    }
+    if (ok && CountDropped(db, dropped, Error_) && Run(db, QStringLiteral("COMMIT"), Error_))
+        return dropped;
+    QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+    return -1;
 }

@@ -1,5 +1,7 @@
 #include "publish/MqttConnection.h"
 
+#include "publish/TlsDiagnosis.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 
@@ -8,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -28,7 +31,7 @@ QString ConnectFailureText(int result, int systemError, const QString& host)
         return QStringLiteral("узел «%1» не найден").arg(host);
     case MOSQ_ERR_TLS:
     case MOSQ_ERR_TLS_HANDSHAKE:
-        return QStringLiteral("сертификат брокера не признан доверенным (TLS)");
+        return QStringLiteral("не удалось установить соединение TLS с брокером");
     case MOSQ_ERR_CONN_REFUSED:
         return QStringLiteral("брокер отказал в соединении");
     case MOSQ_ERR_KEEPALIVE:
@@ -83,6 +86,7 @@ TMqttConnection::TMqttConnection(const TMqttSettings& settings, const QString& c
     mosquitto_connect_callback_set(Client_, &TMqttConnection::Connected);
     mosquitto_publish_callback_set(Client_, &TMqttConnection::Published);
     mosquitto_message_callback_set(Client_, &TMqttConnection::Message);
+    mosquitto_subscribe_callback_set(Client_, &TMqttConnection::Subscribed);
 }
 
 TMqttConnection::~TMqttConnection()
@@ -113,16 +117,28 @@ bool TMqttConnection::Start()
                                          key.isEmpty() ? nullptr : key.constData(), nullptr);
         if (rc != MOSQ_ERR_SUCCESS) {
             Reason_ = QStringLiteral("не удалось загрузить сертификаты TLS: ") + ConnectFailureText(rc, errno, s.Host);
+            SettingsFault_ = true;
             return false;
         }
     }
     errno = 0;
     const int rc = mosquitto_connect(Client_, s.Host.toUtf8().constData(), s.Port, s.KeepAlive);
+    if (rc == MOSQ_ERR_TLS || rc == MOSQ_ERR_TLS_HANDSHAKE) {
+        TlsFailed();
+        return false;
+    }
     if (rc != MOSQ_ERR_SUCCESS) {
         Reason_ = ConnectFailureText(rc, errno, s.Host);
         return false;
     }
     return true;
+}
+
+void TMqttConnection::TlsFailed()
+{
+    Reason_ = DiagnoseTls(Settings_, SettingsFault_);
+    if (Reason_.isEmpty())
+        Reason_ = ConnectFailureText(MOSQ_ERR_TLS, 0, Settings_.Host);
 }
 
 bool TMqttConnection::Loop(int timeoutMs)
@@ -134,12 +150,20 @@ bool TMqttConnection::Loop(int timeoutMs)
     if (rc == MOSQ_ERR_SUCCESS && !Lost_)
         return true;
     if (!Lost_) {
-        // Dropped before the broker answered the connection: over TLS that is the handshake.
-        const bool handshake = !Accepted_ && Settings_.Tls() && (rc == MOSQ_ERR_TLS || rc == MOSQ_ERR_CONN_LOST
-                                                                  || rc == MOSQ_ERR_PROTOCOL);
-        Reason_ = handshake ? ConnectFailureText(MOSQ_ERR_TLS, 0, Settings_.Host)
-                            : ConnectFailureText(rc, errno, Settings_.Host);
         Lost_ = true;
+        const int systemError = errno;
+        const bool closed = rc == MOSQ_ERR_CONN_LOST || (rc == MOSQ_ERR_ERRNO && systemError == ECONNRESET);
+        // Dropped before the broker answered the connection: over TLS that is the handshake.
+        if (!Accepted_ && Settings_.Tls() && (closed || rc == MOSQ_ERR_TLS || rc == MOSQ_ERR_PROTOCOL)) {
+            TlsFailed();
+        } else if (!Accepted_ && closed) {
+            Reason_ = QStringLiteral("брокер закрыл соединение, не ответив на подключение: возможно, порт %1 "
+                                     "ждет TLS (задайте сертификат центра)")
+                          .arg(Settings_.Port);
+        } else {
+            Reason_ = ConnectFailureText(rc, systemError, Settings_.Host);
+            DroppedByBroker_ = Accepted_ && closed;
+        }
     }
     return false;
 }
@@ -152,9 +176,23 @@ int TMqttConnection::Publish(const QString& topic, const QByteArray& payload, in
     return rc == MOSQ_ERR_SUCCESS ? mid : 0;
 }
 
-bool TMqttConnection::Subscribe(const QString& pattern)
+bool TMqttConnection::Subscribe(const QStringList& patterns, int qos)
 {
-    return mosquitto_subscribe(Client_, nullptr, pattern.toUtf8().constData(), 1) == MOSQ_ERR_SUCCESS;
+    std::vector<QByteArray> bytes;
+    std::vector<char*> list;
+    for (const QString& p : patterns)
+        bytes.push_back(p.toUtf8());
+    for (QByteArray& b : bytes)
+        list.push_back(b.data());
+    return mosquitto_subscribe_multiple(Client_, &SubscribeMid_, int(list.size()), list.data(), qos, 0, nullptr)
+           == MOSQ_ERR_SUCCESS;
+}
+
+void TMqttConnection::Subscribed(mosquitto*, void* self, int mid, int, const int*)
+{
+    auto* connection = static_cast<TMqttConnection*>(self);
+    if (mid == connection->SubscribeMid_ && connection->OnSubscribed)
+        connection->OnSubscribed();
 }
 
 void TMqttConnection::Message(mosquitto*, void* self, const mosquitto_message* message)
@@ -193,24 +231,28 @@ void TMqttConnection::Published(mosquitto*, void* self, int mid)
         connection->OnPublished(mid);
 }
 
-QString CheckMqttConnection(const TMqttSettings& settings, int timeoutMs)
+TMqttCheck CheckMqttConnection(const TMqttSettings& settings, int timeoutMs)
 {
     // Checked as if enabled: a site tries the broker before it switches publishing on.
     TMqttSettings checked = settings;
     checked.Enabled = true;
     const QString invalid = ValidateMqttSettings(checked);
     if (!invalid.isEmpty())
-        return invalid;
+        return {TMqttCheck::BadSettings, invalid};
     TMqttConnection connection(checked, QStringLiteral("orvela-check-") + settings.Station);
+    const auto failed = [&connection] {
+        return TMqttCheck{connection.SettingsFault() ? TMqttCheck::BadSettings : TMqttCheck::Failed,
+                          connection.Reason()};
+    };
     if (!connection.Start())
-        return connection.Reason();
+        return failed();
     const QDeadlineTimer deadline(timeoutMs);
     while (!connection.Accepted()) {
         if (!connection.Loop(100))
-            return connection.Reason();
+            return failed();
         if (deadline.hasExpired())
-            return QStringLiteral("брокер не ответил на соединение");
+            return {TMqttCheck::Failed, QStringLiteral("брокер не ответил на соединение")};
     }
     connection.Disconnect();
-    return QString();
+    return {};
 }

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -29,11 +30,18 @@ public:
     bool Loop(int timeoutMs);
     bool Accepted() const { return Accepted_; }
     QString Reason() const { return Reason_; }
+    // The reason lies in the settings (a file that cannot be used), not in the network or broker.
+    bool SettingsFault() const { return SettingsFault_; }
+    // Once accepted, the broker closed the connection: as it does when another client connects
+    // under the same name.
+    bool DroppedByBroker() const { return DroppedByBroker_; }
 
     // The message id, 0 when it could not be queued.
     int Publish(const QString& topic, const QByteArray& payload, int qos, bool retain);
-    // At QoS 1; the messages come to OnMessage during Loop.
-    bool Subscribe(const QString& pattern);
+    // One request for all the patterns; OnSubscribed is called when the broker granted it, and the
+    // messages come to OnMessage, both during Loop.
+    bool Subscribe(const QStringList& patterns, int qos);
+    std::function<void()> OnSubscribed;
     std::function<void(const QString& topic, const QByteArray& payload, bool retained)> OnMessage;
     // Says goodbye: the last will is not published.
     void Disconnect();
@@ -44,11 +52,17 @@ private:
     static void Connected(mosquitto*, void* self, int rc);
     static void Published(mosquitto*, void* self, int mid);
     static void Message(mosquitto*, void* self, const struct mosquitto_message* message);
+    static void Subscribed(mosquitto*, void* self, int mid, int count, const int* granted);
+    // The reason of a failed TLS handshake, found out by one of our own.
+    void TlsFailed();
 
     TMqttSettings Settings_;
     mosquitto* Client_ = nullptr;
     bool Accepted_ = false;
     bool Lost_ = false;
+    bool SettingsFault_ = false;
+    bool DroppedByBroker_ = false;
+    int SubscribeMid_ = 0;
     QString Reason_;
 };
 
@@ -57,6 +71,13 @@ private:
 QString ConnectFailureText(int result, int systemError, const QString& host);
 QString RefusalText(int connackCode);
 
-// Connects with these settings and leaves at once: "" when the broker accepted the connection,
-// else the reason. Uses a client id of its own, so a running station is not pushed off.
-QString CheckMqttConnection(const TMqttSettings& settings, int timeoutMs = 10000);
+// What a connection check found: the broker accepted the station, the settings cannot be used, or
+// the connection failed; with the reason.
+struct TMqttCheck {
+    enum TOutcome { Accepted, BadSettings, Failed } Outcome = Accepted;
+    QString Reason;
+};
+
+// Connects with these settings and leaves at once. Uses a client id of its own, so a running
+// station is not pushed off.
+TMqttCheck CheckMqttConnection(const TMqttSettings& settings, int timeoutMs = 10000);

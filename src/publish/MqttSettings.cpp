@@ -10,6 +10,9 @@
 namespace {
 
 const QString kSection = QStringLiteral("MQTT");
+constexpr int kMaxOutboxLimit = 1'000'000'000;
+// A station's name is part of every topic and of the client's name at the broker.
+constexpr int kMaxStationBytes = 256;
 
 // A topic level: no separators or wildcards, not empty.
 bool IsTopicLevel(const QString& name)
@@ -48,6 +51,8 @@ TMqttSettings ReadMqttSettings(const QString& path, QString* warning)
     s.KeyFile = ini.ReadString(kSection, QStringLiteral("KeyFile"), QString()).trimmed();
     const int keepAlive = ini.ReadInteger(kSection, QStringLiteral("KeepAlive"), s.KeepAlive);
     s.KeepAlive = keepAlive >= 5 && keepAlive <= 3600 ? keepAlive : 30;
+    s.Heartbeat = ini.ReadInteger(kSection, QStringLiteral("Heartbeat"), s.Heartbeat, 1, 30);
+    s.OutboxLimit = ini.ReadInteger(kSection, QStringLiteral("OutboxLimit"), s.OutboxLimit, 1000, kMaxOutboxLimit);
     if (warning && !s.Password.isEmpty()
         && (QFileInfo(path).permissions() & (QFile::ReadOther | QFile::ReadGroup))) {
         *warning = QStringLiteral("Файл «%1» хранит пароль брокера MQTT и доступен для чтения другим "
@@ -71,6 +76,8 @@ bool WriteMqttSettings(const QString& path, const TMqttSettings& s, QString* err
     ini.WriteString(kSection, QStringLiteral("CertFile"), s.CertFile);
     ini.WriteString(kSection, QStringLiteral("KeyFile"), s.KeyFile);
     ini.WriteInteger(kSection, QStringLiteral("KeepAlive"), s.KeepAlive);
+    ini.WriteInteger(kSection, QStringLiteral("Heartbeat"), s.Heartbeat);
+    ini.WriteInteger(kSection, QStringLiteral("OutboxLimit"), s.OutboxLimit);
     if (!ini.Save(error))
         return false;
     // The password is nobody else's business.
@@ -83,10 +90,15 @@ QString ValidateMqttSettings(const TMqttSettings& s)
 {
     if (!IsTopicLevel(s.Station))
         return QStringLiteral("Имя станции не должно быть пустым и не может содержать символы «/», «+» и «#».");
+    if (s.Station.toUtf8().size() > kMaxStationBytes)
+        return QStringLiteral("Имя станции длиннее %1 байт (в UTF-8): сократите его.").arg(kMaxStationBytes);
     const QStringList levels = s.Root.split(u'/');
     for (const QString& level : levels)
         if (!IsTopicLevel(level))
             return QStringLiteral("Корневой раздел не может быть пустым, содержать «+», «#» или пустые уровни.");
+    // Such topics are the broker's own: a subscription to "#" never sees them.
+    if (s.Root.startsWith(u'$'))
+        return QStringLiteral("Корневой раздел не может начинаться с «$»: такие разделы брокер оставляет себе.");
     if (!s.Enabled)
         return QString();
     if (s.Host.isEmpty() || s.Host.contains(u' '))

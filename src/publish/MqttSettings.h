@@ -15,6 +15,10 @@ struct TMqttSettings {
     QString CertFile;
     QString KeyFile;
     int KeepAlive = 30;  // seconds
+    int Heartbeat = 10;  // seconds between two "online" states of the station, 1..30
+    // Readings (and alarm events) the outbox keeps for the broker at most: beyond it the oldest
+    // go unsent.
+    int OutboxLimit = 10'000'000;
 
     bool Tls() const { return !CAFile.isEmpty(); }
     // "<root>/<station>/", the prefix of every topic of this station.

@@ -1,11 +1,12 @@
 #include "publish/Payloads.h"
 
-#include "device/DisplayTables.h"
 #include "device/Vantor.h"
 
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
+
+#include <cmath>
 
 namespace {
 
@@ -16,10 +17,17 @@ int OutInteger(const TIOData& value)
     return n;
 }
 
-QJsonObject CodeAndText(int code, const QString& text)
+// As orvela-cli --json names them.
+void SetState(QJsonObject& o, const TCodeText& state)
 {
-    return {{QStringLiteral("code"), code}, {QStringLiteral("text"), text}};
+    o[QStringLiteral("state")] = state.Code;
+    o[QStringLiteral("stateText")] = state.Text;
 }
+
+// The input's exchange state "Норма": only then are the sensors' values measurements.
+constexpr int kInExchange = 0;
+constexpr int kTemperature = 1;  // the sensor's state when it gives a temperature
+const QString kUnit = QStringLiteral("°C");
 
 QJsonObject Header(qint64 time)
 {
@@ -34,14 +42,6 @@ QString IsoTime(qint64 ms)
 }
 
 QByteArray Json(const QJsonObject& object) { return QJsonDocument(object).toJson(QJsonDocument::Compact); }
-
-QByteArray StatusPayload(const QString& station, bool online, qint64 time)
-{
-    QJsonObject o = Header(time);
-    o[QStringLiteral("station")] = station;
-    o[QStringLiteral("status")] = online ? QStringLiteral("online") : QStringLiteral("offline");
-    return Json(o);
-}
 
 TControllerSnapshot SnapshotOf(const TVantor& vantor, qint64 time)
 {
@@ -75,10 +75,10 @@ TInputSnapshot SnapshotOf(const TVantorInput& input, int number, qint64 time)
         s.Sensors[i] = {OutInteger(input.TemperState[i]), input.TemperState[i].StateCaption()};
         s.Temperatures[i] = input.Temper[i].GetOutValue().ToDouble();
     }
-    s.Setpoint = input.TemperBound.Value();
+    s.SettingsKnown = input.SettingsKnown;
+    s.Bound = input.TemperBound.Value();
     s.Period = input.Interval;
-    const int enabled = OutInteger(input.ChannelEnabled);
-    s.InUse = {enabled, YesNoThreeStateTexts().value(enabled)};
+    s.Enabled = OutInteger(input.ChannelEnabled);
     s.PlantNumber = input.PlantNumber;
     return s;
 }
@@ -87,7 +87,7 @@ QByteArray ControllerPayload(const TControllerSnapshot& c)
 {
     QJsonObject o = Header(c.Time);
     o[QStringLiteral("address")] = c.Address;
-    o[QStringLiteral("exchange")] = CodeAndText(c.Exchange.Code, c.Exchange.Text);
+    SetState(o, c.Exchange);
     o[QStringLiteral("error")] = c.Error;
     if (c.SignatureRead) {
         o[QStringLiteral("signature")] = QJsonObject{
@@ -109,48 +109,60 @@ QByteArray InputPayload(const TInputSnapshot& s)
 {
     QJsonObject o = Header(s.Time);
     o[QStringLiteral("input")] = s.Input;
-    o[QStringLiteral("exchange")] = CodeAndText(s.Exchange.Code, s.Exchange.Text);
+    SetState(o, s.Exchange);
     o[QStringLiteral("battery")] = s.Battery;
+    const bool inExchange = s.Exchange.Code == kInExchange;
     QJsonArray sensors;
     for (int i = 0; i < kSensorCount; ++i) {
-        QJsonObject sensor = CodeAndText(s.Sensors[i].Code, s.Sensors[i].Text);
-        sensor[QStringLiteral("sensor")] = i + 1;
-        // A temperature only where the sensor gives one; a status code is no temperature.
-        sensor[QStringLiteral("temperature")] = s.Sensors[i].Code == 1 ? QJsonValue(s.Temperatures[i]) : QJsonValue();
+        QJsonObject sensor{{QStringLiteral("sensor"), i + 1}};
+        SetState(sensor, s.Sensors[i]);
+        // A temperature only where the sensor gives one and the probe answers: a status code is
+        // no temperature, and an input out of exchange shows old values (or none).
+        sensor[QStringLiteral("temperature")] =
+            inExchange && s.Sensors[i].Code == kTemperature ? QJsonValue(s.Temperatures[i]) : QJsonValue();
         sensors.append(sensor);
     }
     o[QStringLiteral("sensors")] = sensors;
-    o[QStringLiteral("setpoint")] = s.Setpoint;
-    o[QStringLiteral("period")] = s.Period;
-    o[QStringLiteral("inUse")] = CodeAndText(s.InUse.Code, s.InUse.Text);
+    // Settings never read are unknown, not zero.
+    const auto known = [&](QJsonValue value) { return s.SettingsKnown ? value : QJsonValue(); };
+    o[QStringLiteral("bound")] = known(s.Bound);
+    o[QStringLiteral("periodMinutes")] = known(s.Period);
+    o[QStringLiteral("enabled")] = known(s.Enabled == tsUnknown ? QJsonValue() : QJsonValue(s.Enabled == tsTrue));
     o[QStringLiteral("plantNumber")] = s.PlantNumber;
+    o[QStringLiteral("unit")] = kUnit;
     return Json(o);
 }
 
-QByteArray ReadingPayload(const QString& station, qint64 seq, const THistoryReading& reading)
+QByteArray ReadingPayload(const TStreamPlace& place, const THistoryReading& reading)
 {
     QJsonObject o = Header(reading.Time);
-    o[QStringLiteral("station")] = station;
-    o[QStringLiteral("seq")] = seq;
+    o[QStringLiteral("station")] = place.Station;
+    o[QStringLiteral("epoch")] = place.Epoch;
+    o[QStringLiteral("seq")] = place.Seq;
     o[QStringLiteral("input")] = reading.Input;
-    o[QStringLiteral("exchange")] = reading.OprosState;
+    o[QStringLiteral("state")] = reading.OprosState;
     o[QStringLiteral("battery")] = reading.Battery;
-    o[QStringLiteral("setpoint")] = reading.Bound;
+    o[QStringLiteral("bound")] = std::isnan(reading.Bound) ? QJsonValue() : QJsonValue(reading.Bound);
+    // Out of exchange the sensors' states and values are the last ones the probe gave: no news.
+    const bool inExchange = reading.OprosState == kInExchange;
     QJsonArray temperatures, states;
     for (int i = 0; i < kSensorCount; ++i) {
-        temperatures.append(reading.TemperState[i] == 1 ? QJsonValue(reading.Temper[i]) : QJsonValue());
-        states.append(reading.TemperState[i]);
+        const bool measured = inExchange && reading.TemperState[i] == kTemperature;
+        temperatures.append(measured ? QJsonValue(reading.Temper[i]) : QJsonValue());
+        states.append(inExchange ? QJsonValue(reading.TemperState[i]) : QJsonValue());
     }
     o[QStringLiteral("temperatures")] = temperatures;
     o[QStringLiteral("sensorStates")] = states;
+    o[QStringLiteral("unit")] = kUnit;
     return Json(o);
 }
 
-QByteArray AlarmEventPayload(const QString& station, qint64 seq, const QByteArray& event)
+QByteArray AlarmEventPayload(const TStreamPlace& place, const QByteArray& event)
 {
     QJsonObject o = QJsonDocument::fromJson(event).object();
     o[QStringLiteral("schema")] = kPayloadSchema;
-    o[QStringLiteral("station")] = station;
-    o[QStringLiteral("seq")] = seq;
+    o[QStringLiteral("station")] = place.Station;
+    o[QStringLiteral("epoch")] = place.Epoch;
+    o[QStringLiteral("seq")] = place.Seq;
     return Json(o);
 }

@@ -12,14 +12,12 @@ class TVantor;
 class TVantorInput;
 
 // The published messages: compact JSON in UTF-8, numbers as numbers, times in ISO 8601 UTC, and
-// "schema" in each, raised when a field changes meaning or goes away.
-constexpr int kPayloadSchema = 1;
+// "schema" in each, raised when a field changes meaning or goes away (fields may be added).
+constexpr int kPayloadSchema = 2;
 
 QString IsoTime(qint64 ms);
 QByteArray Json(const QJsonObject& object);
 
-// "online" while connected, "offline" as the last will and as the goodbye.
-QByteArray StatusPayload(const QString& station, bool online, qint64 time);
 // What the polling thread hands over: a copy of the values, made in a microsecond or two; the
 // publisher's thread makes the JSON of it.
 struct TCodeText {
@@ -45,9 +43,10 @@ struct TInputSnapshot {
     int Battery = 0;
     std::array<TCodeText, 6> Sensors;
     std::array<double, 6> Temperatures{};
-    double Setpoint = 0;
+    bool SettingsKnown = false;  // the set-point, period and enable flag were read
+    double Bound = 0;
     int Period = 0;
-    TCodeText InUse;
+    int Enabled = 0;  // three-state: unknown, no, yes
     int PlantNumber = 0;
 };
 
@@ -55,6 +54,12 @@ TControllerSnapshot SnapshotOf(const TVantor& vantor, qint64 time);
 TInputSnapshot SnapshotOf(const TVantorInput& input, int number, qint64 time);
 QByteArray ControllerPayload(const TControllerSnapshot& controller);
 QByteArray InputPayload(const TInputSnapshot& input);
-QByteArray ReadingPayload(const QString& station, qint64 seq, const THistoryReading& reading);
-// An alarm event kept in the outbox (without "seq"), and the same with its sequence number.
-QByteArray AlarmEventPayload(const QString& station, qint64 seq, const QByteArray& event);
+// A stream message is numbered by seq within the outbox's epoch.
+struct TStreamPlace {
+    QString Station;
+    QString Epoch;
+    qint64 Seq = 0;
+};
+QByteArray ReadingPayload(const TStreamPlace& place, const THistoryReading& reading);
+// An alarm event kept in the outbox (without its place in the stream), and the same with it.
+QByteArray AlarmEventPayload(const TStreamPlace& place, const QByteArray& event);

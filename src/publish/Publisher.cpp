@@ -2,12 +2,15 @@
 
 #include "common/PostedCalls.h"
 #include "history/HistoryOutbox.h"
+#include "common/OperatorMessage.h"
 #include "publish/MqttConnection.h"
 #include "publish/Payloads.h"
+#include "publish/StationStatus.h"
 
 #include <QDateTime>
 
 #include <chrono>
+#include <deque>
 #include <map>
 
 using namespace std::chrono_literals;
@@ -28,8 +31,31 @@ constexpr auto kOutboxRetry = 1s;
 constexpr auto kFirstRetry = 1s;
 constexpr auto kLastRetry = 30s;
 constexpr auto kGoodbyeLimit = 2s;      // the longest a stop sends the rest, and then waits for the goodbye
+// A connection that held this long was no accident: the back-off starts again from the first
+// retry. Shorter ones that the broker closed, this many times within it, are most likely another
+// station connecting under the same name (the broker keeps the newer of two clients of one name).
+constexpr auto kSteadyConnection = 60s;
+constexpr int kTwinDrops = 3;
+constexpr auto kTrimEvery = 60s;        // how often the outbox is held to its limit
 
 qint64 Now() { return QDateTime::currentMSecsSinceEpoch(); }
+
+// A file of the settings that cannot be used is no connection failure.
+QString Failure(const TMqttConnection& connection)
+{
+    return connection.SettingsFault() ? QStringLiteral("ошибка в настройках: ") + connection.Reason()
+                                      : connection.Reason();
+}
+
+QString TwinText(const QString& station)
+{
+    return QStringLiteral("брокер разрывает соединение вскоре после подключения (%1 раза за минуту): вероятно, "
+                          "к нему подключается другая станция с тем же именем «%2». Задайте каждой станции свое "
+                          "имя (Station в INI/MQTT.ini); до тех пор попытки соединения — раз в %3 с")
+        .arg(kTwinDrops)
+        .arg(station)
+        .arg(std::chrono::seconds(kLastRetry).count());
+}
 
 }  // namespace
 
@@ -65,10 +91,14 @@ struct TPublisher::TSession {
 
     THistoryOutbox Outbox;
     bool HaveOutbox = false;
+    QString Epoch;
+    qint64 Dropped = 0;  // unsent rows the outbox dropped
 
     void OpenOutbox(const QString& path)
     {
         HaveOutbox = Outbox.Open(path);
+        Epoch = HaveOutbox ? Outbox.Epoch() : QString();
+        Dropped = HaveOutbox ? Outbox.Dropped() : 0;
         for (TStream* s : {&Alarms, &Readings}) {
             s->Acked = s->Saved = HaveOutbox ? Outbox.Acknowledged(s->Kind) : 0;
             s->Restart();
@@ -77,6 +107,16 @@ struct TPublisher::TSession {
     TStream Alarms{TOutboxStream::Alarms};
     TStream Readings{TOutboxStream::Readings};
     std::map<int, std::pair<TStream*, qint64>> Mids;  // message id: its stream and sequence
+
+    // Keeps the outbox within limit: the number of rows it dropped now.
+    qint64 Trim(qint64 limit)
+    {
+        if (!HaveOutbox)
+            return 0;
+        const qint64 dropped = Outbox.Trim(limit);
+        Dropped = Outbox.Dropped();
+        return qMax<qint64>(0, dropped);
+    }
 
     void SaveAcks()
     {
@@ -100,10 +140,11 @@ struct TPublisher::TSession {
             QVector<std::pair<qint64, QByteArray>> rows;
             if (s.Kind == TOutboxStream::Readings) {
                 for (const TOutboxReading& r : Outbox.Readings(s.Sent, limit))
-                    rows.append({r.Seq, r.Reading.Input > 0 ? ReadingPayload(station, r.Seq, r.Reading) : QByteArray()});
+                    rows.append({r.Seq, r.Reading.Input > 0 ? ReadingPayload({station, Epoch, r.Seq}, r.Reading)
+                                                            : QByteArray()});
             } else {
                 for (const TOutboxAlarm& a : Outbox.Alarms(s.Sent, limit))
-                    rows.append({a.Seq, AlarmEventPayload(station, a.Seq, a.Event)});
+                    rows.append({a.Seq, AlarmEventPayload({station, Epoch, a.Seq}, a.Event)});
             }
             for (const auto& [seq, payload] : rows) {
                 s.Sent = seq;
@@ -192,17 +233,25 @@ void TPublisher::Run()
 {
     const QString prefix = Settings_.TopicPrefix();
     const QString statusTopic = prefix + QStringLiteral("status");
+    const auto heartbeat = std::chrono::seconds(Settings_.Heartbeat);
     TSession session;
     session.Alarms.Topic = prefix + QStringLiteral("alarms/events");
     session.Readings.Topic = prefix + QStringLiteral("readings");
+    TStationStatus status(Settings_.Station, Settings_.Heartbeat);
     auto nextOutboxOpen = TClock::now();
+    auto nextTrim = TClock::now();
+    bool trimTold = false;
 
     std::unique_ptr<TMqttConnection> connection;
     bool online = false;
+    auto onlineSince = TClock::now();
     auto retry = std::chrono::duration_cast<TClock::duration>(kFirstRetry);
     auto nextAttempt = TClock::now();
     auto acceptBy = TClock::now();
     auto nextAckSave = TClock::now();
+    auto nextHeartbeat = TClock::now();
+    std::deque<TClock::time_point> shortDrops;  // of connections the broker closed within a minute
+    bool twin = false;
 
     int unacknowledged = 0;  // on this connection
     const auto publish = [&](const QString& topic, const QByteArray& payload) {
@@ -219,17 +268,34 @@ void TPublisher::Run()
                 live.append({it.key(), Retained_.value(it.key())});
             Dirty_.clear();
         }
-        for (const auto& [topic, make] : live)
-            publish(prefix + topic, make());
+        for (const auto& [topic, make] : live) {
+            const QByteArray payload = make();
+            if (status.Note(topic, payload))
+                publish(prefix + topic, payload);
+        }
     };
-    const auto drop = [&](const QString& reason) {
+    const auto drop = [&](QString reason) {
+        const auto now = TClock::now();
+        if (online && now - onlineSince >= kSteadyConnection) {
+            retry = kFirstRetry;
+        } else if (online && connection->DroppedByBroker()) {
+            shortDrops.push_back(now);
+            while (now - shortDrops.front() > kSteadyConnection)
+                shortDrops.pop_front();
+            twin = twin || int(shortDrops.size()) >= kTwinDrops;
+        }
+        // Said once: the reason stays the same while it lasts.
+        if (twin) {
+            retry = kLastRetry;
+            reason = TwinText(Settings_.Station);
+        }
         SetState(TBrokerState::Offline, reason);
         connection.reset();
         online = false;
         session.Mids.clear();
         session.Alarms.Restart();
         session.Readings.Restart();
-        nextAttempt = TClock::now() + retry;
+        nextAttempt = now + retry;
         retry = std::min<TClock::duration>(retry * 2, kLastRetry);
     };
 
@@ -255,11 +321,24 @@ void TPublisher::Run()
                 session.Outbox.AddAlarm(time, event);
         if (stop)
             break;
+        if (session.HaveOutbox && TClock::now() >= nextTrim) {
+            nextTrim = TClock::now() + kTrimEvery;
+            const qint64 dropped = session.Trim(Settings_.OutboxLimit);
+            if (dropped > 0 && !trimTold) {
+                trimTold = true;
+                const QString text = QStringLiteral("Очередь публикации MQTT превысила предел в %1 записей "
+                                                    "(OutboxLimit в INI/MQTT.ini): %2 самых старых удалены "
+                                                    "неотправленными. В истории показаний они остаются.")
+                                         .arg(Settings_.OutboxLimit)
+                                         .arg(dropped);
+                Calls_->Post([text] { ShowMessage(kCaptionWarning, text, TMessageIcon::Warning); });
+            }
+        }
         if (!connection) {
             if (TClock::now() < nextAttempt)
                 continue;
             connection = std::make_unique<TMqttConnection>(Settings_, QStringLiteral("orvela-") + Settings_.Station);
-            connection->SetWill(statusTopic, StatusPayload(Settings_.Station, false, Now()));
+            connection->SetWill(statusTopic, status.Will(Now()));
             unacknowledged = 0;
             connection->OnPublished = [&](int mid) {
                 ++Counters_.Acknowledged;
@@ -271,13 +350,13 @@ void TPublisher::Run()
                 session.Mids.erase(it);
             };
             if (!connection->Start()) {
-                drop(connection->Reason());
+                drop(Failure(*connection));
                 continue;
             }
             acceptBy = TClock::now() + std::chrono::seconds(qMax(10, Settings_.KeepAlive));
         }
         if (!connection->Loop(kLoopMs)) {
-            drop(connection->Reason());
+            drop(Failure(*connection));
             continue;
         }
         Counters_.ReadingsAcknowledged = session.Readings.Acked;
@@ -292,16 +371,28 @@ void TPublisher::Run()
         }
         if (!online) {
             online = true;
-            retry = kFirstRetry;
-            publish(statusTopic, StatusPayload(Settings_.Station, true, Now()));
+            onlineSince = TClock::now();
+            nextHeartbeat = onlineSince;
+            status.Reconnected();
             std::lock_guard lock(Mutex_);
             for (auto it = Retained_.cbegin(); it != Retained_.cend(); ++it)
                 Dirty_.insert(it.key(), true);
         }
-        if (State_.load() != TBrokerState::Online)
+        // While another station of the same name may push this one off, it is not told online
+        // before the connection has held.
+        if (twin && TClock::now() - onlineSince >= kSteadyConnection) {
+            twin = false;
+            shortDrops.clear();
+        }
+        if (State_.load() != TBrokerState::Online && !twin)
             SetState(TBrokerState::Online, QString());
         // The live states first: the backlog never holds them up for more than one burst.
         sendLive();
+        // After the states it tells of; at once on a new connection.
+        if (TClock::now() >= nextHeartbeat) {
+            publish(statusTopic, status.Online(Now(), session.Dropped));
+            nextHeartbeat = TClock::now() + heartbeat;
+        }
         session.Send(session.Alarms, *connection, Settings_.Station, Counters_, unacknowledged);
         session.Send(session.Readings, *connection, Settings_.Station, Counters_, unacknowledged);
     }
@@ -322,7 +413,7 @@ void TPublisher::Run()
                 break;
         }
         if (connection->Loop(0)) {
-            publish(statusTopic, StatusPayload(Settings_.Station, false, Now()));
+            publish(statusTopic, status.Goodbye(Now(), session.Dropped));
             while (unacknowledged > 0 && TClock::now() < deadline + kGoodbyeLimit && connection->Loop(kLoopMs)) {
             }
             connection->Disconnect();

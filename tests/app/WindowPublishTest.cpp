@@ -25,7 +25,7 @@ protected:
 
     void OpenPublishing()
     {
-        Folder.Write("INI/MQTT.ini", MqttIni(Server.Port(), "w1"));
+        Folder.Write("INI/MQTT.ini", MqttIni(Server.Port(), "w1", "Heartbeat=3\r\n"));
         ASSERT_TRUE(Simulator.Start());
         WriteSettings(Simulator.Path(), 20);
         HistoryStartup(PublishingEnabled());
@@ -94,6 +94,8 @@ TEST_F(WindowPublish, TheDialogRefusesABadNameChecksTheBrokerAndPublishesUnderTh
     EXPECT_TRUE(refusal.contains("Имя станции")) << refusal.toStdString();
     EXPECT_EQ(checked, "Соединение установлено.");
     EXPECT_TRUE(Folder.Read("INI/MQTT.ini").contains("Station=w2"));
+    // What the dialog does not show is kept.
+    EXPECT_TRUE(Folder.Read("INI/MQTT.ini").contains("Heartbeat=3"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return watch.Last("orvela/w2/status").contains("online"); }, 30000));
     EXPECT_TRUE(watch.Last("orvela/w1/status").contains("offline"));
 }

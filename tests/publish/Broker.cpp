@@ -129,7 +129,8 @@ testing::AssertionResult Broker::MakeCertificates()
                return ext.write("subjectAltName=DNS:localhost,IP:127.0.0.1\n") > 0;
            }()
         && Run("openssl", {"x509", "-req", "-in", d + "server.csr", "-CA", d + "ca.crt", "-CAkey", d + "ca.key",
-                           "-CAcreateserial", "-days", "2", "-extfile", d + "ext.cnf", "-out", d + "server.crt"});
+                           "-CAcreateserial", "-days", Options_.Expired ? "-1" : "2", "-extfile", d + "ext.cnf", "-out",
+                           d + "server.crt"});
     return ok ? testing::AssertionSuccess() : testing::AssertionFailure() << "openssl could not make the certificates";
 }
 

@@ -25,6 +25,7 @@ public:
         bool Tls;          // server certificate signed by a CA generated here
         QString User;      // when set, only this user with Password may connect
         QString Password;
+        bool Expired = false;  // with Tls: the server certificate's time is over
     };
 
     Broker() : Broker(Options{false, {}, {}}) {}

@@ -71,9 +71,34 @@ TEST_F(ConnectionCheck, TlsWorksWithTheRightCaAndFailsWithTheReasonOtherwiseAndT
     ASSERT_TRUE(MakeSelfSignedCa(otherCa, Folder.Path("other-ca.key")));
     std::tie(code, text) = Check(base + "User=station\r\nPassword=Pw-7xq!secret\r\nCAFile=" + otherCa + "\r\n");
     EXPECT_EQ(code, 1);
-    EXPECT_TRUE(text.contains("сертификат брокера не признан доверенным")) << text.toStdString();
+    EXPECT_TRUE(text.contains("сертификат брокера не признан доверенным: он подписан не тем центром")) << text.toStdString();
     EXPECT_FALSE(text.contains("Pw-7xq!secret"));
     EXPECT_FALSE(Written().contains("Pw-7xq!secret"));
+}
+
+TEST_F(ConnectionCheck, TlsFailuresSayWhetherTheCertificateExpiredThePortHasNoTlsOrTheSettingsAreWrong)
+{
+    Broker expired({.Tls = true, .User = {}, .Password = {}, .Expired = true});
+    ASSERT_TRUE(expired.Start());
+    const auto tls = [](const Broker& b, const QString& ca) {
+        return QString::fromUtf8(MqttIni(b.Port(), "s")).replace("127.0.0.1", "localhost") + "CAFile=" + ca + "\r\n";
+    };
+    auto [code, text] = Check(tls(expired, expired.CaFile()));
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(text.contains("срок его действия истек")) << text.toStdString();
+
+    Broker plain;
+    ASSERT_TRUE(plain.Start());
+    std::tie(code, text) = Check(tls(plain, expired.CaFile()));
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(text.contains("брокер не отвечает по TLS")) << text.toStdString();
+
+    // Not a certificate: the settings are wrong, whatever the broker.
+    Folder.Write("not-a-ca.crt", "-----BEGIN NOTHING-----\n");
+    std::tie(code, text) = Check(tls(expired, Folder.Path("not-a-ca.crt")));
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(text.startsWith("Ошибка в настройках MQTT")) << text.toStdString();
+    EXPECT_TRUE(text.contains("not-a-ca.crt")) << text.toStdString();
 }
 
 }  // namespace

@@ -76,6 +76,38 @@ TEST_F(Outbox, AlarmEventsAreKeptUntilAcknowledgedAndPrunedWithTheHistory)
     EXPECT_EQ(Seqs(outbox.Readings(0, 10)), (QVector<qint64>{2}));
 }
 
+TEST_F(Outbox, TheEpochStaysWithTheFileAndTheLimitKeepsTheNewestCountingTheRest)
+{
+    THistoryStore store;
+    store.KeepOutbox(true);
+    ASSERT_TRUE(store.Open(Path()));
+    for (int i = 0; i < 10; ++i)
+        ASSERT_TRUE(store.Append({MakeReading(1, kDay0 + i * kMinute, i)}));
+    THistoryOutbox outbox;
+    ASSERT_TRUE(outbox.Open(Path()));
+    const QString epoch = outbox.Epoch();
+    EXPECT_EQ(epoch.size(), 36);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_GT(outbox.AddAlarm(kDay0, R"({"text":"a"})"), 0);
+
+    EXPECT_EQ(outbox.Trim(4), 6);
+    EXPECT_EQ(Seqs(outbox.Readings(0, 20)), (QVector<qint64>{7, 8, 9, 10}));
+    EXPECT_EQ(outbox.Alarms(0, 20).size(), 3);
+    EXPECT_EQ(outbox.Trim(2), 3);
+    EXPECT_EQ(outbox.Alarms(0, 20).first().Seq, 2);
+    // What the history's retention removes unsent counts too.
+    ASSERT_TRUE(store.Prune(kDay0 + 2 * kDayMs));
+    EXPECT_EQ(outbox.Dropped(), 9 + 2 + 2);
+
+    THistoryOutbox again;
+    ASSERT_TRUE(again.Open(Path()));
+    EXPECT_EQ(again.Epoch(), epoch);
+    EXPECT_EQ(again.Dropped(), 13);
+    ASSERT_TRUE(again.Open(Folder.Path("DATA/other.sqlite")));
+    EXPECT_NE(again.Epoch(), epoch);
+    EXPECT_EQ(again.Dropped(), 0);
+}
+
 TEST_F(Outbox, WithPublishingOffTheHistoryFileGetsNoOutbox)
 {
     {

@@ -67,6 +67,10 @@ TEST(MqttSettings, ValidationNamesWhatIsWrong)
     EXPECT_NE(with([](TMqttSettings& t) { t.Station = "line/1"; }), "");
     EXPECT_NE(with([](TMqttSettings& t) { t.Station = "#"; }), "");
     EXPECT_NE(with([](TMqttSettings& t) { t.Root = "a//b"; }), "");
+    // The broker's own topics; a name too long for a topic level and a client name.
+    EXPECT_TRUE(with([](TMqttSettings& t) { t.Root = "$SYS/x"; }).contains("«$»"));
+    EXPECT_EQ(with([](TMqttSettings& t) { t.Station = QString(128, QChar(0x44F)); }), "");
+    EXPECT_TRUE(with([](TMqttSettings& t) { t.Station = QString(129, QChar(0x44F)); }).contains("256 байт"));
     EXPECT_NE(with([](TMqttSettings& t) { t.Host.clear(); }), "");
     EXPECT_NE(with([](TMqttSettings& t) { t.Password = "x"; }), "");
     EXPECT_TRUE(with([](TMqttSettings& t) { t.CAFile = "/nonexistent/ca.crt"; }).contains("/nonexistent/ca.crt"));

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QRegularExpression>
 
 #include <csignal>
@@ -41,8 +42,66 @@ protected:
         return ::StreamMatchesHistory(s, "orvela/line1/readings", History());
     }
 
+    // "stations --json" at once; empty when it failed.
+    QJsonArray Stations() const
+    {
+        QProcess stations;
+        stations.start(QString::fromStdString(CliExecutable()),
+                       {"stations", "--broker", QString("127.0.0.1:%1").arg(Server.Port()), "--json"});
+        // Live traffic never holds it up: the old way, a second live station kept it forever.
+        if (!stations.waitForFinished(10000)) {
+            stations.kill();
+            stations.waitForFinished();
+            return {};
+        }
+        return QJsonDocument::fromJson(stations.readAllStandardOutput()).array();
+    }
+
     Broker Server;
 };
+
+// One more station: orvela-cli poll on a simulator and in a program folder of its own.
+class OtherStation
+{
+public:
+    testing::AssertionResult Start(int brokerPort, const QString& name)
+    {
+        if (auto started = Simulator.Start(); !started)
+            return started;
+        const auto write = [this](const QString& file, const QByteArray& bytes) {
+            QDir().mkpath(Folder.path() + "/INI");
+            QFile f(Folder.path() + "/INI/" + file);
+            return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+        };
+        if (!write("VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=10\r\n")
+            || !write("Timer.ini", "[ctReqDevices]\r\nInterval=20\r\n")
+            || !write("MQTT.ini", MqttIni(brokerPort, name, "Heartbeat=1\r\n")))
+            return testing::AssertionFailure() << "cannot write the settings";
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("ORVELA_HOME", Folder.path());
+        Cli.setProcessEnvironment(environment);
+        Cli.start(QString::fromStdString(CliExecutable()), {"poll", "--port", QString::fromStdString(Simulator.Path())});
+        return Cli.waitForStarted(10000) ? testing::AssertionSuccess() : testing::AssertionFailure() << "no poll";
+    }
+
+    ~OtherStation()
+    {
+        Cli.kill();
+        Cli.waitForFinished(10000);
+    }
+
+    SimulatorProcess Simulator;
+    QTemporaryDir Folder;
+    QProcess Cli;
+};
+
+QJsonObject Named(const QJsonArray& stations, const QString& name)
+{
+    for (const QJsonValue& s : stations)
+        if (s.toObject().value("station") == name)
+            return s.toObject();
+    return {};
+}
 
 TEST_F(Station, RetainedStatesAfterARoundAreWhatThePollRead)
 {
@@ -55,11 +114,15 @@ TEST_F(Station, RetainedStatesAfterARoundAreWhatThePollRead)
 
     // A consumer that comes after the station has gone still gets every state.
     Subscriber late(Server.Port(), "orvela/line1/#");
-    ASSERT_TRUE(WaitUntil([&] { return !late.Last("orvela/line1/input/192").isEmpty(); }, 30s));
+    // The broker gives them in an order of its own.
+    ASSERT_TRUE(WaitUntil([&] {
+        return !late.Last("orvela/line1/input/192").isEmpty() && !late.Last("orvela/line1/controller").isEmpty()
+               && !late.Last("orvela/line1/status").isEmpty();
+    }, 30s));
     EXPECT_EQ(QJsonDocument::fromJson(late.Last("orvela/line1/status")).object().value("status"), "offline");
     const QJsonObject controller = QJsonDocument::fromJson(late.Last("orvela/line1/controller")).object();
     EXPECT_EQ(controller.value("address").toInt(), 1);
-    EXPECT_TRUE(lines[0].endsWith(": " + controller.value("exchange").toObject().value("text").toString()))
+    EXPECT_TRUE(lines[0].endsWith(": " + controller.value("stateText").toString()))
         << lines[0].toStdString();
 
     // "Вход 5: Норма; T: 25.0 -1.0 AAA7 ...; уставка 20.0; используется: Да"
@@ -70,19 +133,28 @@ TEST_F(Station, RetainedStatesAfterARoundAreWhatThePollRead)
         ASSERT_TRUE(match.hasMatch()) << lines[n].toStdString();
         ASSERT_EQ(match.captured(1).toInt(), n);
         const QJsonObject input = QJsonDocument::fromJson(late.Last(QString("orvela/line1/input/%1").arg(n))).object();
-        EXPECT_EQ(input.value("schema").toInt(), 1);
-        EXPECT_EQ(input.value("exchange").toObject().value("text").toString(), match.captured(2));
-        EXPECT_EQ(input.value("inUse").toObject().value("text").toString(), match.captured(5));
+        EXPECT_EQ(input.value("schema").toInt(), 2);
+        EXPECT_EQ(input.value("unit"), "°C");
+        EXPECT_EQ(input.value("stateText").toString(), match.captured(2));
+        const QJsonValue enabled = input.value("enabled");
+        EXPECT_EQ(enabled.isNull() ? "-" : enabled.toBool() ? "Да" : "Нет", match.captured(5));
         // The table rounds to its digits (a tenth, half up).
-        EXPECT_NEAR(input.value("setpoint").toDouble(), match.captured(4).toDouble(), 0.0501);
+        EXPECT_NEAR(input.value("bound").toDouble(), match.captured(4).toDouble(), 0.0501);
         const QStringList shown = match.captured(3).split(' ');
         const QJsonArray sensors = input.value("sensors").toArray();
         ASSERT_EQ(shown.size(), 6);
         ASSERT_EQ(sensors.size(), 6);
+        // Out of exchange (the simulator's 13 has no link, 16 is disabled) the last values are old.
+        const bool inExchange = input.value("state").toInt() == 0;
+        if (n == 13 || n == 16) {
+            EXPECT_FALSE(inExchange);
+        }
         for (int i = 0; i < 6; ++i) {
             const QJsonObject sensor = sensors[i].toObject();
-            if (sensor.value("temperature").isNull())
-                EXPECT_EQ(sensor.value("text").toString(), shown[i]);
+            if (!inExchange)
+                EXPECT_TRUE(sensor.value("temperature").isNull()) << i;
+            else if (sensor.value("temperature").isNull())
+                EXPECT_EQ(sensor.value("stateText").toString(), shown[i]);
             else
                 EXPECT_NEAR(sensor.value("temperature").toDouble(), shown[i].toDouble(), 0.0501) << i;
         }
@@ -146,6 +218,48 @@ TEST_F(Station, AStationKilledOutrightIsReportedOfflineByTheBroker)
     ::kill(pid_t(Cli.processId()), SIGKILL);
     ASSERT_TRUE(Cli.waitForFinished(10000));
     ASSERT_TRUE(WaitUntil([&] { return watch.Last("orvela/line1/status").contains("\"offline\""); }, 60s));
+    // The last will cannot know the time of the death.
+    const QJsonObject will = QJsonDocument::fromJson(watch.Last("orvela/line1/status")).object();
+    EXPECT_EQ(will.value("reason"), "lost");
+    EXPECT_TRUE(will.value("time").isNull());
+}
+
+TEST_F(Station, StationsListsTwoLiveStationsAtOnceAndCallsOneThatDiedUnseenStale)
+{
+    ASSERT_TRUE(Server.Start());
+    Folder.Write("INI/MQTT.ini", MqttIni(Server.Port(), "line1", "Heartbeat=1\r\n"));
+    OtherStation line2;
+    ASSERT_TRUE(line2.Start(Server.Port(), "line2"));
+    StartPoll();
+    Subscriber watch(Server.Port(), "orvela/+/status");
+    const auto polling = [&](const QString& name) {
+        const QJsonObject status = QJsonDocument::fromJson(watch.Last("orvela/" + name + "/status")).object();
+        return status.value("status") == "online" && status.value("period") == 1 && !status.value("poll").isNull();
+    };
+    ASSERT_TRUE(WaitUntil([&] { return polling("line1") && polling("line2"); }, 60s));
+
+    QJsonArray stations = Stations();
+    ASSERT_EQ(stations.size(), 2);
+    for (const QString name : {"line1", "line2"}) {
+        EXPECT_EQ(Named(stations, name).value("status"), "online") << name.toStdString();
+        EXPECT_EQ(Named(stations, name).value("stale"), false) << name.toStdString();
+    }
+
+    // The broker crashes and line2 dies while it is down: its retained "online" comes back with
+    // the broker, and only its age tells.
+    Server.Kill();
+    line2.Cli.kill();
+    ASSERT_TRUE(line2.Cli.waitForFinished(10000));
+    ASSERT_TRUE(Server.Start());
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            stations = Stations();
+            const QJsonObject dead = Named(stations, "line2");
+            return dead.value("status") == "online" && dead.value("stale") == true
+                   && Named(stations, "line1").value("stale") == false;
+        },
+        60s))
+        << QJsonDocument(stations).toJson().toStdString();
 }
 
 TEST_F(Station, StationsListsWhatTheBrokerKnowsAndExitsThreeOnAnActiveAlarm)
@@ -164,7 +278,12 @@ TEST_F(Station, StationsListsWhatTheBrokerKnowsAndExitsThreeOnAnActiveAlarm)
     const QJsonObject station = list[0].toObject();
     EXPECT_EQ(station.value("station"), "line1");
     EXPECT_EQ(station.value("status"), "offline");
+    EXPECT_EQ(station.value("stale"), false);
     EXPECT_FALSE(station.value("lastReading").toString().isEmpty());
+    // Without a link, or not updated; a disabled input (16) is not expected to answer.
+    const QJsonArray notInExchange = station.value("notInExchange").toArray();
+    EXPECT_TRUE(notInExchange.contains(13) && notInExchange.contains(21)) << QJsonDocument(notInExchange).toJson().toStdString();
+    EXPECT_FALSE(notInExchange.contains(16));
     const bool alarms = !station.value("alarms").toArray().isEmpty();
     EXPECT_EQ(stations.exitCode(), alarms ? 3 : 0);
 
@@ -172,7 +291,7 @@ TEST_F(Station, StationsListsWhatTheBrokerKnowsAndExitsThreeOnAnActiveAlarm)
     QProcess pub;
     pub.start("mosquitto_pub", {"-h", "127.0.0.1", "-p", QString::number(Server.Port()), "-r", "-t",
                                 "orvela/line2/alarms/active", "-m",
-                                R"({"schema":1,"count":1,"alarms":[{"input":3,"text":"Вход 3 (№ 0) Состояние обмена: Нет связи"}]})"});
+                                R"({"schema":2,"count":1,"alarms":[{"input":3,"text":"Вход 3 (№ 0) Состояние обмена: Нет связи"}]})"});
     ASSERT_TRUE(pub.waitForFinished(30000));
     stations.start(cli, {"stations", "--broker", QString("127.0.0.1:%1").arg(Server.Port())});
     ASSERT_TRUE(stations.waitForFinished(30000));

@@ -29,16 +29,17 @@ QVector<THistoryReading> History(const QString& path)
 testing::AssertionResult Deduplicate(const std::vector<Subscriber::Message>& messages, const QString& topic,
                                      std::vector<ReceivedReading>& readings)
 {
-    std::map<qint64, QByteArray> seen;
+    std::map<std::pair<QString, qint64>, QByteArray> seen;
     readings.clear();
     for (const Subscriber::Message& m : messages) {
         if (m.Topic != topic)
             continue;
         const QJsonObject o = QJsonDocument::fromJson(m.Payload).object();
+        const QString epoch = o.value("epoch").toString();
         const qint64 seq = o.value("seq").toInteger();
-        if (seq <= 0 || o.value("schema").toInt() != 1)
+        if (seq <= 0 || epoch.isEmpty() || o.value("schema").toInt() != 2)
             return testing::AssertionFailure() << "not a reading: " << m.Payload.toStdString();
-        auto [it, fresh] = seen.emplace(seq, m.Payload);
+        auto [it, fresh] = seen.emplace(std::pair{epoch, seq}, m.Payload);
         if (!fresh) {
             if (it->second != m.Payload)
                 return testing::AssertionFailure() << "sequence " << seq << " came with two contents";
@@ -74,12 +75,15 @@ testing::AssertionResult SameAsHistory(const std::vector<ReceivedReading>& readi
         if (it == received.end() || used >= it->second.size())
             return testing::AssertionFailure() << "input " << h.Input << " at " << h.Time << " never arrived";
         const QJsonObject& o = it->second[used++]->Json;
-        if (o.value("battery").toInt() != h.Battery || o.value("exchange").toInt() != h.OprosState)
+        if (o.value("battery").toInt() != h.Battery || o.value("state").toInt() != h.OprosState)
             return testing::AssertionFailure() << "input " << h.Input << " at " << h.Time << " arrived changed";
+        // Out of exchange a probe's last values are no reading: the stream says null.
         const QJsonArray temperatures = o.value("temperatures").toArray();
-        for (int i = 0; i < 6; ++i)
-            if (h.TemperState[i] == 1 && temperatures.at(i).toDouble() != h.Temper[i])
+        for (int i = 0; i < 6; ++i) {
+            const bool measured = h.OprosState == 0 && h.TemperState[i] == 1;
+            if (measured ? temperatures.at(i).toDouble() != h.Temper[i] : !temperatures.at(i).isNull())
                 return testing::AssertionFailure() << "input " << h.Input << " sensor " << i + 1 << " arrived changed";
+        }
     }
     // A reading sent again under a new sequence is one more than the history holds.
     for (const auto& [key, copies] : received)
@@ -103,9 +107,11 @@ testing::AssertionResult StreamMatchesHistory(const Subscriber& subscriber, cons
 
 std::size_t ArrivedCount(const Subscriber& subscriber, const QString& topic)
 {
-    std::set<qint64> seqs;
+    std::set<std::pair<QString, qint64>> seqs;
     for (const auto& m : subscriber.Messages())
-        if (m.Topic == topic)
-            seqs.insert(QJsonDocument::fromJson(m.Payload).object().value("seq").toInteger());
+        if (m.Topic == topic) {
+            const QJsonObject o = QJsonDocument::fromJson(m.Payload).object();
+            seqs.insert({o.value("epoch").toString(), o.value("seq").toInteger()});
+        }
     return seqs.size();
 }

@@ -6,7 +6,9 @@
 #include "publish/MqttSettings.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,18 +19,58 @@
 
 namespace {
 
-// The broker sends the retained messages at once; this long a silence ends them.
-constexpr int kQuietMs = 700;
-constexpr int kReplyLimitMs = 10000;
+// The broker sends the retained states right after the subscription: this long a silence of
+// them ends the list, whatever the live traffic meanwhile.
+constexpr int kQuietMs = 500;
+constexpr int kReplyLimitMs = 10000;  // to connect and subscribe
+// A station that says it is online and has not said so again for this many of its periods.
+constexpr int kStalePeriods = 3;
+constexpr int kInExchange = 0;
+constexpr int kDisabled = 1;  // the input's exchange state "Отключен"
 
 struct TStation {
     QString Status = QStringLiteral("unknown");
-    QString LastReading;  // ISO time of the newest input state
+    QDateTime StatusTime;  // of the last heartbeat or goodbye
+    int Period = 0;        // seconds between heartbeats; 0 when the station tells none
+    QString LastReading;   // ISO time
     QList<int> NotInExchange;
     QStringList Alarms;
+
+    // Unknown (null) for a station that tells no period.
+    QJsonValue Stale(const QDateTime& now) const
+    {
+        if (Status != QStringLiteral("online"))
+            return false;
+        if (Period <= 0)
+            return QJsonValue();
+        return !StatusTime.isValid() || StatusTime.secsTo(now) > kStalePeriods * Period;
+    }
 };
 
 QString Later(const QString& a, const QString& b) { return a > b ? a : b; }
+
+void Take(TStation& s, const QStringList& levels, const QJsonObject& o)
+{
+    const QString kind = levels[1];
+    if (kind == QStringLiteral("status")) {
+        s.Status = o.value(QStringLiteral("status")).toString(s.Status);
+        s.StatusTime = QDateTime::fromString(o.value(QStringLiteral("time")).toString(), Qt::ISODateWithMs);
+        s.Period = o.value(QStringLiteral("period")).toInt();
+        s.LastReading = Later(s.LastReading, o.value(QStringLiteral("lastReading")).toString());
+    } else if (kind == QStringLiteral("input") && levels.size() == 3) {
+        s.LastReading = Later(s.LastReading, o.value(QStringLiteral("time")).toString());
+        const int n = levels[2].toInt();
+        s.NotInExchange.removeAll(n);
+        // A disabled input is not expected to answer.
+        const int state = o.value(QStringLiteral("state")).toInt();
+        if (state != kInExchange && state != kDisabled && o.value(QStringLiteral("enabled")) != QJsonValue(false))
+            s.NotInExchange.append(n);
+    } else if (kind == QStringLiteral("alarms") && levels.value(2) == QStringLiteral("active")) {
+        s.Alarms.clear();
+        for (const QJsonValue& a : o.value(QStringLiteral("alarms")).toArray())
+            s.Alarms << a.toObject().value(QStringLiteral("text")).toString();
+    }
+}
 
 }  // namespace
 
@@ -42,9 +84,14 @@ int RunMqttCommand(const QStringList& args)
         return line.Bad(QStringLiteral("Неизвестная команда: mqtt ") + line.Words().first());
     const TMqttSettings settings = ReadMqttSettings(MqttSettingsPath());
     const QString where = settings.Host + u':' + QString::number(settings.Port);
-    const QString reason = CheckMqttConnection(settings);
-    if (!reason.isEmpty()) {
-        PrintError(QStringLiteral("Не удалось соединиться с брокером MQTT ") + where + QStringLiteral(": ") + reason);
+    const TMqttCheck check = CheckMqttConnection(settings);
+    if (check.Outcome == TMqttCheck::BadSettings) {
+        PrintError(QStringLiteral("Ошибка в настройках MQTT (") + QDir::toNativeSeparators(MqttSettingsPath())
+                   + QStringLiteral("): ") + check.Reason);
+        return 1;
+    }
+    if (check.Outcome == TMqttCheck::Failed) {
+        PrintError(QStringLiteral("Не удалось соединиться с брокером MQTT ") + where + QStringLiteral(": ") + check.Reason);
         return 1;
     }
     QTextStream(stdout) << QStringLiteral("Соединение с брокером MQTT ") << where << QStringLiteral(" установлено\n");
@@ -88,27 +135,17 @@ int RunStationsCommand(const QStringList& args)
     QMap<QString, TStation> stations;
     TMqttConnection connection(settings, QStringLiteral("orvela-stations-%1").arg(QCoreApplication::applicationPid()));
     QDeadlineTimer quiet(kReplyLimitMs);
-    connection.OnMessage = [&](const QString& topic, const QByteArray& payload, bool) {
+    bool granted = false;
+    connection.OnSubscribed = [&] {
+        granted = true;
         quiet.setRemainingTime(kQuietMs);
+    };
+    connection.OnMessage = [&](const QString& topic, const QByteArray& payload, bool retained) {
+        if (retained && granted)
+            quiet.setRemainingTime(kQuietMs);
         const QStringList levels = topic.split(u'/').mid(rootLevels);
-        if (levels.size() < 2)
-            return;
-        TStation& s = stations[levels[0]];
-        const QJsonObject o = QJsonDocument::fromJson(payload).object();
-        const QString kind = levels[1];
-        if (kind == QStringLiteral("status")) {
-            s.Status = o.value(QStringLiteral("status")).toString(s.Status);
-        } else if (kind == QStringLiteral("input") && levels.size() == 3) {
-            s.LastReading = Later(s.LastReading, o.value(QStringLiteral("time")).toString());
-            const int n = levels[2].toInt();
-            s.NotInExchange.removeAll(n);
-            if (o.value(QStringLiteral("exchange")).toObject().value(QStringLiteral("code")).toInt() != 0)
-                s.NotInExchange.append(n);
-        } else if (kind == QStringLiteral("alarms") && levels.value(2) == QStringLiteral("active")) {
-            s.Alarms.clear();
-            for (const QJsonValue& a : o.value(QStringLiteral("alarms")).toArray())
-                s.Alarms << a.toObject().value(QStringLiteral("text")).toString();
-        }
+        if (levels.size() >= 2)
+            Take(stations[levels[0]], levels, QJsonDocument::fromJson(payload).object());
     };
     bool subscribed = false;
     QString failure;
@@ -120,20 +157,24 @@ int RunStationsCommand(const QStringList& args)
                 failure = connection.Reason();
                 break;
             }
+            // Only the retained topics: the streams would only add to the traffic.
             if (connection.Accepted() && !subscribed) {
-                subscribed = connection.Subscribe(settings.Root + QStringLiteral("/#"));
-                quiet.setRemainingTime(kQuietMs * 3);
+                const QString each = settings.Root + QStringLiteral("/+/");
+                subscribed = connection.Subscribe(
+                    {each + QStringLiteral("status"), each + QStringLiteral("input/+"), each + QStringLiteral("alarms/active")},
+                    0);
             }
         }
         connection.Disconnect();
     }
-    if (!failure.isEmpty() || !subscribed) {
+    if (!failure.isEmpty() || !granted) {
         PrintError(QStringLiteral("Не удалось получить станции от брокера MQTT ") + where + QStringLiteral(": ")
                    + (failure.isEmpty() ? QStringLiteral("брокер не ответил") : failure));
         return 1;
     }
 
     bool anyAlarm = false;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
     QTextStream out(stdout);
     QJsonArray list;
     for (auto it = stations.begin(); it != stations.end(); ++it) {
@@ -146,6 +187,7 @@ int RunStationsCommand(const QStringList& args)
                 inputs.append(n);
             list.append(QJsonObject{{QStringLiteral("station"), it.key()},
                                     {QStringLiteral("status"), s.Status},
+                                    {QStringLiteral("stale"), s.Stale(now)},
                                     {QStringLiteral("lastReading"), s.LastReading.isEmpty() ? QJsonValue() : QJsonValue(s.LastReading)},
                                     {QStringLiteral("notInExchange"), inputs},
                                     {QStringLiteral("alarms"), QJsonArray::fromStringList(s.Alarms)}});
@@ -154,7 +196,10 @@ int RunStationsCommand(const QStringList& args)
         QStringList inputs;
         for (int n : s.NotInExchange)
             inputs << QString::number(n);
-        out << it.key() << QStringLiteral(": ") << s.Status << QStringLiteral("; последнее показание: ")
+        out << it.key() << QStringLiteral(": ") << s.Status;
+        if (s.Stale(now) == QJsonValue(true))
+            out << QStringLiteral(", но не сообщает о себе с ") << s.StatusTime.toString(Qt::ISODate);
+        out << QStringLiteral("; последнее показание: ")
             << (s.LastReading.isEmpty() ? QStringLiteral("нет") : s.LastReading)
             << QStringLiteral("; входы без обмена: ") << (inputs.isEmpty() ? QStringLiteral("нет") : inputs.join(u' '))
             << QStringLiteral("; активных тревог: ") << s.Alarms.size() << u'\n';
