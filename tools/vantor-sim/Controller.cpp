@@ -96,6 +96,8 @@ void Controller::Release()
 
 Controller::Reply Controller::Handle(const Bytes& frame)
 {
+    const bool again = frame == LastRequest_;
+    LastRequest_ = frame;
     if (frame.size() < 4)
         return {std::nullopt, "not a frame: too short or too long"};
     if (!HasValidCrc(frame))
@@ -112,18 +114,20 @@ Controller::Reply Controller::Handle(const Bytes& frame)
 
     switch (frame[1]) {
     case 0x03:
-    case 0x04: return HandleRead(frame);
+    case 0x04: return HandleRead(frame, again);
     case 0x10: return HandleWrite(frame);
     case 0x2B: return HandleIdentification(frame);
     default: return Exception(frame, kIllegalFunction, "unknown function");
     }
 }
 
-Controller::Reply Controller::HandleRead(const Bytes& frame)
+Controller::Reply Controller::HandleRead(const Bytes& frame, bool again)
 {
     if (frame.size() != 8)
         return Exception(frame, kIllegalValue, "malformed read");
-    if (frame[1] == 0x04)
+    // A controller keeps its probes' last radio messages: the same read asked again at once gets
+    // the same answer.
+    if (frame[1] == 0x04 && !again)
         RefreshInputs(WordAt(frame, 2), WordAt(frame, 4));
     return LibmodbusReply(frame, "read");
 }

@@ -54,7 +54,8 @@ public:
 
 private:
     void Release();
-    Reply HandleRead(const Bytes& frame);
+    // again: the frame before was this same one.
+    Reply HandleRead(const Bytes& frame, bool again);
     Reply HandleWrite(const Bytes& frame);
     Reply HandleIdentification(const Bytes& frame);
     // The reply libmodbus builds from the mapping, which it also updates for writes.
@@ -71,6 +72,7 @@ private:
     std::uint8_t ForcedException_;
     int ExceptionFrom_;
     int Requests_ = 0;  // answerable requests so far
+    Bytes LastRequest_;  // the frame before this one
     int LoadingMs_;
     bool ServiceOpen_ = false;
     std::optional<stop_signal::Clock::time_point> LoadingUntil_;

@@ -55,8 +55,6 @@ InputSettings Probes::InitialSettings(int input, std::uint16_t plantBase)
 
 void Probes::Drift(Probe& probe)
 {
-    if (probe.Reads++ % 2 != 0)
-        return;
     for (int i = 0; i < kSensors; ++i) {
         const int step = Random_.Between(-4, 4);  // mostly still, now and then 1/16 degree
         const int next = probe.Temper[i] + (step == -4 ? -1 : step == 4 ? 1 : 0);
