@@ -1,6 +1,7 @@
 // Line faults as the operator sees them: the window polls a faulty simulator until the failure
 // threshold is passed, then shows the failure in the controller's exchange-state label, writes
-// it once into the alarm log, and has counted every request the event log holds.
+// it once into the alarm log, and has counted every exchange; the event log holds every request,
+// those asked again while the line was in doubt too.
 #include "WindowFixture.h"
 
 namespace {
@@ -22,7 +23,7 @@ const ShownFault kShownFaults[] = {
     {"ShortAnswer", {"--short"}, "Ошибка чтения"},
     {"IllegalFunction", {"--exception", "1"}, "Получен недопустимый код функции"},
     {"SlaveDeviceFailure", {"--exception", "4"}, "Во время выполнения запрошенной операции произошла ошибка"},
-    {"EchoWithoutController", {"--echo", "--silent"}, "Ошибка чтения"},
+    {"EchoWithoutController", {"--echo", "--silent"}, "Нет ответа от устройства"},
     {"WrongAddress", {"--wrong-address"}, "Несоответствие команды"},
 };
 
@@ -50,8 +51,8 @@ TEST_P(ShownLineFault, LabelAlarmLineAndRequestCount)
     EXPECT_EQ(Text("lbModuleError"), fault.Message);
     EXPECT_EQ(Text("lblReqCount"), QString::number(Form->RequestCount));
     const qsizetype logged = LogLines("log").filter(QStringLiteral("] -> [")).size();
-    EXPECT_EQ(logged, Form->RequestCount);
-    EXPECT_EQ(logged, Commands.size());
+    EXPECT_GE(logged, Form->RequestCount);
+    EXPECT_EQ(Form->RequestCount, Commands.size());
     Form->close();
     const QStringList alarms = LogLines("alarm");
     EXPECT_EQ(alarms.count(QStringLiteral("Vantor Ошибка обмена: ") + fault.Message), 1) << alarms.join('\n').toStdString();
