@@ -24,6 +24,7 @@ class TLogTroubleView;
 class TQLabelView;
 class TRequestThread;
 class TRiseMonitor;
+class TStation;
 class TVantorVisual;
 
 // The main window: the controller's state, one grid row per input, the selected input in detail,
@@ -44,8 +45,10 @@ public:
     // Text of status bar panel 0..2.
     QString StatusText(int panel) const;
     QTimer* TimerStartConnection() { return &TimerStartConnection_; }
-    // Watches the polled inputs for rising sensors; none before the window is created or after it closed.
-    TRiseMonitor* RiseMonitor() const { return RiseMonitor_.get(); }
+    // The station the window is the face of; none before the window is created or after it closed.
+    TStation* Station() const { return Station_.get(); }
+    // Watches the polled inputs for rising sensors; none without the station.
+    TRiseMonitor* RiseMonitor() const;
 
     // Views.
     void RefreshPolledGroup();
@@ -81,7 +84,6 @@ private:
     // Esc closes the window, Ctrl+F toggles the full layout; from any control of the window.
     bool FormKeyPress(QKeyEvent* event);
     void TimerStartConnectionTimer();
-    void PollTimerTick(TCustomTimer* timer);
     void RequestCycleDone(const TRequestThread& thread);
     void CreateVisual();
     void BindVisualLabels();
@@ -108,23 +110,13 @@ private:
     void PortBeforeClose(TCustomComPort* sender);
     void PortAfterOpen(TCustomComPort* sender);
     void PortAfterClose(TCustomComPort* sender);
-    // The port's device went away or came back: panel 1 and one alarm line each.
-    void PortVanished(TCustomComPort* sender);
-    void PortReturned(TCustomComPort* sender);
-    // Another adapter sits under the port's name: panel 1 and one alarm line say so.
-    void PortWaiting(const QString& why);
+    // The port's state in panel 1, also while its device is away.
     void ShowPortState();
     void ShowPollState(TCustomTimer* sender);
-    // Polling cannot go on: panel 2 and one alarm line say why.
-    void ShowPollHeld();
-    void ModuleErrorChange();
-    void ErrorCodeChange();
-    void InputStateChange(int n);
-    void SensorStateChange(int n, int sensor);
-    // The rise alarm: the inputs just polled are checked, a rise that begins is written once.
-    void CreateRiseMonitor();
-    void CheckRises(int first);
-    void SensorRiseStart(int n, int sensor, double ratePerDay);
+    // The station's notifications: what it has written to the alarm log, the window shows.
+    void BindStation();
+    // A sensor began or stopped rising: its cells change colour.
+    void SensorRiseChange(int n);
     // The font colours of input n's row from its current values and rises; the columns whose
     // colour changed, as bits.
     quint32 ShowInputRowColors(int n);
@@ -175,7 +167,7 @@ private:
     std::unique_ptr<Ui::FormMain> Ui_;
     std::unique_ptr<TiodIntegerToInteger> SelectedInput_;
     std::unique_ptr<TVantorVisual> Visual_;
-    std::unique_ptr<TRiseMonitor> RiseMonitor_;
+    std::unique_ptr<TStation> Station_;
     std::unique_ptr<TWriteFields> WriteFields_;
     // The last exchange on the line, and whether the protocol area has yet to show it.
     struct TExchange
@@ -190,7 +182,6 @@ private:
     std::vector<QLabel*> StatusPanels_;
     std::unique_ptr<TLogTroubleView> LogTrouble_;
     QLabel* BrokerPanel_ = nullptr;  // only while publishing
-    bool BrokerOffline_ = false;
     QCheckBox* cbOprosConfigs_ = nullptr;
     QTimer TimerStartConnection_;
     bool Shown_ = false;

@@ -7,6 +7,7 @@
 #include "device/VantorUnit.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"
+#include "station/Station.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 
@@ -140,8 +141,8 @@ void TFormMain::actPortCloseExecute()
 void TFormMain::actOprosStartExecute()
 {
     // From group 1 with the general information, the first cycle at once.
-    if (ResumePolling())
-        ShowPollHeld();
+    if (Station_)
+        Station_->ResumePolling();
     UpdateActions();
 }
 

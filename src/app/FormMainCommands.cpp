@@ -11,8 +11,7 @@
 #include "device/VantorUnit.h"
 #include "dialogs/ConfigFileCommands.h"
 #include "dialogs/InputDialogs.h"
-#include "logs/Logs.h"
-#include "logs/LogsUnit.h"
+#include "station/Station.h"
 #include "transport/EComPort.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
@@ -78,9 +77,8 @@ void TFormMain::SetupCommands()
 void TFormMain::ShowCommandError(int command)
 {
     ShowMessage(kCaptionWarning, CommandFailure(command, QStringLiteral("\r")), TMessageIcon::Warning);
-    const TVantor* vantor = Vantor();
-    if (TAlarm* alarm = AlarmLog(); alarm && vantor)
-        alarm->WriteLine(vantor->Title + u' ' + CommandFailure(command, QStringLiteral(": ")));
+    if (Station_)
+        Station_->CommandFailed(command);
 }
 
 void TFormMain::ShowNotSaved(bool saved, const QString& error)

@@ -1,6 +1,6 @@
 #include "app/FormMain.h"
 
-#include "app/InputCells.h"
+#include "station/InputCells.h"
 #include "device/DeviceStates.h"
 #include "device/DisplayTables.h"
 #include "device/Vantor.h"

@@ -2,18 +2,15 @@
 
 #include "app/LabelView.h"
 #include "app/LogTroubleView.h"
-#include "app/VantorVisual.h"
 #include "device/PollTimer.h"
 #include "device/Polling.h"
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
-#include "history/HistoryUnit.h"
-#include "history/RiseMonitor.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"
-#include "publish/PublishUnit.h"
-#include "transport/PortWatch.h"
+#include "station/Station.h"
+#include "station/VantorVisual.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 #include "values/Switches.h"
@@ -22,7 +19,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QKeyEvent>
 #include <QScreen>
 
@@ -72,39 +68,40 @@ void TFormMain::FormCreate()
         transmitter->OnBeforeClose = [this](TCustomComPort* sender) { PortBeforeClose(sender); };
         transmitter->OnAfterOpen = [this](TCustomComPort* sender) { PortAfterOpen(sender); };
         transmitter->OnAfterClose = [this](TCustomComPort* sender) { PortAfterClose(sender); };
-        if (TPortWatch* watch = PortWatch()) {
-            watch->OnVanish = [this](TCustomComPort* sender) { PortVanished(sender); };
-            watch->OnReturn = [this](TCustomComPort* sender) { PortReturned(sender); };
-            watch->OnWait = [this](TCustomComPort*, const QString& why) { PortWaiting(why); };
-        }
         vantor->OnRequest = [this](TVantor*, const QString&, const QString& command, const QByteArray& request,
                                    const QByteArray& answer, bool) { DeviceRequest(command, request, answer); };
-        vantor->ModuleError.OnChange = [this](TIOData*) { ModuleErrorChange(); };
-        vantor->Error.OnChange = [this](TIOData*) { ErrorCodeChange(); };
         vantor->OnInputsStale = [this](TVantor*) { InputsStaleChange(); };
-        for (int n = 1; n <= vantor::kInputCount; ++n) {
-            TVantorInput& input = vantor->Input(n);
-            input.OprosState.OnChange = [this, n](TIOData*) { InputStateChange(n); };
-            for (int i = 1; i <= kSensorCount; ++i)
-                input.TemperState[i - 1].OnChange = [this, n, i](TIOData*) { SensorStateChange(n, i); };
-        }
-        if (TRequestThread* thread = RequestThread())
-            thread->OnCycle = [this](TRequestThread* sender, const QString&) { RequestCycleDone(*sender); };
-        if (TCustomTimer* timer = PollTimer()) {
-            timer->OnTimer = [this](TCustomTimer* sender) { PollTimerTick(sender); };
+        // The station writes the alarm log, records and publishes; the window draws.
+        Station_ = std::make_unique<TStation>();
+        BindStation();
+        if (TCustomTimer* timer = PollTimer())
             timer->OnChange = [this](TCustomTimer* sender) { ShowPollState(sender); };
-        }
         CreateVisual();
         BindVisualLabels();
         Visual_->AssignAll();
         SelectedInput_ = std::make_unique<TiodIntegerToInteger>();
         SelectedInput_->SetValue(0);
         SelectedInput_->OnChange = [this](TIOData*) { RefreshCurrentInput(); };
-        CreateRiseMonitor();
         LogTrouble_ = std::make_unique<TLogTroubleView>(Ui_->StatusBarMain);
     } catch (...) {
         // The window opens with what could be set up.
     }
+}
+
+void TFormMain::BindStation()
+{
+    Station_->OnCycle = [this](const TRequestThread& thread) { RequestCycleDone(thread); };
+    Station_->OnPortChange = [this] { ShowPortState(); };
+    Station_->OnPortWait = [this](const QString& why) { SetStatus(1, why); };
+    Station_->OnOtherController = [this] { UpdateActions(); };
+    Station_->OnPollHeld = [this](const QString& reason) { SetStatus(2, reason); };
+    Station_->OnBrokerState = [this](TBrokerState state, const QString& reason) { ShowBrokerState(state, reason); };
+    Station_->OnRise = [this](int n, int, bool) { SensorRiseChange(n); };
+}
+
+TRiseMonitor* TFormMain::RiseMonitor() const
+{
+    return Station_ ? Station_->RiseMonitor() : nullptr;
 }
 
 void TFormMain::CreateVisual()
@@ -169,28 +166,12 @@ void TFormMain::TimerStartConnectionTimer()
     Ui_->actOprosStart->trigger();
 }
 
-void TFormMain::PollTimerTick(TCustomTimer* timer)
-{
-    if (PollTick(timer))
-        ShowPollHeld();
-}
-
 void TFormMain::RequestCycleDone(const TRequestThread& thread)
 {
     if (ExchangePending_)
         ShowLastExchange();
     // The cycle's own group: a command may have set CurrentInput since the cycle began.
     RefreshGroup(thread.Group);
-    TVantor* vantor = Vantor();
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (vantor)
-        PublishPolledGroup(*vantor, thread.Group, thread.GroupRead, now);
-    // Readings of a failed cycle are the last ones again, not new ones.
-    if (!thread.GroupRead)
-        return;
-    if (vantor)
-        RecordPolledGroup(*vantor, thread.Group, now);
-    CheckRises(thread.Group);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event)
@@ -207,25 +188,14 @@ void TFormMain::FormClose()
     TimerStartConnection_.stop();
     try {
         // The cycle in flight ends without reaching the window.
-        if (TRequestThread* thread = RequestThread())
-            thread->OnCycle = nullptr;
-        RiseMonitor_.reset();
+        Station_.reset();
         if (TCustomTimer* timer = PollTimer()) {
-            timer->OnTimer = nullptr;
             timer->OnChange = nullptr;
             timer->Stop();
         }
         if (TVantor* vantor = Vantor()) {
             vantor->OnRequest = nullptr;
-            vantor->ModuleError.OnChange = nullptr;
-            vantor->Error.OnChange = nullptr;
             vantor->OnInputsStale = nullptr;
-            for (int n = 1; n <= vantor::kInputCount; ++n) {
-                TVantorInput& input = vantor->Input(n);
-                input.OprosState.OnChange = nullptr;
-                for (TIOStates& state : input.TemperState)
-                    state.OnChange = nullptr;
-            }
         }
         if (TTransmitter* transmitter = Transmitter()) {
             transmitter->OnTransact = nullptr;
@@ -233,11 +203,6 @@ void TFormMain::FormClose()
             transmitter->OnBeforeClose = nullptr;
             transmitter->OnAfterOpen = nullptr;
             transmitter->OnAfterClose = nullptr;
-        }
-        if (TPortWatch* watch = PortWatch()) {
-            watch->OnVanish = nullptr;
-            watch->OnReturn = nullptr;
-            watch->OnWait = nullptr;
         }
         Visual_.reset();
         if (SelectedInput_) {

@@ -2,17 +2,15 @@
 
 #include "common/OperatorMessage.h"
 #include "dialogs/FormMqttSettings.h"
-#include "history/HistoryUnit.h"
-#include "logs/Logs.h"
-#include "logs/LogsUnit.h"
 #include "publish/Publisher.h"
 #include "publish/PublishUnit.h"
+#include "station/Station.h"
+#include "station/StationUnits.h"
 
 #include "ui_FormMain.h"
 
 #include <QAction>
 #include <QLabel>
-#include <QPointer>
 
 namespace {
 
@@ -58,14 +56,8 @@ void TFormMain::BindPublisher()
         Ui_->StatusBarMain->addWidget(BrokerPanel_);
     }
     BrokerPanel_->show();
-    BrokerOffline_ = false;
     BrokerPanel_->setText(BrokerPanelText(publisher->State()));
     BrokerPanel_->setToolTip(publisher->Settings().Host + u':' + QString::number(publisher->Settings().Port));
-    QPointer<TFormMain> self(this);
-    publisher->OnState = [self](TBrokerState state, const QString& reason) {
-        if (self)
-            self->ShowBrokerState(state, reason);
-    };
 }
 
 void TFormMain::ShowBrokerState(TBrokerState state, const QString& reason)
@@ -76,14 +68,6 @@ void TFormMain::ShowBrokerState(TBrokerState state, const QString& reason)
             BrokerPanel_->setToolTip(publisher->Settings().Host + u':' + QString::number(publisher->Settings().Port)
                                      + (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason));
     }
-    // One line when the broker is lost and one when it is back; retries between say nothing.
-    const bool offline = state == TBrokerState::Offline;
-    if (offline == BrokerOffline_ || state == TBrokerState::Connecting)
-        return;
-    BrokerOffline_ = offline;
-    if (TAlarm* alarm = AlarmLog())
-        alarm->WriteLine(offline ? QStringLiteral("Нет соединения с брокером MQTT: ") + reason
-                                 : QStringLiteral("Соединение с брокером MQTT восстановлено"));
 }
 
 void TFormMain::OpenPublishSettings()
@@ -99,10 +83,8 @@ void TFormMain::OpenPublishSettings()
                     TMessageIcon::Error);
         return;
     }
-    // The history keeps the outbox only while publishing: both start again with the new settings.
-    HistoryShutdown();
-    PublishShutdown();
-    HistoryStartup(settings.Enabled);
-    PublishStartup();
+    RestartRecording();
+    if (Station_)
+        Station_->PublishingRestarted();
     BindPublisher();
 }

@@ -1,13 +1,8 @@
 #include "app/FormMain.h"
 
-#include "app/AlarmLines.h"
 #include "app/CellColorDelegate.h"
-#include "app/InputCells.h"
 #include "app/LabelView.h"
-#include "app/ProtocolTexts.h"
-#include "app/VantorVisual.h"
 #include "app/WriteFields.h"
-#include "common/OperatorMessage.h"
 #include "device/DisplayTables.h"
 #include "device/Exchange.h"
 #include "device/PollTimer.h"
@@ -16,8 +11,9 @@
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
 #include "history/RiseMonitor.h"
-#include "logs/Logs.h"
-#include "logs/LogsUnit.h"
+#include "station/InputCells.h"
+#include "station/ProtocolTexts.h"
+#include "station/VantorVisual.h"
 #include "transport/PortWatch.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
@@ -87,14 +83,6 @@ void FillWithItems(QTableWidget* grid)
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
             grid->setItem(row, column, item);
         }
-}
-
-void WriteAlarm(const QString& line)
-{
-    if (line.isEmpty())
-        return;
-    if (TAlarm* alarm = AlarmLog())
-        alarm->WriteLine(line);
 }
 
 }  // namespace
@@ -181,7 +169,7 @@ void TFormMain::SetupCurChannelGrid()
             const int n = SelectedInput_ ? SelectedInput_->GetOutValue().ToInteger() : 0;
             const TVantorInput* input = InputOrNull(n);
             return input ? CurChannelCellColor(*input, index.row(), index.column(),
-                                               RiseMonitor_ ? RiseMonitor_->RisingMask(n) : 0)
+                                               RiseMonitor() ? RiseMonitor()->RisingMask(n) : 0)
                          : std::nullopt;
         },
         channel));
@@ -306,7 +294,7 @@ quint32 TFormMain::ShowInputRowColors(int n)
     const TVantorInput* input = InputOrNull(n);
     if (!input)
         return 0;
-    const unsigned rising = RiseMonitor_ ? RiseMonitor_->RisingMask(n) : 0;
+    const unsigned rising = RiseMonitor() ? RiseMonitor()->RisingMask(n) : 0;
     QTableWidget* grid = Ui_->asgInputs;
     quint32 changed = 0;
     for (int column = 1; column < cells::kColumnCount; ++column) {
@@ -532,30 +520,6 @@ void TFormMain::PortAfterClose(TCustomComPort*)
     ShowPortState();
 }
 
-void TFormMain::PortVanished(TCustomComPort* sender)
-{
-    ShowPortState();
-    WriteAlarm(PortVanishedText(sender->Port()));
-}
-
-void TFormMain::PortReturned(TCustomComPort* sender)
-{
-    ShowPortState();
-    WriteAlarm(PortReturnedText(sender->Port()));
-    quint16 expected = 0, found = 0;
-    if (!SameControllerAfterReturn(expected, found)) {
-        if (const TVantor* vantor = Vantor())
-            WriteAlarm(OtherControllerText(vantor->Title, expected, found));
-        UpdateActions();
-    }
-}
-
-void TFormMain::PortWaiting(const QString& why)
-{
-    SetStatus(1, why);
-    WriteAlarm(why);
-}
-
 void TFormMain::ShowPortState()
 {
     const TTransmitter* transmitter = Transmitter();
@@ -568,49 +532,4 @@ void TFormMain::ShowPortState()
 void TFormMain::ShowPollState(TCustomTimer* sender)
 {
     SetStatus(2, sender && sender->Enabled() ? QStringLiteral("Опрос возобновлен") : QStringLiteral("Опрос остановлен"));
-}
-
-void TFormMain::ShowPollHeld()
-{
-    const QString reason = PollHeldReason();
-    SetStatus(2, reason);
-    if (const TVantor* vantor = Vantor())
-        WriteAlarm(vantor->Title + u' ' + reason);
-}
-
-void TFormMain::ModuleErrorChange()
-{
-    try {
-        if (const TVantor* vantor = Vantor())
-            WriteAlarm(ModuleErrorLine(*vantor));
-    } catch (...) {
-        ShowDiagnostic(QStringLiteral("Функция"), QStringLiteral("VANTOROnModuleError"));
-    }
-}
-
-void TFormMain::ErrorCodeChange()
-{
-    try {
-        if (const TVantor* vantor = Vantor())
-            WriteAlarm(ErrorCodeLine(*vantor));
-    } catch (...) {
-    }
-}
-
-void TFormMain::InputStateChange(int n)
-{
-    try {
-        if (const TVantorInput* input = InputOrNull(n))
-            WriteAlarm(InputStateLine(*input));
-    } catch (...) {
-    }
-}
-
-void TFormMain::SensorStateChange(int n, int sensor)
-{
-    try {
-        if (const TVantorInput* input = InputOrNull(n))
-            WriteAlarm(SensorStateLine(*input, sensor));
-    } catch (...) {
-    }
 }

@@ -1,6 +1,6 @@
 #include "WindowFixture.h"
 
-#include "app/InputCells.h"
+#include "station/InputCells.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "history/HistoryUnit.h"

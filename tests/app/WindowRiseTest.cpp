@@ -1,7 +1,7 @@
 #include "WindowFixture.h"
 #include "WindowSupport.h"
 
-#include "app/InputCells.h"
+#include "station/InputCells.h"
 #include "history/HistoryStore.h"
 #include "history/RiseMonitor.h"
 #include "trends/FormTrends.h"

@@ -44,6 +44,8 @@ public:
     Controller& operator=(const Controller&) = delete;
 
     Reply Handle(const Bytes& frame);
+    // Switched while running, as the faults of the line.
+    void SetProbeFaults(const ProbeFaults& faults) { Probes_.SetFaults(faults); }
     // Switched while running; the count of requests goes on.
     void SetForcedException(std::uint8_t code, int from)
     {

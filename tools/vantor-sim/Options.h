@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Probes.h"
+
 #include <cstdint>
 #include <string>
 
@@ -29,6 +31,7 @@ struct SimOptions
     bool Echo = false;  // every request comes back before the answer, as a two-wire adapter echoes
     bool WrongAddress = false;   // answers carry another slave address
     bool WrongFunction = false;  // answers carry another function code
+    ProbeFaults Probes;
 
     // Run-time control.
     std::string ControlPath;  // a file of fault options that replace the faults while running
