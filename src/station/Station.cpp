@@ -2,6 +2,7 @@
 
 #include "common/OperatorMessage.h"
 #include "common/ProgramFolder.h"
+#include "device/Exchange.h"
 #include "device/Operations.h"
 #include "device/PollTimer.h"
 #include "device/Polling.h"
@@ -233,6 +234,14 @@ void TStation::PollTick(TCustomTimer* timer)
 {
     if (::PollTick(timer))
         PollHeld();
+    // While the port's device is away a tick runs no cycle, but counts as one without an answer:
+    // the broker hears of the controller's state all the same.
+    TVantor* vantor = Vantor();
+    if (vantor && DeviceAway()) {
+        const qint64 now = Now();
+        PublishPolledGroup(*vantor, 0, false, now);
+        PublishAlarms(*vantor, 0, false, now);
+    }
 }
 
 void TStation::PollHeld()
