@@ -1,12 +1,12 @@
 #include "app/FormMain.h"
 
-#include "station/InputCells.h"
 #include "device/DeviceStates.h"
 #include "device/DisplayTables.h"
 #include "device/Vantor.h"
 #include "device/VantorCodes.h"
 #include "device/VantorUnit.h"
 #include "dialogs/TextFit.h"
+#include "station/InputCells.h"
 #include "values/DateTime.h"
 #include "values/TimeTexts.h"
 

@@ -4,8 +4,8 @@
 #include "common/OperatorMessage.h"
 #include "common/ResourceLimits.h"
 #include "common/StopSignals.h"
+#include "dialogs/ComSetupDialog.h"
 #include "station/StationUnits.h"
-#include "transport/ComSetupDialog.h"
 #include "transport/MessageCatalogue.h"
 #include "values/Switches.h"
 

@@ -1,6 +1,5 @@
 #include "publish/AlarmTracker.h"
 
-#include "station/AlarmLines.h"
 #include "device/Vantor.h"
 #include "publish/Payloads.h"
 

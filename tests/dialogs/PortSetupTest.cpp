@@ -1,6 +1,6 @@
-#include "transport/ComCombo.h"
+#include "dialogs/ComCombo.h"
+#include "dialogs/ComSetupDialog.h"
 #include "transport/ComPort.h"
-#include "transport/ComSetupDialog.h"
 #include "transport/EComPort.h"
 #include "transport/MessageCatalogue.h"
 #include "transport/SerialPorts.h"
