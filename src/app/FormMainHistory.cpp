@@ -1,20 +1,11 @@
 #include "app/FormMain.h"
 
+#include "app/CurrentInputPanel.h"
 #include "trends/FormTrends.h"
 
 #include "ui_FormMain.h"
 
 #include <QAction>
-
-void TFormMain::SensorRiseChange(int n)
-{
-    try {
-        ShowInputRowColors(n);
-        if (SelectedInput_ && SelectedInput_->GetOutValue().ToInteger() == n)
-            Ui_->asgCurChannel->viewport()->update();
-    } catch (...) {
-    }
-}
 
 void TFormMain::SetupHistoryMenu()
 {
@@ -31,7 +22,7 @@ void TFormMain::SetupHistoryMenu()
 
 void TFormMain::OpenTrends()
 {
-    const int n = SelectedInput_ ? SelectedInput_->GetOutValue().ToInteger() : 1;
+    const int n = CurrentInput_->Selected();
     // A window of its own, beside the main window and closed with it.
     auto* form = new TFormTrends(n > 0 ? n : 1, this);
     form->setObjectName(QStringLiteral("FormTrends"));

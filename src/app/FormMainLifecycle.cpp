@@ -1,7 +1,11 @@
 #include "app/FormMain.h"
 
+#include "app/CurrentInputPanel.h"
+#include "app/InputsGrid.h"
 #include "app/LabelView.h"
-#include "app/LogTroubleView.h"
+#include "app/MainCommands.h"
+#include "app/ProtocolView.h"
+#include "app/StatusPanels.h"
 #include "device/PollTimer.h"
 #include "device/Polling.h"
 #include "device/RequestThread.h"
@@ -35,7 +39,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), Ui_(std::make_uniqu
     QFont formFont = font();
     formFont.setPixelSize(11);
     setFont(formFont);
-    SetupGrids();
+    SetupParts();
     SetupActions();
     // Labels show what the controller and the files say: data, never markup.
     for (QLabel* label : findChildren<QLabel*>())
@@ -64,25 +68,26 @@ void TFormMain::FormCreate()
         TVantor* vantor = Vantor();
         if (!transmitter || !vantor)
             return;
-        transmitter->OnBeforeOpen = [this](TCustomComPort* sender) { PortBeforeOpen(sender); };
-        transmitter->OnBeforeClose = [this](TCustomComPort* sender) { PortBeforeClose(sender); };
-        transmitter->OnAfterOpen = [this](TCustomComPort* sender) { PortAfterOpen(sender); };
-        transmitter->OnAfterClose = [this](TCustomComPort* sender) { PortAfterClose(sender); };
+        TStatusPanels* panels = StatusPanels_.get();
+        transmitter->OnBeforeOpen = [panels](TCustomComPort*) { panels->Set(1, QStringLiteral("Открытие порта...")); };
+        transmitter->OnBeforeClose = [panels](TCustomComPort*) { panels->Set(1, QStringLiteral("Закрытие порта...")); };
+        transmitter->OnAfterOpen = [panels](TCustomComPort*) { panels->ShowPortState(); };
+        transmitter->OnAfterClose = [panels](TCustomComPort*) { panels->ShowPortState(); };
         vantor->OnRequest = [this](TVantor*, const QString&, const QString& command, const QByteArray& request,
-                                   const QByteArray& answer, bool) { DeviceRequest(command, request, answer); };
+                                   const QByteArray& answer, bool) {
+            const TRequestThread* thread = RequestThread();
+            Protocol_->Exchange(command, request, answer, thread && thread->Busy());
+        };
         vantor->OnInputsStale = [this](TVantor*) { InputsStaleChange(); };
         // The station writes the alarm log, records and publishes; the window draws.
         Station_ = std::make_unique<TStation>();
         BindStation();
         if (TCustomTimer* timer = PollTimer())
-            timer->OnChange = [this](TCustomTimer* sender) { ShowPollState(sender); };
+            timer->OnChange = [panels](TCustomTimer* sender) { panels->ShowPollState(sender); };
         CreateVisual();
         BindVisualLabels();
         Visual_->AssignAll();
-        SelectedInput_ = std::make_unique<TiodIntegerToInteger>();
-        SelectedInput_->SetValue(0);
-        SelectedInput_->OnChange = [this](TIOData*) { RefreshCurrentInput(); };
-        LogTrouble_ = std::make_unique<TLogTroubleView>(Ui_->StatusBarMain);
+        StatusPanels_->WatchLogs();
     } catch (...) {
         // The window opens with what could be set up.
     }
@@ -90,12 +95,15 @@ void TFormMain::FormCreate()
 
 void TFormMain::BindStation()
 {
+    TStatusPanels* panels = StatusPanels_.get();
     Station_->OnCycle = [this](const TRequestThread& thread) { RequestCycleDone(thread); };
-    Station_->OnPortChange = [this] { ShowPortState(); };
-    Station_->OnPortWait = [this](const QString& why) { SetStatus(1, why); };
+    Station_->OnPortChange = [panels] { panels->ShowPortState(); };
+    Station_->OnPortWait = [panels](const QString& why) { panels->Set(1, why); };
     Station_->OnOtherController = [this] { UpdateActions(); };
-    Station_->OnPollHeld = [this](const QString& reason) { SetStatus(2, reason); };
-    Station_->OnBrokerState = [this](TBrokerState state, const QString& reason) { ShowBrokerState(state, reason); };
+    Station_->OnPollHeld = [panels](const QString& reason) { panels->Set(2, reason); };
+    Station_->OnBrokerState = [panels](TBrokerState state, const QString& reason) {
+        panels->ShowBrokerState(state, reason);
+    };
     Station_->OnRise = [this](int n, int, bool) { SensorRiseChange(n); };
 }
 
@@ -132,11 +140,11 @@ void TFormMain::showEvent(QShowEvent* event)
 void TFormMain::FormShow()
 {
     try {
-        ResetStatistics();
+        Protocol_->Reset();
         TTransmitter* transmitter = Transmitter();
-        SetStatus(0, transmitter ? transmitter->Port() : QString());
-        ShowPortState();
-        ShowPollState(PollTimer());
+        StatusPanels_->Set(0, transmitter ? transmitter->Port() : QString());
+        StatusPanels_->ShowPortState();
+        StatusPanels_->ShowPollState(PollTimer());
         RefreshPolledGroup();
         ShowSystemAddress();
         UpdateActions();
@@ -148,12 +156,12 @@ void TFormMain::FormShow()
             alarm->WriteStart();
         Ui_->actLog->trigger();
         Ui_->asgInputs->setFocus();
-        NumberRows();
+        InputsGrid_->NumberRows();
+        CurrentInput_->NumberRows();
         Ui_->asgCurChannel->clearSelection();
         Ui_->asgCurChannel->setCurrentCell(-1, -1);
         Ui_->asgInputs->setCurrentCell(0, Ui_->asgInputs->currentColumn() < 0 ? 0 : Ui_->asgInputs->currentColumn());
-        if (SelectedInput_)
-            SelectedInput_->SetValue(1);
+        CurrentInput_->Select(1);
     } catch (...) {
         // The window stays as far as it got.
     }
@@ -168,8 +176,7 @@ void TFormMain::TimerStartConnectionTimer()
 
 void TFormMain::RequestCycleDone(const TRequestThread& thread)
 {
-    if (ExchangePending_)
-        ShowLastExchange();
+    Protocol_->CycleDone();
     // The cycle's own group: a command may have set CurrentInput since the cycle began.
     RefreshGroup(thread.Group);
 }
@@ -205,10 +212,7 @@ void TFormMain::FormClose()
             transmitter->OnAfterClose = nullptr;
         }
         Visual_.reset();
-        if (SelectedInput_) {
-            SelectedInput_->OnChange = nullptr;
-            SelectedInput_.reset();
-        }
+        CurrentInput_->Close();
     } catch (...) {
         // Closing goes on whatever failed here.
     }

@@ -1,9 +1,10 @@
 #include "app/FormMain.h"
 
+#include "app/StatusPanels.h"
 #include "common/OperatorMessage.h"
 #include "dialogs/FormMqttSettings.h"
-#include "publish/Publisher.h"
 #include "publish/PublishUnit.h"
+#include "publish/Publisher.h"
 #include "station/Station.h"
 #include "station/StationUnits.h"
 
@@ -12,22 +13,6 @@
 #include <QAction>
 #include <QLabel>
 
-namespace {
-
-QString BrokerPanelText(TBrokerState state)
-{
-    switch (state) {
-    case TBrokerState::Online:
-        return QStringLiteral("MQTT: связь есть");
-    case TBrokerState::Offline:
-        return QStringLiteral("MQTT: нет связи");
-    default:
-        return QStringLiteral("MQTT: соединение…");
-    }
-}
-
-}  // namespace
-
 void TFormMain::SetupPublishing()
 {
     auto* settings = new QAction(QStringLiteral("Публикация MQTT…"), Ui_->mmSettings);
@@ -35,39 +20,7 @@ void TFormMain::SetupPublishing()
     settings->setStatusTip(QStringLiteral("Публикация показаний, состояний и тревог на брокер MQTT"));
     Ui_->mmSettings->addAction(settings);
     connect(settings, &QAction::triggered, this, [this] { OpenPublishSettings(); });
-    BindPublisher();
-}
-
-void TFormMain::BindPublisher()
-{
-    TPublisher* publisher = Publisher();
-    // Without publishing the status bar stays as it always was.
-    if (!publisher) {
-        if (BrokerPanel_)
-            BrokerPanel_->hide();
-        return;
-    }
-    if (!BrokerPanel_) {
-        BrokerPanel_ = new QLabel(Ui_->StatusBarMain);
-        BrokerPanel_->setObjectName(QStringLiteral("StatusPanelBroker"));
-        BrokerPanel_->setMinimumWidth(130);
-        BrokerPanel_->setFrameShape(QFrame::Panel);
-        BrokerPanel_->setFrameShadow(QFrame::Sunken);
-        Ui_->StatusBarMain->addWidget(BrokerPanel_);
-    }
-    BrokerPanel_->show();
-    BrokerPanel_->setText(BrokerPanelText(publisher->State()));
-    BrokerPanel_->setToolTip(publisher->Settings().Host + u':' + QString::number(publisher->Settings().Port));
-}
-
-void TFormMain::ShowBrokerState(TBrokerState state, const QString& reason)
-{
-    if (BrokerPanel_) {
-        BrokerPanel_->setText(BrokerPanelText(state));
-        if (TPublisher* publisher = Publisher())
-            BrokerPanel_->setToolTip(publisher->Settings().Host + u':' + QString::number(publisher->Settings().Port)
-                                     + (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason));
-    }
+    StatusPanels_->BindPublisher();
 }
 
 void TFormMain::OpenPublishSettings()
@@ -86,5 +39,5 @@ void TFormMain::OpenPublishSettings()
     RestartRecording();
     if (Station_)
         Station_->PublishingRestarted();
-    BindPublisher();
+    StatusPanels_->BindPublisher();
 }

@@ -48,9 +48,9 @@ TEST_P(ShownLineFault, LabelAlarmLineAndRequestCount)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 10000));
     QCoreApplication::processEvents();
     EXPECT_EQ(Text("lbModuleError"), fault.Message);
-    EXPECT_EQ(Text("lblReqCount"), QString::number(Form->RequestCount));
+    EXPECT_EQ(Text("lblReqCount"), QString::number(Form->RequestCount()));
     const qsizetype logged = LogLines("log").filter(QStringLiteral("] -> [")).size();
-    EXPECT_EQ(logged, Form->RequestCount);
+    EXPECT_EQ(logged, Form->RequestCount());
     EXPECT_EQ(logged, Commands.size());
     Form->close();
     const QStringList alarms = LogLines("alarm");
