@@ -6,7 +6,6 @@
 #include "transport/SerialPorts.h"
 
 #include "PtyPeer.h"
-#include "TestApplication.h"
 #include "TestFolder.h"
 
 #include <QApplication>
@@ -29,9 +28,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-[[maybe_unused]] ::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new TestApplication<QApplication>("port_setup_tests"));
 
 // Everything the dialog may touch, and what it must leave alone.
 struct TPortSettings {
