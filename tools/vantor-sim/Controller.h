@@ -16,6 +16,8 @@
 class Controller
 {
 public:
+    static constexpr std::uint16_t kInitialPlantNumber = 3107;
+
     struct Config
     {
         std::uint8_t Address = 1;
@@ -25,6 +27,7 @@ public:
         std::uint8_t ForcedException = 0;  // answer everything with this code; 0: off
         int ExceptionFrom = 1;             // ..from this request to our address on (1: the first)
         int LoadingMs = 0;                 // how long the loading mode lasts; 0: until exit
+        std::uint16_t PlantNumber = kInitialPlantNumber;
     };
 
     // What became of one frame.
@@ -35,7 +38,6 @@ public:
         bool Carried = false;         // a write taken into the registers
     };
 
-    static constexpr std::uint16_t kInitialPlantNumber = 3107;
     static constexpr std::uint8_t kFreqChannel = 7;
 
     explicit Controller(const Config& config);  // throws std::runtime_error

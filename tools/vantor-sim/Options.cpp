@@ -14,6 +14,7 @@ const char* const kValueOptions[] = {
     "device",
     "link",
     "address",
+    "plant",
     "baud",
     "parity",
     "chunk",
@@ -118,6 +119,7 @@ Line:
   --link PATH       also make PATH a symbolic link to the pseudo-terminal (removed at exit)
   --address N       slave address, 1..247 (default 1); requests to other addresses are
                     ignored, broadcast writes (address 0) are carried out without an answer
+  --plant N         the controller's plant number, 1..65535 (default 3107)
   --baud N          line speed, 0..4000000; requests are taken in and answers paced at 11
                     bits a character (9600: 1.15 ms a byte, 133 bytes in ~152 ms). 0 or
                     absent: no pacing, line set to 9600
@@ -222,6 +224,8 @@ ParsedOptions ParseOptions(int argc, char** argv)
         o.JournalPath = value("journal");
     if (ok && given("address"))
         ok = ParseNumber<std::uint8_t>(value("address"), 1, 247, o.Address);
+    if (ok && given("plant"))
+        ok = ParseNumber<std::uint16_t>(value("plant"), 1, 65535, o.PlantNumber);
     if (ok && given("baud"))
         ok = ParseNumber<std::uint32_t>(value("baud"), 0, 4000000, o.Baud);
     if (ok && given("parity")) {

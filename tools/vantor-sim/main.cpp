@@ -91,7 +91,8 @@ int Serve(const SimOptions& started)
     std::optional<Link> link;
     if (!o.Link.empty())
         link.emplace(o.Link, line.ClientPath());
-    Controller controller({o.Address, o.Baud, o.Parity, o.Seed, o.Exception, o.ExceptionFrom, o.LoadingMs});
+    Controller controller(
+        {o.Address, o.Baud, o.Parity, o.Seed, o.Exception, o.ExceptionFrom, o.LoadingMs, o.PlantNumber});
     AnswerFaults faults({o.BadCrcRate, o.Short, o.Long, o.SilentRate, o.WrongAddress, o.WrongFunction}, o.Seed);
     controller.SetProbeFaults(o.Probes);
     std::optional<RunControl> control;
