@@ -16,6 +16,11 @@ if(ORVELA_PCH AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   # The compiler cache takes a precompiled header only through the preprocessor's output.
   add_compile_options(-fpch-preprocess)
 endif()
+if(ORVELA_PCH AND CMAKE_CXX_COMPILER_LAUNCHER MATCHES "ccache")
+  # ... and only when told that it may: every compile through the cache is told so.
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${CMAKE_COMMAND} -E env
+      CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime ${CMAKE_CXX_COMPILER_LAUNCHER})
+endif()
 
 # Whether target reaches lib through what it links, directly or through its libraries.
 function(orvela_links target lib result)

@@ -14,8 +14,6 @@ export CCACHE_BASEDIR="$PWD"
 # Debug builds otherwise hash the build folder too, and a checkout elsewhere never hits; an object
 # taken this way names the other checkout's folder in its debug information.
 export CCACHE_NOHASHDIR=true
-# The precompiled headers (cmake/Precompiled.cmake) are taken from the cache as any other input.
-export CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
 launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 count() {  # count <ctest build dir>
