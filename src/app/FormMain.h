@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/WriteFields.h"
 #include "values/IOData.h"
 
 #include <QMainWindow>
@@ -16,14 +15,16 @@ class FormMain;
 class QAbstractButton;
 class QAction;
 class QCheckBox;
-class QLabel;
-class TCustomComPort;
-enum class TBrokerState;
+class TCurrentInputPanel;
 class TCustomTimer;
-class TLogTroubleView;
+class TInputsGrid;
+class TMainCommands;
+class TProtocolView;
 class TQLabelView;
 class TRequestThread;
 class TRiseMonitor;
+class TStation;
+class TStatusPanels;
 class TVantorVisual;
 
 // The main window: the controller's state, one grid row per input, the selected input in detail,
@@ -37,23 +38,27 @@ public:
     ~TFormMain() override;
 
     // The input shown in the current-input panel: 0 until the window is shown, then 1..192.
-    TiodIntegerToInteger* SelectedInput() const { return SelectedInput_.get(); }
-    qint32 RequestCount = 0;
-    qint32 AnswerCount = 0;
+    TiodIntegerToInteger* SelectedInput() const;
+    qint32 RequestCount() const;
+    qint32 AnswerCount() const;
 
     // Text of status bar panel 0..2.
     QString StatusText(int panel) const;
     QTimer* TimerStartConnection() { return &TimerStartConnection_; }
-    // Watches the polled inputs for rising sensors; none before the window is created or after it closed.
-    TRiseMonitor* RiseMonitor() const { return RiseMonitor_.get(); }
+    // The station the window is the face of; none before the window is created or after it closed.
+    TStation* Station() const { return Station_.get(); }
+    // Watches the polled inputs for rising sensors; none without the station.
+    TRiseMonitor* RiseMonitor() const;
+
+    // The window's parts, each a class of its own.
+    TStatusPanels& StatusPanels() { return *StatusPanels_; }
+    TCurrentInputPanel& CurrentInput() { return *CurrentInput_; }
 
     // Views.
     void RefreshPolledGroup();
     // The module labels and the rows of the group starting at first (1, 5, .., 189).
     void RefreshGroup(int first);
     void RefreshCurrentInput();
-    void ResetStatistics();
-    void ShowStatistics();
     void ShowSystemAddress();
     void ShowSignature();
     void ShowModbusParams();
@@ -63,8 +68,6 @@ public:
     // A failed controller command: a warning box with its current name and an alarm-log line.
     void ShowCommandError(int command);
     void ShowCommandDone();
-    // A settings file that could not be written: the box says which and why.
-    void ShowNotSaved(bool saved, const QString& error);
 
     // Lets go of every unit the window subscribed to; runs once, on whichever way out comes first.
     void FormClose();
@@ -81,55 +84,21 @@ private:
     // Esc closes the window, Ctrl+F toggles the full layout; from any control of the window.
     bool FormKeyPress(QKeyEvent* event);
     void TimerStartConnectionTimer();
-    void PollTimerTick(TCustomTimer* timer);
     void RequestCycleDone(const TRequestThread& thread);
     void CreateVisual();
     void BindVisualLabels();
+    // The station's notifications: what it has written to the alarm log, the window shows.
+    void BindStation();
+    // A sensor began or stopped rising: its cells change colour.
+    void SensorRiseChange(int n);
+    // The inputs were marked as not current, or the mark was lifted.
+    void InputsStaleChange();
 
     // Views.
-    void SetupGrids();
-    void SetupInputsGrid();
-    void SetupCurChannelGrid();
-    void SetupProtocolFields();
-    void SetupStatusPanels();
+    void SetupParts();
     // Labels, boxes and grid columns as wide as the texts they can show need in the font in use.
     void FitTextWidths();
     QStringList InputColumnTexts(int column) const;
-    void NumberRows();
-    void FillInputRow(int n);
-    void asgInputsSelectCell(int row);
-    void cbWr_EnabledClick();
-    void cbWr_FixClick();
-    void LoadWriteFields();
-    void DeviceRequest(const QString& command, const QByteArray& request, const QByteArray& answer);
-    void ShowLastExchange();
-    void SetStatus(int panel, const QString& text);
-    void PortBeforeOpen(TCustomComPort* sender);
-    void PortBeforeClose(TCustomComPort* sender);
-    void PortAfterOpen(TCustomComPort* sender);
-    void PortAfterClose(TCustomComPort* sender);
-    // The port's device went away or came back: panel 1 and one alarm line each.
-    void PortVanished(TCustomComPort* sender);
-    void PortReturned(TCustomComPort* sender);
-    // Another adapter sits under the port's name: panel 1 and one alarm line say so.
-    void PortWaiting(const QString& why);
-    void ShowPortState();
-    void ShowPollState(TCustomTimer* sender);
-    // Polling cannot go on: panel 2 and one alarm line say why.
-    void ShowPollHeld();
-    void ModuleErrorChange();
-    void ErrorCodeChange();
-    void InputStateChange(int n);
-    void SensorStateChange(int n, int sensor);
-    // The rise alarm: the inputs just polled are checked, a rise that begins is written once.
-    void CreateRiseMonitor();
-    void CheckRises(int first);
-    void SensorRiseStart(int n, int sensor, double ratePerDay);
-    // The font colours of input n's row from its current values and rises; the columns whose
-    // colour changed, as bits.
-    quint32 ShowInputRowColors(int n);
-    // The inputs were marked as not current, or the mark was lifted: every polled row's state.
-    void InputsStaleChange();
 
     // Actions.
     void SetupActions();
@@ -149,48 +118,19 @@ private:
     // "История": the trends window, from the menu and from the current-input panel.
     void SetupHistoryMenu();
     void OpenTrends();
-    // "Публикация MQTT": the settings, the broker's state panel and its alarm lines.
+    // "Публикация MQTT": the settings and the broker's state panel.
     void SetupPublishing();
-    void BindPublisher();
-    void ShowBrokerState(TBrokerState state, const QString& reason);
     void OpenPublishSettings();
 
-    // Commands.
-    void SetupCommands();
-    void actConfigComPortExecute();
-    void actConfigTimerIntervalExecute();
-    void actConfigSystemAddrExecute();
-    // True when all three parts of the signature were read.
-    bool actSignReadExecute();
-    void actWriteSignSysAddrExecute();
-    void actWriteSignPlantNumExecute();
-    void actCommUpdateProgrExecute();
-    void RunServiceCommand(bool open);
-    void actCommServiceOpenExecute();
-    void actCommServiceCloseExecute();
-    void actReadModbusParamsExecute();
-    void actWriteModbusParamsExecute();
-    void actWriteInputParamsExecute();
-
     std::unique_ptr<Ui::FormMain> Ui_;
-    std::unique_ptr<TiodIntegerToInteger> SelectedInput_;
+    std::unique_ptr<TStatusPanels> StatusPanels_;
+    std::unique_ptr<TProtocolView> Protocol_;
+    std::unique_ptr<TInputsGrid> InputsGrid_;
+    std::unique_ptr<TCurrentInputPanel> CurrentInput_;
+    std::unique_ptr<TMainCommands> Commands_;
     std::unique_ptr<TVantorVisual> Visual_;
-    std::unique_ptr<TRiseMonitor> RiseMonitor_;
-    std::unique_ptr<TWriteFields> WriteFields_;
-    // The last exchange on the line, and whether the protocol area has yet to show it.
-    struct TExchange
-    {
-        QString Command;
-        QByteArray Request;
-        QByteArray Answer;
-    };
-    TExchange LastExchange_;
-    bool ExchangePending_ = false;
+    std::unique_ptr<TStation> Station_;
     std::vector<std::unique_ptr<TQLabelView>> LabelViews_;
-    std::vector<QLabel*> StatusPanels_;
-    std::unique_ptr<TLogTroubleView> LogTrouble_;
-    QLabel* BrokerPanel_ = nullptr;  // only while publishing
-    bool BrokerOffline_ = false;
     QCheckBox* cbOprosConfigs_ = nullptr;
     QTimer TimerStartConnection_;
     bool Shown_ = false;

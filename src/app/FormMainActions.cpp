@@ -1,5 +1,8 @@
 #include "app/FormMain.h"
 
+#include "app/MainCommands.h"
+#include "app/ProtocolView.h"
+#include "app/StatusPanels.h"
 #include "device/Exchange.h"
 #include "device/PollTimer.h"
 #include "device/Polling.h"
@@ -7,6 +10,7 @@
 #include "device/VantorUnit.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"
+#include "station/Station.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 
@@ -47,7 +51,7 @@ void TFormMain::SetupActions()
     on(Ui_->actInputNext, &TFormMain::actInputNextExecute);
     connect(Ui_->actExit, &QAction::triggered, this, &QWidget::close);
 
-    SetupCommands();
+    Commands_ = std::make_unique<TMainCommands>(*this, *Ui_);
 
     BindButton(Ui_->btSignRead, Ui_->actSignRead);
     BindButton(Ui_->btWr_Back, Ui_->actInputPrev);
@@ -126,7 +130,7 @@ void TFormMain::actPortOpenExecute()
 {
     TTransmitter* transmitter = Transmitter();
     if (transmitter && !transmitter->ActivatePort())
-        SetStatus(1, QStringLiteral("Не удалось открыть порт"));
+        StatusPanels_->Set(1, QStringLiteral("Не удалось открыть порт"));
     UpdateActions();
 }
 
@@ -140,8 +144,8 @@ void TFormMain::actPortCloseExecute()
 void TFormMain::actOprosStartExecute()
 {
     // From group 1 with the general information, the first cycle at once.
-    if (ResumePolling())
-        ShowPollHeld();
+    if (Station_)
+        Station_->ResumePolling();
     UpdateActions();
 }
 
@@ -174,8 +178,8 @@ void TFormMain::act16Execute()
 
 void TFormMain::actClearStatisticsExecute()
 {
-    ResetStatistics();
-    ShowStatistics();
+    Protocol_->Reset();
+    Protocol_->ShowStatistics();
     Ui_->lbSht->update();
     Ui_->lbProc->update();
 }

@@ -1,12 +1,13 @@
 #include "app/FormMain.h"
 
-#include "app/InputCells.h"
+#include "app/StatusPanels.h"
 #include "device/DeviceStates.h"
 #include "device/DisplayTables.h"
 #include "device/Vantor.h"
 #include "device/VantorCodes.h"
 #include "device/VantorUnit.h"
 #include "dialogs/TextFit.h"
+#include "station/InputCells.h"
 #include "values/DateTime.h"
 #include "values/TimeTexts.h"
 
@@ -177,13 +178,13 @@ void TFormMain::FitTextWidths()
     WidenColumn({ui.cbWr_Fix}, WidthForTexts(ui.cbWr_Fix, {ui.cbWr_Fix->text()}));
     WidenColumn({ui.btWrite}, WidthForTexts(ui.btWrite, {ui.btWrite->text()}));
 
-    for (int panel = 0; panel < int(StatusPanels_.size()); ++panel) {
+    for (int panel = 0; panel < StatusPanels_->Count(); ++panel) {
         static const QStringList texts[3] = {
             {QStringLiteral("COM")},
             {QStringLiteral("Состояние порта"), QStringLiteral("Открытие порта..."), QStringLiteral("Закрытие порта..."),
              QStringLiteral("Порт открыт"), QStringLiteral("Порт закрыт"), QStringLiteral("Не удалось открыть порт")},
             {QStringLiteral("Состояние опроса"), QStringLiteral("Опрос возобновлен"), QStringLiteral("Опрос остановлен")}};
-        fit({StatusPanels_[panel]}, texts[panel]);
+        fit({StatusPanels_->Panel(panel)}, texts[panel]);
     }
 
     QTableWidget* grid = ui.asgInputs;

@@ -1,19 +1,20 @@
 #include "app/FormMain.h"
 
+#include "app/CurrentInputPanel.h"
+#include "app/InputsGrid.h"
 #include "app/LabelView.h"
-#include "app/LogTroubleView.h"
-#include "app/VantorVisual.h"
+#include "app/MainCommands.h"
+#include "app/ProtocolView.h"
+#include "app/StatusPanels.h"
 #include "device/PollTimer.h"
 #include "device/Polling.h"
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
-#include "history/HistoryUnit.h"
-#include "history/RiseMonitor.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"
-#include "publish/PublishUnit.h"
-#include "transport/PortWatch.h"
+#include "station/Station.h"
+#include "station/VantorVisual.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 #include "values/Switches.h"
@@ -22,7 +23,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QKeyEvent>
 #include <QScreen>
 
@@ -39,7 +39,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), Ui_(std::make_uniqu
     QFont formFont = font();
     formFont.setPixelSize(11);
     setFont(formFont);
-    SetupGrids();
+    SetupParts();
     SetupActions();
     // Labels show what the controller and the files say: data, never markup.
     for (QLabel* label : findChildren<QLabel*>())
@@ -68,43 +68,48 @@ void TFormMain::FormCreate()
         TVantor* vantor = Vantor();
         if (!transmitter || !vantor)
             return;
-        transmitter->OnBeforeOpen = [this](TCustomComPort* sender) { PortBeforeOpen(sender); };
-        transmitter->OnBeforeClose = [this](TCustomComPort* sender) { PortBeforeClose(sender); };
-        transmitter->OnAfterOpen = [this](TCustomComPort* sender) { PortAfterOpen(sender); };
-        transmitter->OnAfterClose = [this](TCustomComPort* sender) { PortAfterClose(sender); };
-        if (TPortWatch* watch = PortWatch()) {
-            watch->OnVanish = [this](TCustomComPort* sender) { PortVanished(sender); };
-            watch->OnReturn = [this](TCustomComPort* sender) { PortReturned(sender); };
-            watch->OnWait = [this](TCustomComPort*, const QString& why) { PortWaiting(why); };
-        }
+        TStatusPanels* panels = StatusPanels_.get();
+        transmitter->OnBeforeOpen = [panels](TCustomComPort*) { panels->Set(1, QStringLiteral("Открытие порта...")); };
+        transmitter->OnBeforeClose = [panels](TCustomComPort*) { panels->Set(1, QStringLiteral("Закрытие порта...")); };
+        transmitter->OnAfterOpen = [panels](TCustomComPort*) { panels->ShowPortState(); };
+        transmitter->OnAfterClose = [panels](TCustomComPort*) { panels->ShowPortState(); };
         vantor->OnRequest = [this](TVantor*, const QString&, const QString& command, const QByteArray& request,
-                                   const QByteArray& answer, bool) { DeviceRequest(command, request, answer); };
-        vantor->ModuleError.OnChange = [this](TIOData*) { ModuleErrorChange(); };
-        vantor->Error.OnChange = [this](TIOData*) { ErrorCodeChange(); };
+                                   const QByteArray& answer, bool) {
+            const TRequestThread* thread = RequestThread();
+            Protocol_->Exchange(command, request, answer, thread && thread->Busy());
+        };
         vantor->OnInputsStale = [this](TVantor*) { InputsStaleChange(); };
-        for (int n = 1; n <= vantor::kInputCount; ++n) {
-            TVantorInput& input = vantor->Input(n);
-            input.OprosState.OnChange = [this, n](TIOData*) { InputStateChange(n); };
-            for (int i = 1; i <= kSensorCount; ++i)
-                input.TemperState[i - 1].OnChange = [this, n, i](TIOData*) { SensorStateChange(n, i); };
-        }
-        if (TRequestThread* thread = RequestThread())
-            thread->OnCycle = [this](TRequestThread* sender, const QString&) { RequestCycleDone(*sender); };
-        if (TCustomTimer* timer = PollTimer()) {
-            timer->OnTimer = [this](TCustomTimer* sender) { PollTimerTick(sender); };
-            timer->OnChange = [this](TCustomTimer* sender) { ShowPollState(sender); };
-        }
+        // The station writes the alarm log, records and publishes; the window draws.
+        Station_ = std::make_unique<TStation>();
+        BindStation();
+        if (TCustomTimer* timer = PollTimer())
+            timer->OnChange = [panels](TCustomTimer* sender) { panels->ShowPollState(sender); };
         CreateVisual();
         BindVisualLabels();
         Visual_->AssignAll();
-        SelectedInput_ = std::make_unique<TiodIntegerToInteger>();
-        SelectedInput_->SetValue(0);
-        SelectedInput_->OnChange = [this](TIOData*) { RefreshCurrentInput(); };
-        CreateRiseMonitor();
-        LogTrouble_ = std::make_unique<TLogTroubleView>(Ui_->StatusBarMain);
+        StatusPanels_->WatchLogs();
     } catch (...) {
         // The window opens with what could be set up.
     }
+}
+
+void TFormMain::BindStation()
+{
+    TStatusPanels* panels = StatusPanels_.get();
+    Station_->OnCycle = [this](const TRequestThread& thread) { RequestCycleDone(thread); };
+    Station_->OnPortChange = [panels] { panels->ShowPortState(); };
+    Station_->OnPortWait = [panels](const QString& why) { panels->Set(1, why); };
+    Station_->OnOtherController = [this] { UpdateActions(); };
+    Station_->OnPollHeld = [panels](const QString& reason) { panels->Set(2, reason); };
+    Station_->OnBrokerState = [panels](TBrokerState state, const QString& reason) {
+        panels->ShowBrokerState(state, reason);
+    };
+    Station_->OnRise = [this](int n, int, bool) { SensorRiseChange(n); };
+}
+
+TRiseMonitor* TFormMain::RiseMonitor() const
+{
+    return Station_ ? Station_->RiseMonitor() : nullptr;
 }
 
 void TFormMain::CreateVisual()
@@ -135,11 +140,11 @@ void TFormMain::showEvent(QShowEvent* event)
 void TFormMain::FormShow()
 {
     try {
-        ResetStatistics();
+        Protocol_->Reset();
         TTransmitter* transmitter = Transmitter();
-        SetStatus(0, transmitter ? transmitter->Port() : QString());
-        ShowPortState();
-        ShowPollState(PollTimer());
+        StatusPanels_->Set(0, transmitter ? transmitter->Port() : QString());
+        StatusPanels_->ShowPortState();
+        StatusPanels_->ShowPollState(PollTimer());
         RefreshPolledGroup();
         ShowSystemAddress();
         UpdateActions();
@@ -151,12 +156,12 @@ void TFormMain::FormShow()
             alarm->WriteStart();
         Ui_->actLog->trigger();
         Ui_->asgInputs->setFocus();
-        NumberRows();
+        InputsGrid_->NumberRows();
+        CurrentInput_->NumberRows();
         Ui_->asgCurChannel->clearSelection();
         Ui_->asgCurChannel->setCurrentCell(-1, -1);
         Ui_->asgInputs->setCurrentCell(0, Ui_->asgInputs->currentColumn() < 0 ? 0 : Ui_->asgInputs->currentColumn());
-        if (SelectedInput_)
-            SelectedInput_->SetValue(1);
+        CurrentInput_->Select(1);
     } catch (...) {
         // The window stays as far as it got.
     }
@@ -169,28 +174,11 @@ void TFormMain::TimerStartConnectionTimer()
     Ui_->actOprosStart->trigger();
 }
 
-void TFormMain::PollTimerTick(TCustomTimer* timer)
-{
-    if (PollTick(timer))
-        ShowPollHeld();
-}
-
 void TFormMain::RequestCycleDone(const TRequestThread& thread)
 {
-    if (ExchangePending_)
-        ShowLastExchange();
+    Protocol_->CycleDone();
     // The cycle's own group: a command may have set CurrentInput since the cycle began.
     RefreshGroup(thread.Group);
-    TVantor* vantor = Vantor();
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (vantor)
-        PublishPolledGroup(*vantor, thread.Group, thread.GroupRead, now);
-    // Readings of a failed cycle are the last ones again, not new ones.
-    if (!thread.GroupRead)
-        return;
-    if (vantor)
-        RecordPolledGroup(*vantor, thread.Group, now);
-    CheckRises(thread.Group);
 }
 
 void TFormMain::closeEvent(QCloseEvent* event)
@@ -207,25 +195,14 @@ void TFormMain::FormClose()
     TimerStartConnection_.stop();
     try {
         // The cycle in flight ends without reaching the window.
-        if (TRequestThread* thread = RequestThread())
-            thread->OnCycle = nullptr;
-        RiseMonitor_.reset();
+        Station_.reset();
         if (TCustomTimer* timer = PollTimer()) {
-            timer->OnTimer = nullptr;
             timer->OnChange = nullptr;
             timer->Stop();
         }
         if (TVantor* vantor = Vantor()) {
             vantor->OnRequest = nullptr;
-            vantor->ModuleError.OnChange = nullptr;
-            vantor->Error.OnChange = nullptr;
             vantor->OnInputsStale = nullptr;
-            for (int n = 1; n <= vantor::kInputCount; ++n) {
-                TVantorInput& input = vantor->Input(n);
-                input.OprosState.OnChange = nullptr;
-                for (TIOStates& state : input.TemperState)
-                    state.OnChange = nullptr;
-            }
         }
         if (TTransmitter* transmitter = Transmitter()) {
             transmitter->OnTransact = nullptr;
@@ -234,16 +211,8 @@ void TFormMain::FormClose()
             transmitter->OnAfterOpen = nullptr;
             transmitter->OnAfterClose = nullptr;
         }
-        if (TPortWatch* watch = PortWatch()) {
-            watch->OnVanish = nullptr;
-            watch->OnReturn = nullptr;
-            watch->OnWait = nullptr;
-        }
         Visual_.reset();
-        if (SelectedInput_) {
-            SelectedInput_->OnChange = nullptr;
-            SelectedInput_.reset();
-        }
+        CurrentInput_->Close();
     } catch (...) {
         // Closing goes on whatever failed here.
     }

@@ -2,8 +2,7 @@
 
 #include "app/FormMain.h"
 #include "common/StopSignals.h"
-#include "device/ProgramUnits.h"
-#include "history/HistoryUnit.h"
+#include "station/StationUnits.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -23,8 +22,7 @@ void ShutDownAtExit()
     if (!form)
         return;
     form->FormClose();
-    HistoryShutdown();
-    StopUnits();
+    StopStationUnits();
 }
 
 }  // namespace

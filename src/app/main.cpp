@@ -4,10 +4,8 @@
 #include "common/OperatorMessage.h"
 #include "common/ResourceLimits.h"
 #include "common/StopSignals.h"
-#include "device/ProgramUnits.h"
-#include "history/HistoryUnit.h"
-#include "publish/PublishUnit.h"
-#include "transport/ComSetupDialog.h"
+#include "dialogs/ComSetupDialog.h"
+#include "station/StationUnits.h"
 #include "transport/MessageCatalogue.h"
 #include "values/Switches.h"
 
@@ -44,9 +42,7 @@ int main(int argc, char* argv[])
     InstallPortSetupDialog();
     SetShowMessage(ShowMessageBox);
     ReadSwitches(QApplication::arguments());
-    StartUnits();
-    HistoryStartup(PublishingEnabled());
-    PublishStartup();
+    StartStationUnits();
     int result = 0;
     {
         TFormMain form;
@@ -57,10 +53,7 @@ int main(int argc, char* argv[])
         EndOnStopSignals(form);
         result = QApplication::exec();
     }
-    // The history writes its last batch before the publisher's final pass sends it.
-    HistoryShutdown();
-    PublishShutdown();
-    StopUnits();
+    StopStationUnits();
     SetShowMessage(nullptr);
     return result;
 }

@@ -30,7 +30,9 @@ TRiseSettings ReadRiseSettings(const QString& iniPath)
     const TIniFile ini(iniPath);
     TRiseSettings settings;
     const TRiseSettings defaults;
-    settings.RatePerDay = ReadPositive(ini, QStringLiteral("RatePerDay"), defaults.RatePerDay, 1000);
+    // A trial over minutes takes rates far above the field's few degrees a day: the simulator's
+    // probes wander by a sixteenth of a degree every few seconds.
+    settings.RatePerDay = ReadPositive(ini, QStringLiteral("RatePerDay"), defaults.RatePerDay, 100'000);
     settings.MinHours = ReadPositive(ini, QStringLiteral("MinHours"), defaults.MinHours, 24 * 366);
     settings.WindowHours = std::max(settings.MinHours,
                                     ReadPositive(ini, QStringLiteral("WindowHours"), defaults.WindowHours, 24 * 366));

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <memory>
 
 // Lives in the monitor's thread; its database connection is opened and closed there.
@@ -42,7 +43,7 @@ private:
 };
 
 TRiseMonitor::TRiseMonitor(const QString& databasePath, const TRiseSettings& settings, QObject* parent)
-    : QObject(parent), Tracker_(settings)
+    : QObject(parent), CheckIntervalMs(std::clamp<qint64>(settings.WindowMs() / 10, 1000, 60'000)), Tracker_(settings)
 {
     Thread_.setObjectName(QStringLiteral("RiseMonitor"));
     Worker_ = new TWorker(databasePath, settings);
@@ -53,6 +54,7 @@ TRiseMonitor::TRiseMonitor(const QString& databasePath, const TRiseSettings& set
 TRiseMonitor::~TRiseMonitor()
 {
     OnRise = nullptr;
+    OnRiseEnd = nullptr;
     TWorker* worker = Worker_;
     QMetaObject::invokeMethod(worker, [worker] { worker->Close(); }, Qt::BlockingQueuedConnection);
     Thread_.quit();
@@ -82,7 +84,12 @@ void TRiseMonitor::Check(int input)
 void TRiseMonitor::Apply(int input, const std::array<std::optional<double>, 6>& rates)
 {
     Pending_.remove(input);
+    const unsigned before = Tracker_.RisingMask(input);
     for (const TRiseTracker::TRise& rise : Tracker_.Update(input, rates))
         if (OnRise)
             OnRise(input, rise.Sensor, rise.RatePerDay);
+    const unsigned ended = before & ~Tracker_.RisingMask(input);
+    for (int i = 0; i < 6; ++i)
+        if ((ended >> i & 1u) && OnRiseEnd)
+            OnRiseEnd(input, i + 1, rates[i]);
 }

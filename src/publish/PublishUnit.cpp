@@ -3,7 +3,6 @@
 #include "common/OperatorMessage.h"
 #include "device/Vantor.h"
 #include "history/HistoryStore.h"
-#include "publish/AlarmTracker.h"
 #include "publish/MqttSettings.h"
 #include "publish/Payloads.h"
 #include "publish/Publisher.h"
@@ -13,7 +12,6 @@
 namespace {
 
 std::unique_ptr<TPublisher> Instance;
-std::unique_ptr<TAlarmTracker> Tracker;
 bool Warned = false;
 
 }  // namespace
@@ -37,14 +35,12 @@ void PublishStartup()
         ShowMessage(kCaptionError, QStringLiteral("Публикация MQTT не ведется.\r") + invalid, TMessageIcon::Error);
         return;
     }
-    Tracker = std::make_unique<TAlarmTracker>();
     Instance = std::make_unique<TPublisher>(settings, HistoryPath());
 }
 
 void PublishShutdown()
 {
     Instance.reset();
-    Tracker.reset();
 }
 
 TPublisher* Publisher() { return Instance.get(); }
@@ -62,8 +58,4 @@ void PublishPolledGroup(const TVantor& vantor, int g, bool groupRead, qint64 tim
     for (int n = g; n <= last; ++n)
         Instance->SetRetained(QStringLiteral("input/%1").arg(n),
                               [s = SnapshotOf(vantor.Input(n), n, time)] { return InputPayload(s); });
-    for (const TAlarmEvent& e : Tracker->Update(vantor, g, last, time))
-        Instance->AddAlarmEvent(e.Time, e.ToJson());
-    if (Tracker->TakeChanged())
-        Instance->SetRetained(QStringLiteral("alarms/active"), Tracker->ActivePayload());
 }

@@ -15,5 +15,5 @@ void PublishShutdown();
 TPublisher* Publisher();
 
 // The controller, and when the cycle's readings answer was accepted (groupRead) the group of
-// inputs starting at first and the alarms that changed.
+// inputs starting at first. The alarms come from the station that writes them.
 void PublishPolledGroup(const TVantor& vantor, int first, bool groupRead, qint64 time);

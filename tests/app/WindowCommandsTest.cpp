@@ -1,10 +1,10 @@
 #include "WindowFixture.h"
 
-#include "files/Passport.h"
 #include "device/DisplayTables.h"
+#include "dialogs/ComSetupDialog.h"
+#include "files/Passport.h"
 #include "logs/Logs.h"
 #include "logs/LogsUnit.h"
-#include "transport/ComSetupDialog.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 

@@ -49,10 +49,10 @@ TEST_P(ShownLineFault, LabelAlarmLineAndRequestCount)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 10000));
     QCoreApplication::processEvents();
     EXPECT_EQ(Text("lbModuleError"), fault.Message);
-    EXPECT_EQ(Text("lblReqCount"), QString::number(Form->RequestCount));
+    EXPECT_EQ(Text("lblReqCount"), QString::number(Form->RequestCount()));
     const qsizetype logged = LogLines("log").filter(QStringLiteral("] -> [")).size();
-    EXPECT_GE(logged, Form->RequestCount);
-    EXPECT_EQ(Form->RequestCount, Commands.size());
+    EXPECT_GE(logged, Form->RequestCount());
+    EXPECT_EQ(Form->RequestCount(), Commands.size());
     Form->close();
     const QStringList alarms = LogLines("alarm");
     EXPECT_EQ(alarms.count(QStringLiteral("Vantor Ошибка обмена: ") + fault.Message), 1) << alarms.join('\n').toStdString();

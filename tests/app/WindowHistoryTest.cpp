@@ -1,9 +1,9 @@
 #include "WindowFixture.h"
 
-#include "app/InputCells.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "history/HistoryUnit.h"
+#include "station/InputCells.h"
 
 #include <QDir>
 

@@ -1,9 +1,9 @@
 #include "WindowFixture.h"
 #include "WindowSupport.h"
 
-#include "app/InputCells.h"
 #include "history/HistoryStore.h"
 #include "history/RiseMonitor.h"
+#include "station/InputCells.h"
 #include "trends/FormTrends.h"
 
 #include <QMenu>

@@ -87,8 +87,8 @@ TEST_F(Window, ASilentControllerIsReportedOnceAndCountsRequestsWithoutAnswers)
     Form->findChild<QAction*>("actOprosStop")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !RequestThread()->Busy(); }, 10000));
     EXPECT_EQ(Control<TFrameField>("eAns")->text(), "Нет ответа");
-    EXPECT_EQ(Text("lblReqCount"), QString::number(Form->RequestCount));
-    EXPECT_GE(Form->RequestCount, 3);
+    EXPECT_EQ(Text("lblReqCount"), QString::number(Form->RequestCount()));
+    EXPECT_GE(Form->RequestCount(), 3);
     EXPECT_EQ(Text("lblAnsCount"), "0");
     EXPECT_EQ(Text("lblReqPercent"), "100,0");
     EXPECT_EQ(Text("lblAnsPercent"), "0,0");

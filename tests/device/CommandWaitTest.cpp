@@ -9,7 +9,6 @@
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 
-#include "Application.h"
 #include "ExchangeInFlight.h"
 #include "SimulatorProcess.h"
 #include "TestFolder.h"
@@ -33,7 +32,6 @@ class CommandWait : public ::testing::Test
 protected:
     void Start(const std::vector<std::string>& simulator, const QByteArray& portSettings = {})
     {
-        EnsureApplication();
         ASSERT_TRUE(Simulator.Start(simulator));
         ASSERT_TRUE(StartUnitsOnPort(Folder, Simulator.Path(), 10, portSettings));
     }

@@ -11,7 +11,6 @@
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 
-#include "Application.h"
 #include "SimulatorProcess.h"
 #include "TestFolder.h"
 #include "UnitsOnPort.h"
@@ -93,7 +92,6 @@ protected:
 
     void Start(const std::vector<std::string>& options, int readInterval = 10)
     {
-        EnsureApplication();
         std::vector<std::string> verbose = options;
         verbose.push_back("--verbose");
         ASSERT_TRUE(Simulator.Start(verbose, true));

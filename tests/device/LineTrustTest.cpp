@@ -12,7 +12,6 @@
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 
-#include "Application.h"
 #include "Fixtures.h"
 #include "SimulatorProcess.h"
 #include "TestFolder.h"

@@ -15,7 +15,6 @@
 #include "common/OperatorMessage.h"
 #include "device/SignatureFields.h"
 
-#include "Application.h"
 #include "Fixtures.h"
 #include "ExchangeInFlight.h"
 #include "SimulatorProcess.h"
@@ -53,7 +52,6 @@ protected:
     // once, so 10 ms of silence end it as surely as the port's 50.
     void Start(const std::vector<std::string>& simulator = {}, const QByteArray& portSettings = "ReadInterval=10\r\n")
     {
-        EnsureApplication();
         ASSERT_TRUE(Simulator.Start(simulator));
         ASSERT_TRUE(StartUnitsOnPort(Folder, Simulator.Path(), 10, portSettings));
         LogRadix = 10;
@@ -649,7 +647,6 @@ TEST_F(Polling, WithoutASystemAddressNothingButTheAddressWriteIsSent)
 TEST(PollTimer, TicksAreNeverEarly)
 {
     // The operator's period is a lower bound: a coarse timer would tick up to 5 % early.
-    EnsureApplication();
     TCustomTimer timer;
     timer.SetInterval(100);
     QElapsedTimer clock;
@@ -671,7 +668,6 @@ TEST(PollTimer, TicksAreNeverEarly)
 
 TEST(PollTimer, SettingsFileAndNotifications)
 {
-    EnsureApplication();
     TestFolder folder;
     TCustomTimer timer;
     timer.Name = "ctReqDevices";

@@ -10,7 +10,6 @@
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 
-#include "Application.h"
 #include "SimulatorProcess.h"
 #include "TestFolder.h"
 #include "UnitsOnPort.h"
@@ -33,7 +32,6 @@ class PortLoss : public ::testing::Test
 protected:
     void SetUp() override
     {
-        EnsureApplication();
         std::vector<std::string> options = Faults;
         options.insert(options.end(), {"--link", Link});
         ASSERT_TRUE(Simulator.Start(options));

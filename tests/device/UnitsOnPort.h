@@ -4,7 +4,6 @@
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 
-#include "Application.h"
 #include "TestFolder.h"
 
 #include <QByteArray>
@@ -18,7 +17,6 @@
 inline testing::AssertionResult StartUnitsOnPort(const TestFolder& folder, const std::string& port, int pauseRead,
                                                  const QByteArray& portSettings = {})
 {
-    EnsureApplication();
     folder.Write("INI/VANTOR.ini",
                  "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=" + QByteArray::number(pauseRead) + "\r\n");
     folder.Write("INI/ComPort.ini", QByteArray("[Transmitter]\r\nPort=") + port.c_str() + "\r\n" + portSettings);

@@ -1,12 +1,11 @@
 #include "common/Cp1251.h"
 
+#include "CliRun.h"
 #include "DialogsSupport.h"
 #include "SimulatorProcess.h"
 #include "TestFolder.h"
 
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
@@ -15,12 +14,6 @@
 
 namespace {
 
-struct CliRun
-{
-    int ExitCode = -1;
-    QStringList Out;
-    QString Err;
-};
 
 class ConfigCli : public ::testing::Test
 {
@@ -38,24 +31,7 @@ protected:
     CliRun Cli(QStringList args, const QStringList& prefix = {})
     {
         args << "--port" << QString::fromStdString(Simulator.Path());
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("LANG", "ru_RU.UTF-8");
-        env.insert("LC_ALL", "ru_RU.UTF-8");
-        process.setProcessEnvironment(env);
-        const QString cli = QString::fromStdString(CliExecutable());
-        if (prefix.isEmpty()) {
-            process.start(cli, args);
-        } else {
-            process.start(prefix.first(), prefix.mid(1) + QStringList{cli} + args);
-        }
-        CliRun run;
-        if (!process.waitForFinished(120000))
-            return run;
-        run.ExitCode = process.exitCode();
-        run.Out = QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-        run.Err = QString::fromUtf8(process.readAllStandardError());
-        return run;
+        return RunCli(args, {"LANG=ru_RU.UTF-8", "LC_ALL=ru_RU.UTF-8"}, prefix);
     }
 
     TestFolder Folder;
@@ -81,10 +57,10 @@ TEST_F(ConfigCli, SaveThenWriteBackCommissionsTheController)
     Folder.Write("DATA/site.txt", edited);
     const CliRun write = Cli({"config", "write", Folder.Path("DATA/site.txt")});
     ASSERT_EQ(write.ExitCode, 0) << write.Err.toStdString();
-    ASSERT_EQ(write.Out.size(), 193);
-    EXPECT_EQ(write.Out[0], "Вход 1: записан");
-    EXPECT_EQ(write.Out[191], "Вход 192: записан");
-    EXPECT_EQ(write.Out[192], "Запись настроек входов прошла успешно");
+    ASSERT_EQ(write.Lines().size(), 193);
+    EXPECT_EQ(write.Lines()[0], "Вход 1: записан");
+    EXPECT_EQ(write.Lines()[191], "Вход 192: записан");
+    EXPECT_EQ(write.Lines()[192], "Запись настроек входов прошла успешно");
 
     // What the controller now reports, saved again.
     ASSERT_EQ(Cli({"config", "save", Folder.Path("DATA/again.txt")}).ExitCode, 0);
@@ -102,17 +78,17 @@ TEST_F(ConfigCli, ARangeWritesOnlyTheListedInputsAndFailuresAreListed)
     Folder.Write("DATA/few.txt", "3 1 1 1 1\r\n5 1 1 1 1\r\n9 1 1 1 1\r\n");
     const CliRun some = Cli({"config", "write", Folder.Path("DATA/few.txt"), "--start", "4", "--stop", "9"});
     EXPECT_EQ(some.ExitCode, 0);
-    EXPECT_EQ(some.Out, (QStringList{"Вход 5: записан", "Вход 9: записан", "Запись настроек входов прошла успешно"}));
+    EXPECT_EQ(some.Lines(), (QStringList{"Вход 5: записан", "Вход 9: записан", "Запись настроек входов прошла успешно"}));
 
     const CliRun none = Cli({"config", "write", Folder.Path("DATA/few.txt"), "--start", "10", "--stop", "5"});
     EXPECT_EQ(none.ExitCode, 0);
-    EXPECT_EQ(none.Out, QStringList{"Запись настроек входов прошла успешно"});
+    EXPECT_EQ(none.Lines(), QStringList{"Запись настроек входов прошла успешно"});
 
     ASSERT_EQ(Simulator.Stop(SIGTERM), 0);
     ASSERT_TRUE(Simulator.Start({"--silent"}));
     const CliRun silent = Cli({"config", "write", Folder.Path("DATA/few.txt")});
     EXPECT_EQ(silent.ExitCode, 1);
-    EXPECT_EQ(silent.Out.last(), "Не удалось записать настройки входов: 3,5,9");
+    EXPECT_EQ(silent.Lines().last(), "Не удалось записать настройки входов: 3,5,9");
 }
 
 TEST_F(ConfigCli, BadFilesAndCommandLinesSendNothing)
@@ -122,7 +98,7 @@ TEST_F(ConfigCli, BadFilesAndCommandLinesSendNothing)
     EXPECT_EQ(bad.ExitCode, 2);
     EXPECT_TRUE(bad.Err.contains("Неверный формат данных")) << bad.Err.toStdString();
     EXPECT_TRUE(bad.Err.contains("строка 2")) << bad.Err.toStdString();
-    EXPECT_TRUE(bad.Out.isEmpty());
+    EXPECT_TRUE(bad.Lines().isEmpty());
 
     EXPECT_EQ(Cli({"config", "write", Folder.Path("DATA/none.txt")}).ExitCode, 2);
     EXPECT_EQ(Cli({"config", "write", Folder.Path("DATA/bad.txt"), "--start", "0"}).ExitCode, 2);

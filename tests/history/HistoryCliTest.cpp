@@ -1,3 +1,4 @@
+#include "CliRun.h"
 #include "HistorySupport.h"
 #include "SimulatorProcess.h"
 #include "SmallDisk.h"
@@ -15,28 +16,11 @@
 
 namespace {
 
-struct TRun {
-    int Code = -1;
-    QString Out;
-    QString Err;
-};
-
-TRun RunCli(const QStringList& args, const QString& locale = {})
+// orvela-cli history, in the given locale when one is named.
+CliRun RunHistory(const QStringList& args, const QString& locale = {})
 {
-    QProcess cli;
-    if (!locale.isEmpty()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("LC_ALL"), locale);
-        cli.setProcessEnvironment(environment);
-    }
-    cli.start(QString::fromStdString(CliExecutable()), QStringList{"history"} + args);
-    TRun run;
-    if (!cli.waitForFinished(30000))
-        return run;
-    run.Code = cli.exitCode();
-    run.Out = QString::fromUtf8(cli.readAllStandardOutput());
-    run.Err = QString::fromUtf8(cli.readAllStandardError());
-    return run;
+    return RunCli(QStringList{"history"} + args, locale.isEmpty() ? QStringList() : QStringList{"LC_ALL=" + locale}, {},
+                  30000);
 }
 
 QString Local(qint64 ms, const char* format) { return QDateTime::fromMSecsSinceEpoch(ms).toString(format); }
@@ -63,9 +47,9 @@ TEST_F(HistoryCli, PrintsTheReadingsOfOneInputWithinTheSpanAsTheGridShowsThem)
 {
     Fill();
     const qint64 first = kDay0 + 2 * 30 * kMinute;
-    const TRun run = RunCli({"--input", "5", "--from", Local(first, "yyyy-MM-ddTHH:mm"), "--to",
+    const CliRun run = RunHistory({"--input", "5", "--from", Local(first, "yyyy-MM-ddTHH:mm"), "--to",
                              Local(first + 90 * kMinute, "yyyy-MM-ddTHH:mm")});
-    ASSERT_EQ(run.Code, 0) << run.Err.toStdString();
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
     const QStringList lines = run.Out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2 + 4) << run.Out.toStdString();
     EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Вход 5, с ") + Local(first, "dd.MM.yyyy HH:mm:ss")));
@@ -80,14 +64,14 @@ TEST_F(HistoryCli, PrintsTheReadingsOfOneInputWithinTheSpanAsTheGridShowsThem)
     EXPECT_FALSE(lines[3].contains(QStringLiteral("13.2"))) << lines[3].toStdString();
 
     // A date alone: that whole day, from its first reading on.
-    const TRun day = RunCli({"--input", "6", "--from", Local(kDay0 + kDayMs / 2, "yyyy-MM-dd"), "--to",
+    const CliRun day = RunHistory({"--input", "6", "--from", Local(kDay0 + kDayMs / 2, "yyyy-MM-dd"), "--to",
                              Local(kDay0 + kDayMs / 2, "yyyy-MM-dd")});
-    ASSERT_EQ(day.Code, 0);
+    ASSERT_EQ(day.ExitCode, 0);
     EXPECT_TRUE(day.Out.contains(QStringLiteral("показаний "))) << day.Out.toStdString();
 
     // Nothing in the span: the heading says so and the exit is clean.
-    const TRun none = RunCli({"--input", "7"});
-    EXPECT_EQ(none.Code, 0);
+    const CliRun none = RunHistory({"--input", "7"});
+    EXPECT_EQ(none.ExitCode, 0);
     EXPECT_TRUE(none.Out.startsWith(QStringLiteral("Вход 7, с "))) << none.Out.toStdString();
     EXPECT_TRUE(none.Out.trimmed().endsWith(QStringLiteral("показаний 0")));
 }
@@ -98,8 +82,8 @@ TEST_F(HistoryCli, WritesTheSpanAsTheSharedCsvTableInTheOperatorsLocale)
     const qint64 from = QDateTime::fromString(Local(kDay0, "yyyy-MM-ddTHH:mm"), "yyyy-MM-ddTHH:mm").toMSecsSinceEpoch();
     const QString span = Local(from, "yyyy-MM-ddTHH:mm");
     Folder.Write("out/kept.csv", "old");
-    const TRun run = RunCli({"--input", "5", "--from", span, "--csv", Folder.Path("out/day.csv")}, "ru_RU.UTF-8");
-    ASSERT_EQ(run.Code, 0) << run.Err.toStdString();
+    const CliRun run = RunHistory({"--input", "5", "--from", span, "--csv", Folder.Path("out/day.csv")}, "ru_RU.UTF-8");
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
     EXPECT_TRUE(run.Out.startsWith(QStringLiteral("Вход 5: показаний "))) << run.Out.toStdString();
 
     THistoryStore store;
@@ -111,8 +95,8 @@ TEST_F(HistoryCli, WritesTheSpanAsTheSharedCsvTableInTheOperatorsLocale)
     EXPECT_TRUE(csv.contains("12,125")) << csv.left(400).toStdString();
 
     // A name that cannot be a file (a folder, even for root): told, exit 1, nothing there lost.
-    const TRun denied = RunCli({"--input", "5", "--from", span, "--csv", Folder.Path("out")});
-    EXPECT_EQ(denied.Code, 1);
+    const CliRun denied = RunHistory({"--input", "5", "--from", span, "--csv", Folder.Path("out")});
+    EXPECT_EQ(denied.ExitCode, 1);
     EXPECT_TRUE(denied.Err.startsWith(QStringLiteral("Не удалось записать файл "))) << denied.Err.toStdString();
     EXPECT_EQ(Folder.Read("out/kept.csv"), "old");
     EXPECT_EQ(Folder.Read("out/day.csv"), csv);
@@ -126,8 +110,8 @@ TEST_F(HistoryCli, AnExportOntoADeviceOrAFullDiskIsRefusedAndLeavesWhatWasThere)
     const QString span = Local(kDay0, "yyyy-MM-dd");
     const QString pipe = Folder.Path("pipe.csv");
     ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    const TRun device = RunCli({"--input", "5", "--from", span, "--csv", pipe});
-    EXPECT_EQ(device.Code, 1);
+    const CliRun device = RunHistory({"--input", "5", "--from", span, "--csv", pipe});
+    EXPECT_EQ(device.ExitCode, 1);
     EXPECT_EQ(device.Err, QStringLiteral("Не удалось записать файл ") + pipe + QStringLiteral(": это не обычный файл\n"));
     struct stat info {};
     ASSERT_EQ(stat(QFile::encodeName(pipe).constData(), &info), 0);
@@ -143,8 +127,8 @@ TEST_F(HistoryCli, AnExportOntoADeviceOrAFullDiskIsRefusedAndLeavesWhatWasThere)
         file.write("old");
     }
     disk.Fill();
-    const TRun full = RunCli({"--input", "5", "--from", span, "--csv", old});
-    EXPECT_EQ(full.Code, 1) << full.Out.toStdString();
+    const CliRun full = RunHistory({"--input", "5", "--from", span, "--csv", old});
+    EXPECT_EQ(full.ExitCode, 1) << full.Out.toStdString();
     EXPECT_EQ(full.Err, QStringLiteral("Не удалось записать файл ") + old + QStringLiteral(": диск переполнен (No space left on device)\n"));
     EXPECT_TRUE(full.Out.isEmpty()) << full.Out.toStdString();
     QFile file(old);
@@ -170,13 +154,13 @@ TEST_F(HistoryCli, APollKeepsEveryInputItReadAndTheCommandShowsIt)
     const THistoryReading five = store.Query(5, now - kDayMs, now).front();
     EXPECT_EQ(five.TemperState[0], 2);
     EXPECT_EQ(five.Bound, 15.0);
-    const TRun shown = RunCli({"--input", "5"});
-    ASSERT_EQ(shown.Code, 0) << shown.Err.toStdString();
+    const CliRun shown = RunHistory({"--input", "5"});
+    ASSERT_EQ(shown.ExitCode, 0) << shown.Err.toStdString();
     EXPECT_TRUE(shown.Out.contains(QStringLiteral("показаний 1"))) << shown.Out.toStdString();
     EXPECT_TRUE(shown.Out.contains(QStringLiteral("AAA7"))) << shown.Out.toStdString();
 
-    const TRun json = RunCli({"--input", "5", "--json"});
-    ASSERT_EQ(json.Code, 0) << json.Err.toStdString();
+    const CliRun json = RunHistory({"--input", "5", "--json"});
+    ASSERT_EQ(json.ExitCode, 0) << json.Err.toStdString();
     const QJsonObject document = QJsonDocument::fromJson(json.Out.toUtf8()).object();
     EXPECT_EQ(document.value("input").toInt(), 5);
     const QJsonArray readings = document.value("readings").toArray();
@@ -206,14 +190,14 @@ TEST_F(HistoryCli, BadArgumentsAreRefusedInRussianWithExitTwo)
         {{"--input", "5", "--from", "2026-03-02", "--to", "2026-03-01"}, "Начало периода позже его конца"},
         {{"--input", "5", "--hours", "3"}, "Неизвестный ключ: --hours"},
     };
-    const TRun help = RunCli({"--help"});
-    EXPECT_EQ(help.Code, 0);
+    const CliRun help = RunHistory({"--help"});
+    EXPECT_EQ(help.ExitCode, 0);
     EXPECT_TRUE(help.Out.startsWith(QStringLiteral("Использование: orvela-cli history --input N"))) << help.Out.toStdString();
-    EXPECT_TRUE(RunCli({"--input", "5", "--port", "/dev/null"}).Err.startsWith(
+    EXPECT_TRUE(RunHistory({"--input", "5", "--port", "/dev/null"}).Err.startsWith(
         QStringLiteral("Ключ --port не относится к команде history\n")));
     for (const auto& [args, message] : cases) {
-        const TRun run = RunCli(args);
-        EXPECT_EQ(run.Code, 2) << args.join(' ').toStdString();
+        const CliRun run = RunHistory(args);
+        EXPECT_EQ(run.ExitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(run.Err.startsWith(message + u'\n')) << run.Err.toStdString();
         EXPECT_TRUE(run.Err.contains(QStringLiteral("Использование: orvela-cli history")));
         EXPECT_TRUE(run.Out.isEmpty());
@@ -222,14 +206,14 @@ TEST_F(HistoryCli, BadArgumentsAreRefusedInRussianWithExitTwo)
 
 TEST_F(HistoryCli, AMissingOrDamagedDatabaseIsToldAndNeverCreated)
 {
-    const TRun missing = RunCli({"--input", "5"});
-    EXPECT_EQ(missing.Code, 1);
+    const CliRun missing = RunHistory({"--input", "5"});
+    EXPECT_EQ(missing.ExitCode, 1);
     EXPECT_TRUE(missing.Err.startsWith(QStringLiteral("База истории не найдена: "))) << missing.Err.toStdString();
     EXPECT_FALSE(QFile::exists(Folder.Path("DATA/history.sqlite")));
 
     Folder.Write("DATA/history.sqlite", "junk junk junk junk junk junk junk junk junk junk junk junk junk junk junk");
-    const TRun junk = RunCli({"--input", "5"});
-    EXPECT_EQ(junk.Code, 1);
+    const CliRun junk = RunHistory({"--input", "5"});
+    EXPECT_EQ(junk.ExitCode, 1);
     EXPECT_TRUE(junk.Err.contains(QStringLiteral("файл базы поврежден"))) << junk.Err.toStdString();
 }
 

@@ -1,4 +1,5 @@
 #include "HistorySupport.h"
+#include "Wait.h"
 #include "TestFolder.h"
 
 #include <QCoreApplication>
@@ -34,11 +35,11 @@ TEST(HistoryDurability, AWriterKilledMidwayLeavesEveryCommittedBatch)
         ASSERT_TRUE(helper.waitForStarted(10000));
         QByteArray output;
         const int target = 20 + run * 37;
-        ASSERT_TRUE(WaitFor([&] {
+        ASSERT_TRUE(WaitUntil([&] {
             helper.waitForReadyRead(50);
             output += helper.readAllStandardOutput();
             return LastCommitted(output) >= target || helper.state() == QProcess::NotRunning;
-        })) << "the helper committed nothing";
+        }, 20s)) << "the helper committed nothing";
         ASSERT_EQ(helper.state(), QProcess::Running) << helper.readAllStandardError().toStdString();
         helper.kill();  // SIGKILL
         ASSERT_TRUE(helper.waitForFinished(10000));

@@ -1,4 +1,5 @@
 #include "HistorySupport.h"
+#include "Wait.h"
 #include "MessageRecorder.h"
 #include "SmallDisk.h"
 #include "TestFolder.h"
@@ -29,11 +30,8 @@ protected:
     // Lets the recorder's posted report reach the operator.
     void WaitReported(THistoryRecorder& recorder)
     {
-        ASSERT_TRUE(WaitFor([&] { return recorder.Failed(); }));
-        ASSERT_TRUE(WaitFor([&] {
-            QCoreApplication::processEvents();
-            return !Messages.Messages.isEmpty();
-        }));
+        ASSERT_TRUE(WaitUntil([&] { return recorder.Failed(); }, 20s));
+        ASSERT_TRUE(WaitUntil([&] { return !Messages.Messages.isEmpty(); }, 20s));
     }
 
     // Readings 40 days, 20 days and a minute before now.
@@ -158,7 +156,7 @@ TEST_F(HistoryRecorder, ReadingsOlderThanTheRetentionArePrunedAtStart)
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     ASSERT_NO_FATAL_FAILURE(StoreAged(now));
     THistoryRecorder recorder(Path(), 30);
-    EXPECT_TRUE(WaitFor([&] { return Kept(1).size() == 2; }));
+    EXPECT_TRUE(WaitUntil([&] { return Kept(1).size() == 2; }, 20s));
     EXPECT_EQ(Kept(1).front().Time / 1000, (now - 20 * kDayMs) / 1000);
 }
 
@@ -225,11 +223,11 @@ TEST_F(HistoryRecorder, ReadingsTakenWhileTheDiskIsFullGoInOnceThereIsRoom)
         recorder.WaitWritten();
         disk.Fill();
         record(3 * 192);
-        ASSERT_TRUE(WaitFor([&] { return recorder.Failed(); }));
+        ASSERT_TRUE(WaitUntil([&] { return recorder.Failed(); }));
         record(THistoryRecorder::kHeldLimit);
         recorder.WaitWritten();
         disk.Free();
-        ASSERT_TRUE(WaitFor([&] { return !recorder.Failed(); }));
+        ASSERT_TRUE(WaitUntil([&] { return !recorder.Failed(); }));
         record(192);
         recorder.WaitWritten();
         QCoreApplication::processEvents();

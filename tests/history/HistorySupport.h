@@ -4,12 +4,9 @@
 #include "history/HistoryStore.h"
 
 #include <QDateTime>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
 
 // 2026-03-10 00:00:00 UTC: readings of a test start on a day boundary.
 constexpr qint64 kDay0 = 1'773'100'800'000;
@@ -40,16 +37,4 @@ inline void ExpectSame(const THistoryReading& expected, const THistoryReading& a
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(expected.Temper[i], actual.Temper[i]);
     EXPECT_EQ(expected.Bound, actual.Bound);
-}
-
-// Waits for a condition until the deadline, letting posted calls run meanwhile.
-inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20))
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        QThread::msleep(10);
-    }
-    return true;
 }

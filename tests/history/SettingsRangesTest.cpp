@@ -87,8 +87,8 @@ TEST(SettingsRanges, EveryNumberOutsideItsRangeGivesItsDefault)
         {"ComPort.ini", transmitter + "BaudRate=Custom\r\n", "CustomBaudRate", "0", "4000001", "110", 9600,
          [] { return ReadTransmitter([](const TTransmitter& t) { return double(t.CustomBaudRate()); }); }},
         {"VANTOR.ini", "[History]\r\n", "RetentionDays", "0", "36501", "36500", 730, [] { return double(HistoryRetentionDays()); }},
-        {"VANTOR.ini", rise, "RatePerDay", "0", "1000.5", "1000", 1.0, rise_(&TRiseSettings::RatePerDay)},
-        {"VANTOR.ini", rise, "MinHours", "-1", "8785", "0.5", 6, rise_(&TRiseSettings::MinHours)},
+        {"VANTOR.ini", rise, "RatePerDay", "0", "100000.5", "100000", 1.0, rise_(&TRiseSettings::RatePerDay)},
+        {"VANTOR.ini", rise, "MinHours", "-1", "8785", "0.05", 6, rise_(&TRiseSettings::MinHours)},
         {"VANTOR.ini", rise, "WindowHours", "0", "8785", "8784", 24, rise_(&TRiseSettings::WindowHours)},
     };
     for (const TSetting& s : settings) {

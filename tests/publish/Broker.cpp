@@ -92,18 +92,6 @@ bool Reaped(pid_t pid, std::chrono::milliseconds limit)
 
 }  // namespace
 
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(10);
-    }
-    return true;
-}
-
 Broker::Broker(Options options) : Options_(std::move(options)), Port_(FreePort()) {}
 
 Broker::~Broker() { Kill(); }

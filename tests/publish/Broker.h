@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Wait.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
@@ -12,9 +14,6 @@
 #include <sys/types.h>
 
 using namespace std::chrono_literals;
-
-// Waits for a condition, looking every few milliseconds and running the event loop meanwhile.
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
 // A mosquitto of the test's own on 127.0.0.1 at a free port, with a generated configuration.
 // Sessions persist across a stop and a start (a subscriber misses nothing of an outage).

@@ -2,9 +2,12 @@
 #include "CliOnSimulator.h"
 #include "StreamCheck.h"
 
+#include "common/Cp1251.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDate>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QRegularExpression>
@@ -35,6 +38,10 @@ protected:
     }
 
     QString History() const { return Folder.Path("DATA/history.sqlite"); }
+    QString AlarmLog() const
+    {
+        return FromCp1251(Folder.Read("LOG/alarm_" + QDate::currentDate().toString("yyyy_MM_dd") + ".txt"));
+    }
 
     std::size_t Arrived(const Subscriber& s) const { return ArrivedCount(s, "orvela/line1/readings"); }
     testing::AssertionResult StreamMatchesHistory(const Subscriber& s) const
@@ -303,6 +310,48 @@ TEST_F(Station, StationsListsWhatTheBrokerKnowsAndExitsThreeOnAnActiveAlarm)
     stations.start(cli, {"stations", "--broker", QString("127.0.0.1:%1").arg(Server.Port())});
     ASSERT_TRUE(stations.waitForFinished(30000));
     EXPECT_EQ(stations.exitCode(), 1);
+}
+
+TEST_F(Station, ARisingSensorIsAnAlarmInTheLogOnTheBrokerAndInTheStationsList)
+{
+    ASSERT_TRUE(Server.Start());
+    Subscriber watch(Server.Port(), "orvela/line1/alarms/#");
+    ASSERT_TRUE(WaitUntil([&] { return watch.Connected(); }, 30s));
+    // A trial's rise alarm, far above the probes' wandering sixteenths of a degree.
+    Folder.Write("INI/VANTOR.ini", "[VANTOR]\r\nSystemAddress=1\r\n[ComPause]\r\nComPauseRead=10\r\n"
+                                   "[RiseAlarm]\r\nRatePerDay=10000\r\nMinHours=0.004\r\nWindowHours=0.01\r\n");
+    Simulator.Stop(SIGTERM);
+    ASSERT_TRUE(Simulator.Start({"--rise", "11.3:30"}));
+    StartPoll({"--interval", "20"});
+
+    const QString rising = "Состояние датчика 11.3: рост ";
+    ASSERT_TRUE(WaitUntil([&] { return AlarmLog().contains(rising); }, 120s)) << Cli.readAllStandardError().toStdString();
+    QJsonObject event;
+    ASSERT_TRUE(WaitUntil([&] {
+        for (const Subscriber::Message& m : watch.Messages())
+            if (m.Topic.endsWith("/events") && m.Payload.contains("\"kind\":\"rise\""))
+                event = QJsonDocument::fromJson(m.Payload).object();
+        return !event.isEmpty();
+    }, 30s));
+    EXPECT_TRUE(event["active"].toBool());
+    EXPECT_EQ(event["input"].toInt(), 11);
+    EXPECT_EQ(event["sensor"].toInt(), 3);
+    EXPECT_NEAR(event["threshold"].toDouble(), 10000.0 / 24, 0.001);
+    // 30 °C a minute is 1800 an hour, taken from readings some seconds apart.
+    EXPECT_GT(event["rate"].toDouble(), 1000);
+    EXPECT_TRUE(event["text"].toString().startsWith(rising)) << event["text"].toString().toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return watch.Last("orvela/line1/alarms/active").contains("\"kind\":\"rise\""); }, 30s));
+    StopPoll();
+    // The state changes are in the alarm log as the window writes them.
+    const QString log = AlarmLog();
+    EXPECT_TRUE(log.contains("Вход 1 (№ 20001) Состояние обмена: Норма"));
+    EXPECT_TRUE(log.contains("Вход 13 (№ 20013) Состояние обмена: Нет связи"));
+
+    // The dispatcher's list counts the station's rise among its alarms.
+    const FinishedRun stations = RunProgram(
+        {CliExecutable(), "stations", "--broker", "127.0.0.1:" + std::to_string(Server.Port()), "--json"}, false, 30s);
+    EXPECT_EQ(stations.ExitCode, 3);
+    EXPECT_TRUE(QString::fromStdString(stations.Output).contains(rising)) << stations.Output;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CliRun.h"
 #include "SimulatorProcess.h"
 #include "TestFolder.h"
 

@@ -1,5 +1,7 @@
 #include "CliOnSimulator.h"
 
+#include "common/Cp1251.h"
+
 #include <QDate>
 #include <QFile>
 #include <QJsonArray>
@@ -131,6 +133,28 @@ TEST_F(OrvelaCli, AnUnpluggedPortHoldsThePollUntilItIsBackAndSaysSo)
     const QStringList lines = QString::fromUtf8(Cli.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 193);
     EXPECT_EQ(lines[0], "Vantor: Норма");
+}
+
+TEST_F(OrvelaCli, AnotherControllerBehindTheReturnedAdapterEndsThePollWithExitOne)
+{
+    const QString link = Folder.Path("tty");
+    Simulator.Stop(SIGTERM);
+    ASSERT_TRUE(Simulator.Start({"--link", link.toStdString()}));
+    StartCli({"poll", "--interval", "20", "--port", link});
+    ASSERT_TRUE(WaitWhilePolling([&] { return Log("log").count("] -> [") >= 6; }, 20s));
+    Simulator.Stop(SIGKILL);
+    QFile::remove(link);
+    SimulatorProcess other;
+    ASSERT_TRUE(other.Start({"--link", link.toStdString(), "--plant", "3108"}));
+    ASSERT_TRUE(Cli.waitForFinished(60000));
+    EXPECT_EQ(Cli.exitCode(), 1);
+    const QString line = "Vantor: отвечает другой прибор (зав. № 3108 вместо 3107), опрос остановлен";
+    EXPECT_TRUE(QString::fromUtf8(Cli.readAllStandardError()).contains(line));
+    // The port's lines and this one are in the alarm log too, as the window writes them.
+    const QString alarms = FromCp1251(Log("alarm"));
+    EXPECT_TRUE(alarms.contains("Порт отключен: " + link));
+    EXPECT_TRUE(alarms.contains("Порт " + link + " восстановлен"));
+    EXPECT_TRUE(alarms.contains(line));
 }
 
 TEST_F(OrvelaCli, APortThatCannotBeOpenedIsExplainedOnStandardError)

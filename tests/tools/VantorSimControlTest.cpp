@@ -111,3 +111,33 @@ TEST_F(VantorSimControl, TheJournalTellsWhatWasSentDoneAndAnswered)
     Switch("");
     EXPECT_EQ(RegistersOf(Read(0x03, vantor::SettingsBlockFirst(5), 4)), (QList<std::uint16_t>{1, 31000, 12, 400}));
 }
+
+TEST_F(VantorSimControl, ProbeFaultsComeAndGoWithTheControlFileAndARisingSensorClimbsMeanwhile)
+{
+    const auto block = [&](int input) { return RegistersOf(Read(0x04, vantor::InputBlockFirst(input), 16)); };
+    Switch("--rise 7.2:60 --sensor-fault 7.3 --sensor-fault 8.1:AAAD --probe-lost 9");
+    const QList<std::uint16_t> first = block(7);
+    ASSERT_EQ(first.size(), 16);
+    EXPECT_EQ(first[5], 0xAAAA);
+    EXPECT_EQ(block(8)[3], 0xAAAD);
+    EXPECT_EQ(block(9)[0], 3);
+    // A degree a second: half a degree comes within moments.
+    const auto temperature = [&] { return std::int16_t(block(7)[4]); };
+    const std::int16_t from = std::int16_t(first[4]);
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (temperature() < from + 8 && std::chrono::steady_clock::now() < deadline) {
+    }
+    const std::int16_t reached = temperature();
+    EXPECT_GE(reached, from + 8);
+
+    // Taken away: the sensor stays where it got to (give or take its wandering), the rest is back.
+    Switch("");
+    const QList<std::uint16_t> after = block(7);
+    EXPECT_NEAR(std::int16_t(after[4]), reached, 16);
+    EXPECT_NE(after[5], 0xAAAA);
+    EXPECT_EQ(block(9)[0], 0);
+    // Bad probe faults are refused by name.
+    EXPECT_EQ(RunToEnd({"--rise", "7.7:1"}).ExitCode, 2);
+    EXPECT_EQ(RunToEnd({"--sensor-fault", "7.2:1234"}).ExitCode, 2);
+    EXPECT_EQ(RunToEnd({"--probe-lost", "193"}).ExitCode, 2);
+}

@@ -1,7 +1,7 @@
 #include "transport/ComPort.h"
 #include "transport/EComPort.h"
 
-#include "EventLoop.h"
+#include "Wait.h"
 #include "PtyPeer.h"
 #include "TestFolder.h"
 
@@ -228,7 +228,7 @@ TEST(ComPort, NoEventsNoEventThread)
     port.OnRxChar = [&](TCustomComPort*, int) { received = true; };
     port.SetConnected(true);
     peer.Write("abc");
-    EXPECT_FALSE(WaitUntil([&] { return received; }, 200));
+    EXPECT_FALSE(WaitUntil([&] { return received; }, 200ms));
     port.SetConnected(false);
 }
 
@@ -258,7 +258,7 @@ TEST(ComPort, OnlyListenedEventsReachThePortsThreadAndListenersMayComeWhileOpen)
     port.SetConnected(true);
     peer.Write("abc");
     ASSERT_TRUE(WaitWithoutEvents([&] { return port.PendingInputCount() == 3; }));
-    EXPECT_FALSE(WaitUntil([&] { return port.Arrivals > 0; }, 200));
+    EXPECT_FALSE(WaitUntil([&] { return port.Arrivals > 0; }, 200ms));
 
     int received = 0;
     port.OnRxChar = [&](TCustomComPort*, int count) { received = count; };
@@ -268,7 +268,7 @@ TEST(ComPort, OnlyListenedEventsReachThePortsThreadAndListenersMayComeWhileOpen)
     const int arrivals = port.Arrivals;
     peer.Write("e");
     ASSERT_TRUE(WaitWithoutEvents([&] { return port.PendingInputCount() == 5; }));
-    EXPECT_FALSE(WaitUntil([&] { return port.Arrivals > arrivals; }, 200));
+    EXPECT_FALSE(WaitUntil([&] { return port.Arrivals > arrivals; }, 200ms));
     port.SetConnected(false);
 }
 

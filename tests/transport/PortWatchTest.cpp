@@ -3,7 +3,7 @@
 #include "transport/SerialPorts.h"
 #include "transport/Transmitter.h"
 
-#include "EventLoop.h"
+#include "Wait.h"
 #include "SimulatorProcess.h"
 #include "TestFolder.h"
 
@@ -94,7 +94,7 @@ TEST_F(PortWatchTest, AKilledPeerIsLetGoAtOnceAndTheSamePathReopenedWhenItReturn
     // Nothing at the path: tried once a second, no more.
     QElapsedTimer away;
     away.start();
-    ASSERT_TRUE(WaitUntil([&] { return Watch.Attempts() >= 3; }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return Watch.Attempts() >= 3; }, 10000ms));
     EXPECT_GE(away.elapsed(), 2500);
     EXPECT_EQ(Returned, 0);
 
@@ -182,7 +182,7 @@ TEST_F(PortWatchTest, UnderItsPlainPathOnlyTheSameAdapterIsOpenedAgain)
     ASSERT_TRUE(plugIn(again.Path(), "B2"));
     ASSERT_TRUE(WaitUntil([&] { return !waits.isEmpty(); }));
     const int attempts = Watch.Attempts();
-    ASSERT_TRUE(WaitUntil([&] { return Watch.Attempts() >= attempts + 2; }, 5000));
+    ASSERT_TRUE(WaitUntil([&] { return Watch.Attempts() >= attempts + 2; }, 5000ms));
     EXPECT_EQ(waits, QStringList{"Порт " + QString::fromStdString(Link) +
                                  " не открыт: подключен другой адаптер (0403:6001, серийный номер B2), ожидается "
                                  "0403:6001, серийный номер A1"});
@@ -209,7 +209,7 @@ TEST_F(PortWatchTest, ClosedWhileAwayThePortStaysClosedAndOpensAgainOnDemand)
     ASSERT_TRUE(again.Start({"--link", Link}));
     const int attempts = Watch.Attempts();
     // The next tick of the watch finds nothing to watch for.
-    ASSERT_FALSE(WaitUntil([&] { return Returned > 0 || Watch.Attempts() > attempts; }, 1500));
+    ASSERT_FALSE(WaitUntil([&] { return Returned > 0 || Watch.Attempts() > attempts; }, 1500ms));
     EXPECT_FALSE(Port.Connected());
     ASSERT_TRUE(Port.ActivatePort());
     EXPECT_EQ(Exchange().size(), 9);

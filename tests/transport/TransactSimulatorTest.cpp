@@ -1,7 +1,7 @@
 #include "device/Frames.h"
 #include "transport/Transmitter.h"
 
-#include "EventLoop.h"
+#include "Wait.h"
 #include "SimulatorProcess.h"
 
 #include <csignal>

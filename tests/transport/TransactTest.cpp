@@ -1,6 +1,6 @@
 #include "transport/Transmitter.h"
 
-#include "EventLoop.h"
+#include "Wait.h"
 #include "PtyPeer.h"
 
 #include <QElapsedTimer>
@@ -215,7 +215,7 @@ TEST_F(Transact, AVanishingDeviceEndsTheExchangeAndNothingSpins)
     const auto cpuBefore = CpuTime();
     QElapsedTimer wall;
     wall.start();
-    WaitUntil([] { return false; }, 300);
+    WaitUntil([] { return false; }, 300ms);
     EXPECT_LT((CpuTime() - cpuBefore).count(), wall.elapsed() * 1000 / 4);
 
     // The device comes back under a new name; the port closes and opens again.

@@ -10,17 +10,10 @@
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
-#include "history/HistoryUnit.h"
-#include "logs/Logs.h"
-#include "logs/LogsUnit.h"
-#include "publish/Publisher.h"
-#include "publish/PublishUnit.h"
-#include "transport/ComPort.h"
-#include "transport/PortWatch.h"
-#include "transport/TransmitterUnit.h"
+#include "station/Station.h"
+#include "station/StationUnits.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -44,6 +37,8 @@ constexpr int kMinCliPollInterval = 10;
 constexpr int kCyclesPerRound = vantor::kInputCount / vantor::kGroupSize;
 // Longer than one exchange at the port's default read limit (640 ms).
 constexpr int kStopLimitMs = 3000;
+// SIGINT, SIGTERM or SIGHUP came.
+bool Interrupted = false;
 
 // "Вход 5: Норма; T: 25.0 -1.0 AAA7 ...; уставка 20.0; используется: Да"
 QString InputLine(const TVantorInput& input)
@@ -106,94 +101,56 @@ void PrintInputs(const TVantor& vantor, bool json)
         out << Printable(InputLine(vantor.Input(n))) << u'\n';
 }
 
-// One line when the broker is lost and one when it is back, whatever the retries between.
-void BrokerStateLine(TBrokerState state, const QString& reason)
-{
-    static TBrokerState last = TBrokerState::Connecting;
-    if (state == TBrokerState::Offline && last != TBrokerState::Offline)
-        PrintError(QStringLiteral("Нет соединения с брокером MQTT: ") + reason);
-    else if (state == TBrokerState::Online && last == TBrokerState::Offline)
-        PrintError(QStringLiteral("Соединение с брокером MQTT восстановлено"));
-    last = state;
-}
-
 int RunPoll(const TPollOptions& options)
 {
     if (!OpenSession(options.Port) || !AddressSet()) {
         StopUnits();
         return 1;
     }
-    HistoryStartup(PublishingEnabled());
-    PublishStartup();
-    if (TPublisher* publisher = Publisher())
-        publisher->OnState = BrokerStateLine;
+    StartRecording();
     TCustomTimer* timer = PollTimer();
     if (options.Interval)
         timer->SetInterval(*options.Interval);
     TRequestThread* thread = RequestThread();
-
-    int cycles = 0;
-    thread->OnCycle = [&cycles, &options, timer](TRequestThread* sender, const QString&) {
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        PublishPolledGroup(*Vantor(), sender->Group, sender->GroupRead, now);
-        // Only what this cycle read: a failed one leaves the last readings, which are not new.
-        if (sender->GroupRead)
-            RecordPolledGroup(*Vantor(), sender->Group, now);
-        // Without a number of rounds the poll goes on until it is stopped (a station's service).
-        if (options.Rounds == 0 || ++cycles < options.Rounds * kCyclesPerRound)
-            return;
-        timer->Stop();
-        QCoreApplication::quit();
-    };
-    bool interrupted = false;
-    WatchStopSignals(QCoreApplication::instance(), [&interrupted, timer] {
-        interrupted = true;
-        timer->Stop();
-        QCoreApplication::quit();
-    });
-    // An unplugged adapter holds the poll until it is back; the operator hears of both, and of
-    // another adapter or another controller found in its place.
-    bool otherController = false;
-    TPortWatch* watch = PortWatch();
-    if (watch) {
-        watch->OnVanish = [](TCustomComPort* port) { PrintError(PortVanishedText(port->Port())); };
-        watch->OnWait = [](TCustomComPort*, const QString& why) { PrintError(why); };
-        watch->OnReturn = [&otherController](TCustomComPort* port) {
-            PrintError(PortReturnedText(port->Port()));
-            quint16 expected = 0, found = 0;
-            if (SameControllerAfterReturn(expected, found))
+    int result = 0;
+    {
+        // The station without a screen: it knows its controller from the start, and the operator
+        // hears at once of the port, another controller and the broker.
+        TStation station({.ReadSignature = true});
+        station.OnNotice = PrintError;
+        int cycles = 0;
+        station.OnCycle = [&cycles, &options, timer](const TRequestThread&) {
+            // Without a number of rounds the poll goes on until it is stopped (a station's service).
+            if (options.Rounds == 0 || ++cycles < options.Rounds * kCyclesPerRound)
                 return;
-            const QString line = OtherControllerText(Vantor()->Title, expected, found);
-            PrintError(line);
-            if (TAlarm* alarm = AlarmLog())
-                alarm->WriteLine(line);
-            otherController = true;
+            timer->Stop();
             QCoreApplication::quit();
         };
+        station.OnOtherController = [&result] {
+            result = 1;
+            QCoreApplication::quit();
+        };
+        WatchStopSignals(QCoreApplication::instance(), [] {
+            Interrupted = true;
+            // The watch outlives the units: a late signal finds no timer.
+            if (TCustomTimer* running = PollTimer())
+                running->Stop();
+            QCoreApplication::quit();
+        });
+        station.ResumePolling();
+        QCoreApplication::exec();
+        if (Interrupted) {
+            result = kInterruptedExit;
+            // The exchange on the line ends by its own limit; its answer is not decoded any more.
+            thread->RequestStop();
+            QDeadlineTimer deadline(kStopLimitMs);
+            while (thread->Busy() && !deadline.hasExpired())
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        PrintInputs(*Vantor(), options.Json);
     }
-    timer->OnTimer = PollTick;
-    ResumePolling();
-    QCoreApplication::exec();
-    if (interrupted) {
-        // The exchange on the line ends by its own limit; its answer is not decoded any more.
-        thread->RequestStop();
-        QDeadlineTimer deadline(kStopLimitMs);
-        while (thread->Busy() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-
-    PrintInputs(*Vantor(), options.Json);
-    thread->OnCycle = nullptr;
-    if (watch) {
-        watch->OnVanish = nullptr;
-        watch->OnWait = nullptr;
-        watch->OnReturn = nullptr;
-    }
-    // The history writes its last batch before the publisher's final pass sends it.
-    HistoryShutdown();
-    PublishShutdown();
-    StopUnits();
-    return interrupted ? kInterruptedExit : otherController ? 1 : 0;
+    StopStationUnits();
+    return result;
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ Controller::Controller(const Config& config)
         block[2] = settings.IntervalMinutes;
         block[3] = static_cast<std::uint16_t>(settings.SetPoint);
     }
-    Holding(vantor::kDevicePlantNumberRegister) = kInitialPlantNumber;
+    Holding(vantor::kDevicePlantNumberRegister) = config.PlantNumber;
     Holding(vantor::kModbusBaudRegister) = BaudIndex(config.Baud);
     Holding(vantor::kModbusParityRegister) = ParityIndex(config.Parity);
 }

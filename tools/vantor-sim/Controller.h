@@ -16,6 +16,8 @@
 class Controller
 {
 public:
+    static constexpr std::uint16_t kInitialPlantNumber = 3107;
+
     struct Config
     {
         std::uint8_t Address = 1;
@@ -26,6 +28,7 @@ public:
         int ExceptionFrom = 1;             // ..from this request to our address on (1: the first)
         int LoadingMs = 0;                 // how long the loading mode lasts; 0: until exit
         std::uint16_t PlantBase = 20000;   // input n's probe has plant number PlantBase + n
+        std::uint16_t PlantNumber = kInitialPlantNumber;
     };
 
     // What became of one frame.
@@ -36,7 +39,6 @@ public:
         bool Carried = false;         // a write taken into the registers
     };
 
-    static constexpr std::uint16_t kInitialPlantNumber = 3107;
     static constexpr std::uint8_t kFreqChannel = 7;
 
     explicit Controller(const Config& config);  // throws std::runtime_error
@@ -45,6 +47,8 @@ public:
     Controller& operator=(const Controller&) = delete;
 
     Reply Handle(const Bytes& frame);
+    // Switched while running, as the faults of the line.
+    void SetProbeFaults(const ProbeFaults& faults) { Probes_.SetFaults(faults); }
     // Switched while running; the count of requests goes on.
     void SetForcedException(std::uint8_t code, int from)
     {

@@ -14,6 +14,7 @@ const char* const kValueOptions[] = {
     "device",
     "link",
     "address",
+    "plant",
     "baud",
     "parity",
     "chunk",
@@ -30,6 +31,9 @@ const char* const kValueOptions[] = {
     "die-mid-answer",
     "control",
     "journal",
+    "rise",
+    "sensor-fault",
+    "probe-lost",
 };
 const char* const kSwitches[] = {
     "verbose",
@@ -70,6 +74,43 @@ bool ParseNumber(const std::string& text, T first, T last, T& value)
     return true;
 }
 
+// "N.S" with the input 1..192 and the sensor 1..6, then the rest after a colon, if any.
+bool ParseSensor(const std::string& text, int& input, int& sensor, std::string& rest)
+{
+    const std::size_t point = text.find('.');
+    const std::size_t colon = text.find(':');
+    if (point == std::string::npos || (colon != std::string::npos && colon < point))
+        return false;
+    rest = colon == std::string::npos ? std::string() : text.substr(colon + 1);
+    return ParseNumber(text.substr(0, point), 1, 192, input)
+           && ParseNumber(text.substr(point + 1, colon == std::string::npos ? std::string::npos : colon - point - 1), 1, 6,
+                          sensor);
+}
+
+// "N.S:RATE", RATE in °C a minute, -100..100.
+bool ParseRise(const std::string& text, ProbeFaults::Rise& rise)
+{
+    std::string rate;
+    if (!ParseSensor(text, rise.Input, rise.Sensor, rate) || rate.empty())
+        return false;
+    char* end = nullptr;
+    rise.PerMinute = std::strtod(rate.c_str(), &end);
+    return end != rate.c_str() && *end == '\0' && rise.PerMinute >= -100 && rise.PerMinute <= 100;
+}
+
+// "N.S" or "N.S:CODE", CODE in hexadecimal, AAA7..AAAF (default AAAA, a broken sensor).
+bool ParseStatus(const std::string& text, ProbeFaults::Status& status)
+{
+    std::string code;
+    if (!ParseSensor(text, status.Input, status.Sensor, code))
+        return false;
+    status.Code = 0xAAAA;
+    if (code.empty())
+        return true;
+    const auto [rest, error] = std::from_chars(code.data(), code.data() + code.size(), status.Code, 16);
+    return error == std::errc() && rest == code.data() + code.size() && status.Code >= 0xAAA7 && status.Code <= 0xAAAF;
+}
+
 }  // namespace
 
 const char* HelpText()
@@ -86,6 +127,7 @@ Line:
   --link PATH       also make PATH a symbolic link to the pseudo-terminal (removed at exit)
   --address N       slave address, 1..247 (default 1); requests to other addresses are
                     ignored, broadcast writes (address 0) are carried out without an answer
+  --plant N         the controller's plant number, 1..65535 (default 3107)
   --baud N          line speed, 0..4000000; requests are taken in and answers paced at 11
                     bits a character (9600: 1.15 ms a byte, 133 bytes in ~152 ms). 0 or
                     absent: no pacing, line set to 9600
@@ -120,6 +162,14 @@ Faults (they apply to every answer):
   --wrong-address   answers carry the next slave address (the CRC stays valid)
   --wrong-function  answers carry another function code of the same kind: 0x03 and 0x04
                     swapped, 0x10 and 0x2B as 0x03 and 0x04 (the CRC stays valid)
+
+Probe faults (each may be given more than once):
+  --rise N.S:RATE   sensor S (1..6) of input N (1..192) climbs RATE degrees a minute
+                    (-100..100) from the moment the option is in force; once it is taken
+                    away the sensor stays where it got to
+  --sensor-fault N.S[:CODE]  sensor S of input N reports the status CODE (hex, AAA7..AAAF,
+                    default AAAA: sensor broken) instead of a temperature
+  --probe-lost N    the probe of input N is silent: exchange state 3, readings frozen
 
 Run-time control:
   --control PATH    before each request read PATH; when its text changed, the fault options
@@ -186,6 +236,8 @@ ParsedOptions ParseOptions(int argc, char** argv)
         o.JournalPath = value("journal");
     if (ok && given("address"))
         ok = ParseNumber<std::uint8_t>(value("address"), 1, 247, o.Address);
+    if (ok && given("plant"))
+        ok = ParseNumber<std::uint16_t>(value("plant"), 1, 65535, o.PlantNumber);
     if (ok && given("baud"))
         ok = ParseNumber<std::uint32_t>(value("baud"), 0, 4000000, o.Baud);
     if (ok && given("parity")) {
@@ -218,6 +270,33 @@ ParsedOptions ParseOptions(int argc, char** argv)
         ok = ParseNumber(value("late-ms"), 0, kMaxMs, o.LateMs);
     if (ok && given("loading-ms"))
         ok = ParseNumber(value("loading-ms"), 0, kMaxMs, o.LoadingMs);
+    // The probe faults may repeat; each value is checked.
+    const auto each = [&parser, &ok, &bad](const char* name, auto parse) {
+        for (const QString& text : parser.values(QString::fromLatin1(name))) {
+            if (!ok)
+                return;
+            bad = name;
+            ok = parse(text.toStdString());
+            if (!ok)
+                bad += ": " + text.toStdString();
+        }
+    };
+    each("rise", [&o](const std::string& text) {
+        ProbeFaults::Rise rise;
+        o.Probes.Rises.push_back(rise);
+        return ParseRise(text, o.Probes.Rises.back());
+    });
+    each("sensor-fault", [&o](const std::string& text) {
+        ProbeFaults::Status status;
+        o.Probes.Statuses.push_back(status);
+        return ParseStatus(text, o.Probes.Statuses.back());
+    });
+    each("probe-lost", [&o](const std::string& text) {
+        o.Probes.Lost.push_back(0);
+        return ParseNumber(text, 1, 192, o.Probes.Lost.back());
+    });
+    if (!ok && bad.find(": ") != std::string::npos)
+        return fail("bad value for --" + bad);
     if (!ok)
         return fail("bad value for --" + bad + ": " + parser.value(QString::fromStdString(bad)).toStdString());
     o.Verbose = given("verbose");

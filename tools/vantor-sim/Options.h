@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Probes.h"
+
 #include <cstdint>
 #include <string>
 
@@ -27,10 +29,12 @@ struct SimOptions
     int GapMs = 0;
     int LateMs = 0;
     int LoadingMs = 0;  // 0: the loading mode lasts until exit
+    std::uint16_t PlantNumber = 3107;  // the controller's own, as its signature gives it
     int DieAt = 0;      // the answer half sent when the process kills itself; 0: never
     bool Echo = false;  // every request comes back before the answer, as a two-wire adapter echoes
     bool WrongAddress = false;   // answers carry another slave address
     bool WrongFunction = false;  // answers carry another function code
+    ProbeFaults Probes;
 
     // Run-time control.
     std::string ControlPath;  // a file of fault options that replace the faults while running

@@ -3,6 +3,10 @@
 #include "Crc16.h"
 #include "device/VantorCodes.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 namespace {
 
 constexpr std::int16_t kDriftLimit = 2 * 16;  // a sensor wanders at most 2 degrees off its base
@@ -71,13 +75,20 @@ std::array<std::uint16_t, Probes::kRegisters> Probes::Read(int input, const Inpu
         return block;
     }
     Probe& probe = Probes_[input - 1];
-    if (probe.Link == 0)
+    const bool lost = Lost_.count(input) > 0;
+    // A silent probe's readings stay as they were last heard.
+    if (probe.Link == 0 && !lost) {
         Drift(probe);
-    block[0] = probe.Link;
+        for (int i = 0; i < kSensors; ++i)
+            if (const auto climb = Climbs_.find({input, i + 1}); climb != Climbs_.end())
+                probe.Temper[i] = Climbed(climb->second);
+    }
+    block[0] = lost ? 3 : probe.Link;
     block[1] = probe.Battery;
     for (int i = 0; i < kSensors; ++i) {
-        if (probe.Status[i] != 0) {
-            block[3 + i] = probe.Status[i];
+        const auto status = Statuses_.find({input, i + 1});
+        if (status != Statuses_.end() || probe.Status[i] != 0) {
+            block[3 + i] = status != Statuses_.end() ? status->second : probe.Status[i];
             continue;
         }
         block[3 + i] = static_cast<std::uint16_t>(probe.Temper[i]);
@@ -90,4 +101,37 @@ std::array<std::uint16_t, Probes::kRegisters> Probes::Read(int input, const Inpu
                                      static_cast<std::uint8_t>(settings.PlantNumber & 0xFF), probe.SoftVersion};
     block[11] = Crc16(identity, sizeof identity);
     return block;
+}
+
+std::int16_t Probes::Climbed(const Climb& climb)
+{
+    const double minutes = std::chrono::duration<double, std::ratio<60>>(Clock::now() - climb.Since).count();
+    const double reached = std::round(climb.From + climb.PerMinute * 16 * minutes);
+    return static_cast<std::int16_t>(std::clamp<double>(reached, std::numeric_limits<std::int16_t>::min(),
+                                                        std::numeric_limits<std::int16_t>::max()));
+}
+
+void Probes::SetFaults(const ProbeFaults& faults)
+{
+    std::map<SensorKey, Climb> climbs;
+    for (const ProbeFaults::Rise& rise : faults.Rises) {
+        const SensorKey key{rise.Input, rise.Sensor};
+        const auto going = Climbs_.find(key);
+        if (going != Climbs_.end() && going->second.PerMinute == rise.PerMinute)
+            climbs[key] = going->second;
+        else
+            climbs[key] = {rise.PerMinute, Clock::now(), Probes_[rise.Input - 1].Temper[rise.Sensor - 1]};
+    }
+    // A sensor no longer climbing stays warm: its drift goes on about where it got to.
+    for (const auto& [key, climb] : Climbs_)
+        if (!climbs.count(key)) {
+            Probe& probe = Probes_[key.first - 1];
+            probe.Temper[key.second - 1] = Climbed(climb);
+            probe.Base[key.second - 1] = probe.Temper[key.second - 1];
+        }
+    Climbs_ = std::move(climbs);
+    Statuses_.clear();
+    for (const ProbeFaults::Status& status : faults.Statuses)
+        Statuses_[{status.Input, status.Sensor}] = status.Code;
+    Lost_ = std::set<int>(faults.Lost.begin(), faults.Lost.end());
 }

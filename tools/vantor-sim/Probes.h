@@ -3,7 +3,12 @@
 #include "Random.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
 
 // An input's settings as the holding registers keep them.
 struct InputSettings
@@ -12,6 +17,26 @@ struct InputSettings
     std::uint16_t PlantNumber = 0;
     std::uint16_t IntervalMinutes = 5;
     std::int16_t SetPoint = 0;  // 1/16 degree
+};
+
+// Faults of single probes, switched like the line's faults.
+struct ProbeFaults
+{
+    struct Rise
+    {
+        int Input = 0;
+        int Sensor = 0;  // 1..6
+        double PerMinute = 0;  // °C
+    };
+    struct Status
+    {
+        int Input = 0;
+        int Sensor = 0;
+        std::uint16_t Code = 0;  // a sensor status code, 0xAAA7..0xAAAF
+    };
+    std::vector<Rise> Rises;      // sensors that climb from the moment the fault is in force
+    std::vector<Status> Statuses; // sensors that report a status instead of a temperature
+    std::vector<int> Lost;        // inputs whose probe has gone silent (exchange state 3)
 };
 
 // The 192 Stelk probes behind the controller's inputs. A fixed scenery, so that tests can
@@ -34,6 +59,10 @@ public:
     // temperatures take one small random step per read.
     std::array<std::uint16_t, kRegisters> Read(int input, const InputSettings& settings);
 
+    // The probe faults in force from now on. A rise already in force at the same rate goes on; one
+    // taken away leaves its sensor where it got to.
+    void SetFaults(const ProbeFaults& faults);
+
 private:
     struct Probe
     {
@@ -47,6 +76,20 @@ private:
 
     void Drift(Probe& probe);
 
+    using Clock = std::chrono::steady_clock;
+    using SensorKey = std::pair<int, int>;  // input, sensor 1..6
+    struct Climb
+    {
+        double PerMinute = 0;
+        Clock::time_point Since;
+        std::int16_t From = 0;  // 1/16 degree
+    };
+    // The temperature a climbing sensor has reached.
+    static std::int16_t Climbed(const Climb& climb);
+
     Random Random_;
     std::array<Probe, 192> Probes_;
+    std::map<SensorKey, Climb> Climbs_;
+    std::map<SensorKey, std::uint16_t> Statuses_;
+    std::set<int> Lost_;
 };

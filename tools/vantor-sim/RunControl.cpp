@@ -40,6 +40,7 @@ bool RunControl::Refresh(SimOptions& live)
     next.Device = live.Device;
     next.Link = live.Link;
     next.Address = live.Address;
+    next.PlantNumber = live.PlantNumber;
     next.Baud = live.Baud;
     next.Parity = live.Parity;
     next.Seed = live.Seed;

@@ -78,6 +78,7 @@ private:
 void ApplyFaults(const SimOptions& o, Controller& controller, AnswerFaults& faults)
 {
     controller.SetForcedException(o.Exception, o.ExceptionFrom);
+    controller.SetProbeFaults(o.Probes);
     faults.SetFaults({o.BadCrcRate, o.Short, o.Long, o.SilentRate, o.WrongAddress, o.WrongFunction});
 }
 
@@ -90,8 +91,10 @@ int Serve(const SimOptions& started)
     std::optional<Link> link;
     if (!o.Link.empty())
         link.emplace(o.Link, line.ClientPath());
-    Controller controller({o.Address, o.Baud, o.Parity, o.Seed, o.Exception, o.ExceptionFrom, o.LoadingMs, o.PlantBase});
+    Controller controller({o.Address, o.Baud, o.Parity, o.Seed, o.Exception, o.ExceptionFrom, o.LoadingMs,
+                           o.PlantBase, o.PlantNumber});
     AnswerFaults faults({o.BadCrcRate, o.Short, o.Long, o.SilentRate, o.WrongAddress, o.WrongFunction}, o.Seed);
+    controller.SetProbeFaults(o.Probes);
     std::optional<RunControl> control;
     if (!o.ControlPath.empty())
         control.emplace(o.ControlPath);

@@ -1,4 +1,4 @@
-#include "app/ProtocolTexts.h"
+#include "station/ProtocolTexts.h"
 
 #include "common/ByteText.h"
 

@@ -1,5 +1,6 @@
 #include "device/Vantor.h"
 #include "publish/AlarmTracker.h"
+#include "station/AlarmLines.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -10,6 +11,9 @@ namespace {
 
 constexpr qint64 kStart = 1'773'100'800'000;
 
+// The events say what the station's alarm log says.
+const TAlarmTexts kTexts{&ModuleErrorLine, &ErrorCodeLine, &InputStateLine, &SensorStateLine, &SensorStateText};
+
 // A station started while a probe has no link and a sensor is faulty: both alarms are news to
 // whoever listens, though the tracker never saw them begin. Normal states seen first are not.
 TEST(AlarmTracker, AlarmsAlreadyActiveAtTheFirstLookAreToldAndNormalStatesAreNot)
@@ -19,7 +23,7 @@ TEST(AlarmTracker, AlarmsAlreadyActiveAtTheFirstLookAreToldAndNormalStatesAreNot
         vantor.Input(n).OprosState.SetValue(0);
     vantor.Input(2).TemperState[3].SetValue(4);  // AAA9, a fault
     vantor.Input(3).OprosState.SetValue(3);      // no link
-    TAlarmTracker tracker;
+    TAlarmTracker tracker(kTexts);
     const QVector<TAlarmEvent> first = tracker.Update(vantor, 1, 4, kStart);
     ASSERT_EQ(first.size(), 2);
     EXPECT_EQ(first[0].Input, 2);

@@ -1,6 +1,8 @@
-#include "app/FormMain.h"
+#include "app/MainCommands.h"
 
-#include "app/WriteFields.h"
+#include "app/CurrentInputPanel.h"
+#include "app/FormMain.h"
+#include "app/StatusPanels.h"
 #include "common/OperatorMessage.h"
 #include "device/CommandTable.h"
 #include "device/InputWrite.h"
@@ -11,8 +13,7 @@
 #include "device/VantorUnit.h"
 #include "dialogs/ConfigFileCommands.h"
 #include "dialogs/InputDialogs.h"
-#include "logs/Logs.h"
-#include "logs/LogsUnit.h"
+#include "station/Station.h"
 #include "transport/EComPort.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
@@ -53,48 +54,47 @@ std::optional<bool> RunWithPlantNumber(TVantor& vantor, const QString& prompt, b
 
 }  // namespace
 
-void TFormMain::SetupCommands()
+TMainCommands::TMainCommands(TFormMain& form, Ui::FormMain& ui) : Form_(form), Ui_(ui)
 {
-    auto on = [this](QAction* action, void (TFormMain::*handler)()) {
+    auto on = [this](QAction* action, void (TMainCommands::*handler)()) {
         connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
     };
-    on(Ui_->actConfigComPort, &TFormMain::actConfigComPortExecute);
-    on(Ui_->actConfigTimerInterval, &TFormMain::actConfigTimerIntervalExecute);
-    on(Ui_->actConfigSystemAddr, &TFormMain::actConfigSystemAddrExecute);
-    connect(Ui_->actSignRead, &QAction::triggered, this, [this] { actSignReadExecute(); });
-    on(Ui_->actWriteSignSysAddr, &TFormMain::actWriteSignSysAddrExecute);
-    on(Ui_->actWriteSignPlantNum, &TFormMain::actWriteSignPlantNumExecute);
-    on(Ui_->actCommUpdateProgr, &TFormMain::actCommUpdateProgrExecute);
-    on(Ui_->actCommServiceOpen, &TFormMain::actCommServiceOpenExecute);
-    on(Ui_->actCommServiceClose, &TFormMain::actCommServiceCloseExecute);
-    on(Ui_->actReadModbusParams, &TFormMain::actReadModbusParamsExecute);
-    on(Ui_->actWriteModbusParams, &TFormMain::actWriteModbusParamsExecute);
-    on(Ui_->actWriteInputParams, &TFormMain::actWriteInputParamsExecute);
-    connect(Ui_->actSaveInputsConfig, &QAction::triggered, this, [this] { SaveInputsConfig(this); });
-    connect(Ui_->actOpenInputsConfig, &QAction::triggered, this, [this] { OpenInputsConfig(this); });
-    connect(Ui_->actFormAbout, &QAction::triggered, this, [this] { ShowAbout(this); });
+    on(Ui_.actConfigComPort, &TMainCommands::actConfigComPortExecute);
+    on(Ui_.actConfigTimerInterval, &TMainCommands::actConfigTimerIntervalExecute);
+    on(Ui_.actConfigSystemAddr, &TMainCommands::actConfigSystemAddrExecute);
+    connect(Ui_.actSignRead, &QAction::triggered, this, [this] { actSignReadExecute(); });
+    on(Ui_.actWriteSignSysAddr, &TMainCommands::actWriteSignSysAddrExecute);
+    on(Ui_.actWriteSignPlantNum, &TMainCommands::actWriteSignPlantNumExecute);
+    on(Ui_.actCommUpdateProgr, &TMainCommands::actCommUpdateProgrExecute);
+    on(Ui_.actCommServiceOpen, &TMainCommands::actCommServiceOpenExecute);
+    on(Ui_.actCommServiceClose, &TMainCommands::actCommServiceCloseExecute);
+    on(Ui_.actReadModbusParams, &TMainCommands::actReadModbusParamsExecute);
+    on(Ui_.actWriteModbusParams, &TMainCommands::actWriteModbusParamsExecute);
+    on(Ui_.actWriteInputParams, &TMainCommands::actWriteInputParamsExecute);
+    connect(Ui_.actSaveInputsConfig, &QAction::triggered, this, [this] { SaveInputsConfig(&Form_); });
+    connect(Ui_.actOpenInputsConfig, &QAction::triggered, this, [this] { OpenInputsConfig(&Form_); });
+    connect(Ui_.actFormAbout, &QAction::triggered, this, [this] { ShowAbout(&Form_); });
 }
 
-void TFormMain::ShowCommandError(int command)
+void TMainCommands::ShowCommandError(int command)
 {
     ShowMessage(kCaptionWarning, CommandFailure(command, QStringLiteral("\r")), TMessageIcon::Warning);
-    const TVantor* vantor = Vantor();
-    if (TAlarm* alarm = AlarmLog(); alarm && vantor)
-        alarm->WriteLine(vantor->Title + u' ' + CommandFailure(command, QStringLiteral(": ")));
+    if (TStation* station = Form_.Station())
+        station->CommandFailed(command);
 }
 
-void TFormMain::ShowNotSaved(bool saved, const QString& error)
+void TMainCommands::ShowNotSaved(bool saved, const QString& error)
 {
     if (!saved)
         ShowMessage(kCaptionError, error, TMessageIcon::Error);
 }
 
-void TFormMain::ShowCommandDone()
+void TMainCommands::ShowCommandDone()
 {
     ShowMessage(kCaptionWarning, QStringLiteral("Команда выполнена успешно"), TMessageIcon::Information);
 }
 
-void TFormMain::actConfigComPortExecute()
+void TMainCommands::actConfigComPortExecute()
 {
     TTransmitter* transmitter = Transmitter();
     if (!transmitter || transmitter->Connected())
@@ -109,10 +109,10 @@ void TFormMain::actConfigComPortExecute()
     }
     QString error;
     ShowNotSaved(transmitter->WriteSettings(&error), error);
-    SetStatus(0, transmitter->Port());
+    Form_.StatusPanels().Set(0, transmitter->Port());
 }
 
-void TFormMain::actConfigTimerIntervalExecute()
+void TMainCommands::actConfigTimerIntervalExecute()
 {
     TCustomTimer* timer = PollTimer();
     if (!timer)
@@ -125,7 +125,7 @@ void TFormMain::actConfigTimerIntervalExecute()
         const bool stored = timer->Enabled();
         timer->SetSuspended(!running);
         const int interval = InputInteger(kEnter, QStringLiteral("Период опроса, мс [300, 20000]"), timer->Interval(),
-                                          300, 20000, this);
+                                          300, 20000, &Form_);
         timer->SetInterval(interval);
         // No events run in between, so the timer cannot tick while its stored state is written.
         timer->SetSuspended(!stored);
@@ -137,25 +137,25 @@ void TFormMain::actConfigTimerIntervalExecute()
     }
 }
 
-void TFormMain::actConfigSystemAddrExecute()
+void TMainCommands::actConfigSystemAddrExecute()
 {
     TVantor* vantor = Vantor();
     if (!vantor)
         return;
     try {
         const int address = InputInteger(kEnter, QStringLiteral("Системный адрес Vantor"), vantor->SystemAddress(), 1,
-                                         247, this);
+                                         247, &Form_);
         vantor->SetSystemAddress(static_cast<quint8>(address));
-        ShowSystemAddress();
+        Form_.ShowSystemAddress();
         QString error;
         ShowNotSaved(SaveControllerSettings(&error), error);
     } catch (...) {
     }
 }
 
-bool TFormMain::actSignReadExecute()
+bool TMainCommands::actSignReadExecute()
 {
-    if (!Ui_->actSignRead->isEnabled())
+    if (!Ui_.actSignRead->isEnabled())
         return false;
     int failed = 0;
     {
@@ -166,11 +166,11 @@ bool TFormMain::actSignReadExecute()
         ShowCommandError(failed);
         return false;
     }
-    ShowSignature();
+    Form_.ShowSignature();
     return true;
 }
 
-void TFormMain::actWriteSignSysAddrExecute()
+void TMainCommands::actWriteSignSysAddrExecute()
 {
     TVantor* vantor = Vantor();
     if (!vantor)
@@ -179,7 +179,7 @@ void TFormMain::actWriteSignSysAddrExecute()
     bool ok = false;
     quint8 current = 0;
     const int address =
-        InputSystemAddress(vantor->SystemAddress(), 1, 247, vantor->WrDevicePlantNumber, ok, current, this);
+        InputSystemAddress(vantor->SystemAddress(), 1, 247, vantor->WrDevicePlantNumber, ok, current, &Form_);
     vantor->WrSystemAddress = static_cast<quint8>(address);
     if (!ok)
         return;
@@ -203,16 +203,16 @@ void TFormMain::actWriteSignSysAddrExecute()
         actSignReadExecute();
     else
         ShowCommandError(cmdWriteAddress);
-    ShowSystemAddress();
+    Form_.ShowSystemAddress();
 }
 
-void TFormMain::actWriteSignPlantNumExecute()
+void TMainCommands::actWriteSignPlantNumExecute()
 {
     TVantor* vantor = Vantor();
     if (!vantor)
         return;
     const std::optional<bool> done =
-        RunWithPlantNumber(*vantor, QStringLiteral("Новый заводской номер прибора"), &WritePlantNumber, this);
+        RunWithPlantNumber(*vantor, QStringLiteral("Новый заводской номер прибора"), &WritePlantNumber, &Form_);
     if (!done)
         return;
     if (!*done) {
@@ -220,16 +220,16 @@ void TFormMain::actWriteSignPlantNumExecute()
         return;
     }
     actSignReadExecute();
-    SavePassportAsking(*vantor, this);
+    SavePassportAsking(*vantor, &Form_);
 }
 
-void TFormMain::actCommUpdateProgrExecute()
+void TMainCommands::actCommUpdateProgrExecute()
 {
     TVantor* vantor = Vantor();
     if (!vantor)
         return;
     const std::optional<bool> done =
-        RunWithPlantNumber(*vantor, QStringLiteral("Заводской номер прибора"), &EnterLoadingMode, this);
+        RunWithPlantNumber(*vantor, QStringLiteral("Заводской номер прибора"), &EnterLoadingMode, &Form_);
     if (!done)
         return;
     if (*done)
@@ -238,7 +238,7 @@ void TFormMain::actCommUpdateProgrExecute()
         ShowCommandError(cmdLoadingMode);
 }
 
-void TFormMain::RunServiceCommand(bool open)
+void TMainCommands::RunServiceCommand(bool open)
 {
     bool done = false;
     {
@@ -249,21 +249,21 @@ void TFormMain::RunServiceCommand(bool open)
         ShowCommandError(open ? cmdOpenService : cmdCloseService);
         return;
     }
-    ShowSystemAddress();
-    UpdateActions();
+    Form_.ShowSystemAddress();
+    Form_.UpdateActions();
 }
 
-void TFormMain::actCommServiceOpenExecute()
+void TMainCommands::actCommServiceOpenExecute()
 {
     RunServiceCommand(true);
 }
 
-void TFormMain::actCommServiceCloseExecute()
+void TMainCommands::actCommServiceCloseExecute()
 {
     RunServiceCommand(false);
 }
 
-void TFormMain::actReadModbusParamsExecute()
+void TMainCommands::actReadModbusParamsExecute()
 {
     bool done = false;
     {
@@ -271,19 +271,19 @@ void TFormMain::actReadModbusParamsExecute()
         done = ReadModbusParams();
     }
     if (done)
-        ShowModbusParams();
+        Form_.ShowModbusParams();
     else
         ShowCommandError(cmdReadModbus);
 }
 
-void TFormMain::actWriteModbusParamsExecute()
+void TMainCommands::actWriteModbusParamsExecute()
 {
     TVantor* vantor = Vantor();
     if (!vantor)
         return;
     quint8 baud = vantor->ModbusBaud;
     quint8 parity = vantor->ModbusParity;
-    if (!InputModbusParams(baud, parity, this))
+    if (!InputModbusParams(baud, parity, &Form_))
         return;
     bool done = false;
     {
@@ -291,16 +291,16 @@ void TFormMain::actWriteModbusParamsExecute()
         done = WriteModbusParams(baud, parity);
     }
     if (done)
-        ShowModbusParams();
+        Form_.ShowModbusParams();
     else
         ShowCommandError(cmdWriteModbus);
 }
 
-void TFormMain::actWriteInputParamsExecute()
+void TMainCommands::actWriteInputParamsExecute()
 {
-    const int n = SelectedInput_->GetOutValue().ToInteger();
+    const int n = Form_.CurrentInput().Selected();
     // The operator sees the settings as they are written; one never read is not written as 0.
-    const std::optional<TInputSettings> settings = WriteFields_->Settings();
+    const std::optional<TInputSettings> settings = Form_.CurrentInput().Settings();
     if (!settings) {
         ShowMessage(kCaptionWarning,
                     QStringLiteral("Настройки входа ") + QString::number(n) +

@@ -1,6 +1,6 @@
-#include "transport/ComSetupDialog.h"
+#include "dialogs/ComSetupDialog.h"
 
-#include "transport/ComCombo.h"
+#include "dialogs/ComCombo.h"
 #include "transport/ComPort.h"
 #include "transport/MessageCatalogue.h"
 #include "ui_ComSetupDialog.h"

@@ -1,4 +1,4 @@
-#include "transport/ComCombo.h"
+#include "dialogs/ComCombo.h"
 
 #include "common/OperatorMessage.h"
 #include "transport/ComPort.h"

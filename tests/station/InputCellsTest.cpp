@@ -1,6 +1,6 @@
-#include "app/InputCells.h"
-#include "app/ProtocolTexts.h"
 #include "device/VantorInput.h"
+#include "station/InputCells.h"
+#include "station/ProtocolTexts.h"
 #include "values/TimeTexts.h"
 
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "app/InputCells.h"
+#include "station/InputCells.h"
 
 #include "device/DisplayTables.h"
 #include "device/VantorInput.h"

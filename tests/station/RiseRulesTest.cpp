@@ -1,6 +1,6 @@
-#include "app/AlarmLines.h"
-#include "app/InputCells.h"
 #include "device/VantorInput.h"
+#include "station/AlarmLines.h"
+#include "station/InputCells.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,11 @@
-#include "transport/ComCombo.h"
+#include "dialogs/ComCombo.h"
+#include "dialogs/ComSetupDialog.h"
 #include "transport/ComPort.h"
-#include "transport/ComSetupDialog.h"
 #include "transport/EComPort.h"
 #include "transport/MessageCatalogue.h"
 #include "transport/SerialPorts.h"
 
 #include "PtyPeer.h"
-#include "TestApplication.h"
 #include "TestFolder.h"
 
 #include <QApplication>
@@ -29,9 +28,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-[[maybe_unused]] ::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new TestApplication<QApplication>("port_setup_tests"));
 
 // Everything the dialog may touch, and what it must leave alone.
 struct TPortSettings {

@@ -1,4 +1,4 @@
-#include "app/AlarmLines.h"
+#include "station/AlarmLines.h"
 
 #include "device/DisplayTables.h"
 #include "device/Vantor.h"
@@ -53,10 +53,36 @@ QString SensorStateLine(const TVantorInput& input, int sensor)
            SensorMessage(OutInteger(state)) + QStringLiteral(") ");
 }
 
+QString SensorStateText(const TVantorInput& input, int sensor)
+{
+    const TIOStates& state = input.TemperState[sensor - 1];
+    return state.StatesDescription().Title + QStringLiteral(": ") + state.StateCaption();
+}
+
 QString SensorRiseLine(const TVantorInput& input, int sensor, double ratePerDay)
 {
     const TIODouble& temper = input.Temper[sensor - 1];
     return input.TemperState[sensor - 1].StatesDescription().Title + QStringLiteral(": рост ") +
            QLocale::system().toString(ratePerDay, 'f', 1) + u' ' + temper.Description().Dimension +
            QStringLiteral("/сут ");
+}
+
+QString SensorRiseEndLine(const TVantorInput& input, int sensor)
+{
+    return input.TemperState[sensor - 1].StatesDescription().Title + QStringLiteral(": рост прекратился ");
+}
+
+QString PollHeldLine(const QString& title, const QString& reason)
+{
+    return title + u' ' + reason;
+}
+
+QString BrokerLostLine(const QString& reason)
+{
+    return QStringLiteral("Нет соединения с брокером MQTT: ") + reason;
+}
+
+QString BrokerBackLine()
+{
+    return QStringLiteral("Соединение с брокером MQTT восстановлено");
 }

@@ -1,4 +1,4 @@
-#include "app/VantorVisual.h"
+#include "station/VantorVisual.h"
 
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"

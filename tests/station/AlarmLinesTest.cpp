@@ -1,7 +1,7 @@
-#include "app/AlarmLines.h"
-#include "app/VantorVisual.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
+#include "station/AlarmLines.h"
+#include "station/VantorVisual.h"
 
 #include "TestFolder.h"
 
