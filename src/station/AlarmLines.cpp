@@ -72,6 +72,12 @@ QString SensorRiseEndLine(const TVantorInput& input, int sensor)
     return input.TemperState[sensor - 1].StatesDescription().Title + QStringLiteral(": рост прекратился ");
 }
 
+QString PlantNumberChangeLine(const TVantorInput& input, int was, int now)
+{
+    return input.Title + QStringLiteral(" (№ ") + QString::number(now) +
+           QStringLiteral(") Заводской номер термоподвески изменился, был № ") + QString::number(was);
+}
+
 QString PollHeldLine(const QString& title, const QString& reason)
 {
     return title + u' ' + reason;

@@ -24,6 +24,9 @@ QString SensorStateText(const TVantorInput& input, int sensor);
 QString SensorRiseLine(const TVantorInput& input, int sensor, double ratePerDay);
 // "Состояние датчика 5.3: рост прекратился ": the slope has fallen clearly below the rate again.
 QString SensorRiseEndLine(const TVantorInput& input, int sensor);
+// "Вход 5 (№ 30005) Заводской номер термоподвески изменился, был № 20005": the probe was replaced
+// or set up again, and its new number taken from answers proven to be the input's own.
+QString PlantNumberChangeLine(const TVantorInput& input, int was, int now);
 // "Vantor Системный адрес прибора не задан ...": polling cannot go on, and why.
 QString PollHeldLine(const QString& title, const QString& reason);
 // "Нет соединения с брокером MQTT: причина" and "Соединение с брокером MQTT восстановлено".

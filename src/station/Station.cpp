@@ -132,12 +132,16 @@ void TStation::AttachModel(TVantor& vantor)
                 write([n, i] { return InputOrNull(n) ? SensorStateLine(*InputOrNull(n), i) : QString(); });
             };
     }
+    vantor.OnPlantNumberChange = [write](TVantor*, int n, quint16 was, quint16 now) {
+        write([=] { return InputOrNull(n) ? PlantNumberChangeLine(*InputOrNull(n), was, now) : QString(); });
+    };
 }
 
 void TStation::DetachModel(TVantor& vantor)
 {
     vantor.ModuleError.OnChange = nullptr;
     vantor.Error.OnChange = nullptr;
+    vantor.OnPlantNumberChange = nullptr;
     for (int n = 1; n <= vantor::kInputCount; ++n) {
         TVantorInput& input = vantor.Input(n);
         input.OprosState.OnChange = nullptr;

@@ -32,6 +32,8 @@ TEST(AlarmLines, InputLinesOnlyForNormalAndNoLink)
     EXPECT_EQ(InputStateLine(input), "");
     input.OprosState.SetValue(2);
     EXPECT_EQ(InputStateLine(input), "");
+    EXPECT_EQ(PlantNumberChangeLine(input, 20005, 30005),
+              "Вход 5 (№ 30005) Заводской номер термоподвески изменился, был № 20005");
 }
 
 TEST(AlarmLines, SensorLineForAlarmStatesEndsWithABlank)

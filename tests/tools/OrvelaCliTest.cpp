@@ -157,6 +157,35 @@ TEST_F(OrvelaCli, AnotherControllerBehindTheReturnedAdapterEndsThePollWithExitOn
     EXPECT_TRUE(alarms.contains(line));
 }
 
+// The same controller comes back with every probe replaced and set up again: their new plant
+// numbers are learned, each with one alarm line, and their readings go on under their inputs.
+TEST_F(OrvelaCli, ProbesReplacedBehindTheReturnedAdapterAreLearnedWithALine)
+{
+    const QString link = Folder.Path("tty");
+    Simulator.Stop(SIGTERM);
+    ASSERT_TRUE(Simulator.Start({"--link", link.toStdString()}));
+    StartCli({"poll", "--interval", "20", "--port", link});
+    // The first two groups' settings, with their plant numbers, known.
+    ASSERT_TRUE(WaitWhilePolling([&] { return Log("log").count("] -> [") >= 8; }, 20s));
+    Simulator.Stop(SIGKILL);
+    QFile::remove(link);
+    SimulatorProcess replaced;
+    ASSERT_TRUE(replaced.Start({"--link", link.toStdString(), "--plant-base", "30000"}));
+    const auto line = [](int n) {
+        return QString("Вход %1 (№ %2) Заводской номер термоподвески изменился, был № %3").arg(n).arg(30000 + n).arg(20000 + n);
+    };
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!(FromCp1251(Log("alarm")).contains(line(1)) && FromCp1251(Log("alarm")).contains(line(6))) &&
+           Cli.state() == QProcess::Running && std::chrono::steady_clock::now() < deadline)
+        Cli.waitForFinished(50);
+    kill(static_cast<pid_t>(Cli.processId()), SIGTERM);
+    ASSERT_TRUE(Cli.waitForFinished(10000));
+    const QString alarms = FromCp1251(Log("alarm"));
+    EXPECT_EQ(alarms.count(line(1)), 1) << alarms.toStdString();
+    EXPECT_EQ(alarms.count(line(6)), 1);
+    EXPECT_EQ(alarms.count("Заводской номер термоподвески изменился"), alarms.count("был № 2"));
+}
+
 TEST_F(OrvelaCli, APortThatCannotBeOpenedIsExplainedOnStandardError)
 {
     Folder.Write("notes.txt", "not a port");

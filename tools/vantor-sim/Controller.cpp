@@ -96,8 +96,13 @@ void Controller::Release()
 
 Controller::Reply Controller::Handle(const Bytes& frame)
 {
-    const bool again = frame == LastRequest_;
+    // New radio messages come in every few seconds: a read repeated sooner finds the same ones, as
+    // a master that proves an answer by asking again needs; one repeated in a loop sees them change.
+    const auto now = stop_signal::Clock::now();
+    const bool again = frame == LastRequest_ && now - Refreshed_ < std::chrono::seconds(2);
     LastRequest_ = frame;
+    if (!again)
+        Refreshed_ = now;
     if (frame.size() < 4)
         return {std::nullopt, "not a frame: too short or too long"};
     if (!HasValidCrc(frame))
@@ -125,8 +130,8 @@ Controller::Reply Controller::HandleRead(const Bytes& frame, bool again)
 {
     if (frame.size() != 8)
         return Exception(frame, kIllegalValue, "malformed read");
-    // A controller keeps its probes' last radio messages: the same read asked again at once gets
-    // the same answer.
+    // A controller keeps its probes' last radio messages: the same read asked again soon gets the
+    // same answer.
     if (frame[1] == 0x04 && !again)
         RefreshInputs(WordAt(frame, 2), WordAt(frame, 4));
     return LibmodbusReply(frame, "read");

@@ -48,7 +48,12 @@ public:
 
     Reply Handle(const Bytes& frame);
     // Switched while running, as the faults of the line.
-    void SetProbeFaults(const ProbeFaults& faults) { Probes_.SetFaults(faults); }
+    // The probes' next messages carry the faults at once, whatever read comes next.
+    void SetProbeFaults(const ProbeFaults& faults)
+    {
+        Probes_.SetFaults(faults);
+        LastRequest_.clear();
+    }
     // Switched while running; the count of requests goes on.
     void SetForcedException(std::uint8_t code, int from)
     {
@@ -58,7 +63,7 @@ public:
 
 private:
     void Release();
-    // again: the frame before was this same one.
+    // again: the frame before was this same one, and the probes' messages it read are recent.
     Reply HandleRead(const Bytes& frame, bool again);
     Reply HandleWrite(const Bytes& frame);
     Reply HandleIdentification(const Bytes& frame);
@@ -77,6 +82,7 @@ private:
     int ExceptionFrom_;
     int Requests_ = 0;  // answerable requests so far
     Bytes LastRequest_;  // the frame before this one
+    stop_signal::Clock::time_point Refreshed_{};  // when a read last took new radio messages
     int LoadingMs_;
     bool ServiceOpen_ = false;
     std::optional<stop_signal::Clock::time_point> LoadingUntil_;
