@@ -1,6 +1,7 @@
 #include "AlertRunner.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <QTextStream>
 
 namespace {
@@ -10,7 +11,8 @@ constexpr int kRunLimitMs = 60 * 1000;
 
 }  // namespace
 
-TAlertRunner::TAlertRunner(const QString& command, QObject* parent) : QObject(parent), Command_(command)
+TAlertRunner::TAlertRunner(const QString& command, int firstRetryMs, QObject* parent)
+    : QObject(parent), Command_(command), FirstRetry_(firstRetryMs)
 {
     Wake_.setSingleShot(true);
     connect(&Wake_, &QTimer::timeout, this, [this] { Next(); });
@@ -41,22 +43,23 @@ void TAlertRunner::Next()
     if (Process_ || Queue_.isEmpty())
         return;
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    qsizetype due = -1;
+    // The first one due whose alarm has no change waiting before it: an end never goes before its
+    // begin, and one alarm that keeps failing holds no other back.
+    QSet<QString> waiting;
     qint64 soonest = 0;
-    for (qsizetype i = 0; i < Queue_.size(); ++i) {
-        if (Queue_[i].Due <= now) {
-            due = i;
-            break;
-        }
-        if (soonest == 0 || Queue_[i].Due < soonest)
-            soonest = Queue_[i].Due;
+    Current_ = -1;
+    for (qsizetype i = 0; i < Queue_.size() && Current_ < 0; ++i) {
+        const TAlert& alert = Queue_[i];
+        if (alert.Due <= now && !waiting.contains(alert.Key))
+            Current_ = i;
+        else if (soonest == 0 || alert.Due < soonest)
+            soonest = alert.Due;
+        waiting.insert(alert.Key);
     }
-    if (due < 0) {
-        Wake_.start(int(qMax<qint64>(soonest - now, 1)));
+    if (Current_ < 0) {
+        Wake_.start(int(qBound<qint64>(1, soonest - now, qint64(kLongestRetryMs))));
         return;
     }
-    // The one due goes first; the order of the rest is kept.
-    Queue_.move(due, 0);
     Process_ = std::make_unique<QProcess>();
     Process_->setProcessChannelMode(QProcess::ForwardedChannels);
     connect(Process_.get(), &QProcess::finished, this, [this](int code, QProcess::ExitStatus status) {
@@ -70,21 +73,23 @@ void TAlertRunner::Next()
             Finished(false, QStringLiteral("команда не запустилась"));
     });
     Process_->start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), Command_});
-    Process_->write(Queue_.first().Json + '\n');
+    Process_->write(Queue_[Current_].Json + '\n');
     Process_->closeWriteChannel();
     Limit_.start(kRunLimitMs);
 }
 
 void TAlertRunner::Finished(bool ok, const QString& reason)
 {
-    if (!Process_ || Queue_.isEmpty())
+    if (!Process_ || Current_ < 0)
         return;
     Limit_.stop();
     Process_.release()->deleteLater();
-    TAlert alert = Queue_.takeFirst();
+    // Only appended to while the command ran: the alert is where it was.
+    TAlert& alert = Queue_[Current_];
     if (ok) {
+        const TAlert sent = Queue_.takeAt(Current_);
         if (OnSent)
-            OnSent(alert.Key, alert.Began);
+            OnSent(sent.Key, sent.Began);
     } else {
         const int wait = int(qMin<qint64>(qint64(FirstRetry_) << qMin(alert.Failures, 20), kLongestRetryMs));
         ++alert.Failures;
@@ -92,7 +97,7 @@ void TAlertRunner::Finished(bool ok, const QString& reason)
         QTextStream(stderr) << QStringLiteral("Оповещение о тревоге «%1» не отправлено: %2; повтор через %3 с\n")
                                    .arg(alert.What, reason)
                                    .arg((wait + 999) / 1000);
-        Queue_.append(alert);
     }
+    Current_ = -1;
     Next();
 }

@@ -48,7 +48,7 @@ int RunDispatchService(const TDispatchSettings& settings)
     else
         Tell(QStringLiteral("Список тревог и подтверждения не сохраняются: ") + reason);
 
-    TAlertRunner alerts(settings.AlertCommand);
+    TAlertRunner alerts(settings.AlertCommand, settings.AlertRetrySeconds * 1000);
     alerts.OnSent = [&book](const QString& key, bool began) { book.AlertSent(key, began); };
 
     TLivePages pages(fleet);

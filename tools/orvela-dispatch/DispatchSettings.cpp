@@ -58,6 +58,7 @@ TDispatchSettings ReadDispatchSettings(const QString& path)
     s.AlertCommand = ini.ReadString(kAlerts, QStringLiteral("Command"), QString()).trimmed();
     s.AlertKinds = List(ini.ReadString(kAlerts, QStringLiteral("Kinds"), QString()));
     s.AlertStations = List(ini.ReadString(kAlerts, QStringLiteral("Stations"), QString()));
+    s.AlertRetrySeconds = ini.ReadInteger(kAlerts, QStringLiteral("RetrySeconds"), s.AlertRetrySeconds, 1, 3600);
     return s;
 }
 

@@ -21,6 +21,7 @@ struct TDispatchSettings {
     QString AlertCommand;   // run through /bin/sh for each alarm that begins or ends
     QStringList AlertKinds;     // empty: every kind
     QStringList AlertStations;  // empty: every station
+    int AlertRetrySeconds = 5;  // the first wait after a failed alert
     QString FileFault;  // a value of the file that cannot be used
 
     // The session the broker keeps for the dispatcher.

@@ -101,10 +101,10 @@ void TFleet::Take(const QString& topic, const QByteArray& payload, qint64 now)
         break;
     }
     case TTopicKind::Input:
-        TakeInput(Station(t.Station), t.Input, payload, topic);
+        TakeInput(t.Station, t.Input, payload, topic);
         return;
     case TTopicKind::Readings:
-        TakeReading(Station(t.Station), payload, topic);
+        TakeReading(t.Station, payload, topic);
         return;
     case TTopicKind::AlarmEvents: {
         TAlarmMessage m;
@@ -129,13 +129,14 @@ void TFleet::Take(const QString& topic, const QByteArray& payload, qint64 now)
         Skip(t.Station, skip, topic);
 }
 
-void TFleet::TakeInput(TStation& s, int n, const QByteArray& payload, const QString& topic)
+void TFleet::TakeInput(const QString& station, int n, const QByteArray& payload, const QString& topic)
 {
     TInputData d;
     if (const TSkip skip = ParseInput(payload, n, d); skip != TSkip::None) {
-        Skip(s.Name, skip, topic);
+        Skip(station, skip, topic);
         return;
     }
+    TStation& s = Station(station);
     TInputSlot& slot = s.Inputs[n - 1];
     slot.Known = true;
     slot.Data = d;
@@ -146,13 +147,14 @@ void TFleet::TakeInput(TStation& s, int n, const QByteArray& payload, const QStr
     Changes_.Rows[s.Name].set(n - 1);
 }
 
-void TFleet::TakeReading(TStation& s, const QByteArray& payload, const QString& topic)
+void TFleet::TakeReading(const QString& station, const QByteArray& payload, const QString& topic)
 {
     TReadingMessage m;
     if (const TSkip skip = ParseReading(payload, m); skip != TSkip::None) {
-        Skip(s.Name, skip, topic);
+        Skip(station, skip, topic);
         return;
     }
+    TStation& s = Station(station);
     // A copy sent again after a lost acknowledgement.
     if (m.Epoch == s.ReadingsEpoch && m.Seq <= s.ReadingsSeq)
         return;

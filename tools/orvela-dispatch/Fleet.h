@@ -90,8 +90,9 @@ public:
 private:
     TStation& Station(const QString& name);
     void Skip(const QString& station, TSkip why, const QString& topic);
-    void TakeInput(TStation& s, int n, const QByteArray& payload, const QString& topic);
-    void TakeReading(TStation& s, const QByteArray& payload, const QString& topic);
+    // A station is made by its first payload that could be read.
+    void TakeInput(const QString& station, int n, const QByteArray& payload, const QString& topic);
+    void TakeReading(const QString& station, const QByteArray& payload, const QString& topic);
     void AllRows(const QString& station);
     void Judge(TStation& s, qint64 now);
 

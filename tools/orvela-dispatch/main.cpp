@@ -27,7 +27,9 @@ QString ReadLine(const QString& prompt, bool secret)
         quiet.c_lflag &= ~tcflag_t(ECHO);
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
     }
-    const QString line = QTextStream(stdin).readLine();
+    // One reader for every line: a stream reads ahead.
+    static QTextStream input(stdin);
+    const QString line = input.readLine();
     if (terminal) {
         tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
         QTextStream(stderr) << u'\n';
