@@ -28,7 +28,7 @@ world = {}
 def setUpModule():
     world["browser"] = start_browser()
     world["broker"] = broker = Broker()
-    world["stations"] = [Station(broker, "line1"), Station(broker, "line2", ["--bad-crc", "0.2"]),
+    world["stations"] = [Station(broker, "line1"), Station(broker, "line2", ["--bad-crc", "0.05"]),
                          Station(broker, MARKUP)]
     alerts = tempfile.TemporaryDirectory()
     world["alerts"] = alerts

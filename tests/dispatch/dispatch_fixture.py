@@ -86,7 +86,6 @@ class Station:
         self.dir = tempfile.TemporaryDirectory()
         home = self.dir.name
         write_ini(os.path.join(home, "INI/VANTOR.ini"), "[VANTOR]\nSystemAddress=1\n[ComPause]\nComPauseRead=10\n")
-        write_ini(os.path.join(home, "INI/Timer.ini"), "[ctReqDevices]\nInterval=20\n")
         write_ini(os.path.join(home, "INI/MQTT.ini"),
                   "[MQTT]\nEnabled=1\nHost=127.0.0.1\nPort=%d\nStation=%s\nKeepAlive=5\nHeartbeat=1\n"
                   % (broker.port, name))
@@ -94,7 +93,8 @@ class Station:
                                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         port = self.simulator.stdout.readline().decode().strip()
         self.errors = open(os.path.join(home, "poll.err"), "wb")
-        self.poll = subprocess.Popen([os.path.join(TOOLS, "orvela-cli/orvela-cli"), "poll", "--port", port],
+        self.poll = subprocess.Popen([os.path.join(TOOLS, "orvela-cli/orvela-cli"), "poll", "--port", port,
+                                      "--interval", "20"],
                                      env=dict(RUSSIAN, ORVELA_HOME=home), stdout=subprocess.DEVNULL,
                                      stderr=self.errors)
 

@@ -193,7 +193,7 @@ function renderStationAlarms(alarms) {
   clear(body);
   for (const a of alarms) {
     const tr = element('tr', 'active');
-    tr.append(element('td', '', a.startText || '—'), element('td', a.kind === 'rise' ? 'kind-rise' : '', a.kindText),
+    tr.append(element('td', 'start', a.startText || '—'), element('td', a.kind === 'rise' ? 'kind-rise' : '', a.kindText),
               element('td', '', a.text));
     body.append(tr);
   }
@@ -216,6 +216,7 @@ function renderReadings(input, readings) {
     body.append(tr);
   }
   $('readings').hidden = !input || !(readings || []).length;
+  $('choose-input').hidden = !!input;
   $('no-readings').hidden = !input || (readings || []).length > 0;
   $('no-readings').textContent = 'Показаний входа ' + input + ' пока не получено.';
 }
