@@ -141,6 +141,12 @@ void TLivePages::Received(TPage& page, const QString& text, qint64 now)
 void TLivePages::Push(qint64 now)
 {
     const TFleet::TChanges changes = Fleet_.TakeChanges();
+    // A page opened later gets everything in its greeting.
+    if (Pages_.empty()) {
+        SentTiles_.clear();
+        SentService_ = {};
+        return;
+    }
     const QJsonObject service = Service();
     if (!changes.Any() && changes.Rows.isEmpty() && changes.Readings.isEmpty() && changes.Signatures.isEmpty()
         && service == SentService_)

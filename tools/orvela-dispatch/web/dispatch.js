@@ -9,7 +9,6 @@ const state = {
   headers: [],
   station: '',           // the station page shown, '' elsewhere
   input: 0,              // the input whose readings it shows
-  stationRows: [],
 };
 
 let socket = null;
@@ -33,6 +32,7 @@ function setColor(e, color) { e.style.color = /^#[0-9a-f]{6}$/i.test(color || ''
 
 function route() {
   const hash = location.hash || '#/';
+  const shown = state.station;
   let view = 'overview';
   state.station = '';
   state.input = 0;
@@ -54,9 +54,10 @@ function route() {
   if (view === 'station') {
     $('station-name').textContent = state.station;
     document.title = state.station + ' — Диспетчер Orvela';
-    clear($('grid').tBodies[0]);
-    clear($('readings').tBodies[0]);
-    state.stationRows = [];
+    // Another input of the same station keeps the grid; only its readings go.
+    if (state.station !== shown) clear($('grid').tBodies[0]);
+    for (const tr of $('grid').tBodies[0].rows) tr.classList.toggle('selected', Number(tr.dataset.input) === state.input);
+    renderReadings(state.input, []);
   } else {
     document.title = view === 'alarms' ? 'Тревоги — Диспетчер Orvela' : 'Диспетчер Orvela';
   }
