@@ -110,6 +110,10 @@ class DispatcherPage(unittest.TestCase):
         self.assertEqual(cells(16)[1], ["Отключен", "rgb(128, 128, 128)"])
         self.assertEqual(cells(5)[6][0], "AAA7")
         self.assertEqual(cells(7)[21][0], "Да")
+        # What the grid shows beyond the readings: the probe's software and CRC, the set-point states.
+        self.assertRegex(cells(7)[3][0], r"^\d+$")
+        self.assertRegex(cells(7)[5][0], r"^[0-9A-F]{2} [0-9A-F]{2}$")
+        self.assertTrue(all(text in ("0", "1") for text, _ in cells(7)[12:18]))
 
         def same_as_retained():
             payload = world["broker"].retained("orvela/line1/input/7")
