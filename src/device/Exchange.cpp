@@ -100,16 +100,18 @@ TLineExchange Transfer(TTransmitter& transmitter, const QByteArray& request, int
     result.Mark.Trust = doubt ? atDoubtful : atSettled;
     // A line that would not fall quiet is someone else's talk: nothing heard then proves anything.
     const int attempts = doubt && prove && quiet ? kProofAttempts : 1;
+    bool anyComplete = false;
     for (int i = 0; i < attempts; ++i) {
         const QByteArray answer = TransferOnce(transmitter, request, longest);
         const bool repeated = Complete(answer) && result.Answers.contains(answer);
+        anyComplete = anyComplete || Complete(answer);
         result.Answers.push_back(answer);
         if (repeated) {
             result.Mark.Trust = atRepeated;
             break;
         }
-        // No answer, or a broken one, proves nothing: it fails as it is.
-        if (!Complete(answer))
+        // Without a complete answer so far nothing can come twice: the exchange fails as it is.
+        if (!anyComplete)
             break;
     }
     result.Mark.Id = lastTransfer;

@@ -4,6 +4,7 @@
 #include "common/IniFile.h"
 #include "common/OperatorMessage.h"
 #include "common/ProgramFolder.h"
+#include "common/SystemReason.h"
 #include "device/Vantor.h"
 
 #include <QDir>
@@ -47,7 +48,7 @@ TPassportResult SavePassport(const TVantor& vantor, const TConfirm& confirmRepla
         // An unreadable file would read as empty and lose its other sections on rewrite.
         QFile existing(path);
         if (!existing.open(QIODevice::ReadOnly))
-            return Fail(path, existing.errorString());
+            return Fail(path, RussianReason(existing.errorString()));
     }
 
     TIniFile ini(path);

@@ -129,9 +129,9 @@ TEST(AppendTextLines, ARecordIsWrittenWholeOrNotAtAll)
     EXPECT_EQ(Read(path), "\xEF\xE5\xF0\xE2\xE0\xFF\r\nnext\r\n");
 }
 
-// A renamed file is durable only once its folder is synced: traced, because nothing short of a
-// power cut shows the difference otherwise.
-TEST(ReplaceFile, SyncsTheFolderAfterTheRename)
+// A renamed file is durable only once its bytes were synced before the rename and its folder
+// after: traced, because nothing short of a power cut shows the difference otherwise.
+TEST(ReplaceFile, SyncsTheFileBeforeAndTheFolderAfterTheRename)
 {
     const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
     if (strace.isEmpty())
@@ -154,6 +154,21 @@ TEST(ReplaceFile, SyncsTheFolderAfterTheRename)
             lines[i].endsWith(QStringLiteral("= 0")))
             renamed = i;
     ASSERT_GE(renamed, 0) << run.Trace.toStdString();
+    // The temporary copy beside the target, opened (created) and synced before the rename.
+    const QRegularExpression openCopy(QStringLiteral("open(at)?\\(.*\"") + QRegularExpression::escape(target) +
+                                      QStringLiteral("\\.[^\"/]+\", .*O_CREAT.*\\) = (\\d+)$"));
+    const auto syncs = [](const QString& line, const QString& fd) {
+        return !fd.isEmpty() && line.contains(QRegularExpression(QStringLiteral("fsync\\(%1\\)\\s+= 0$").arg(fd)));
+    };
+    QString copy;
+    bool copySynced = false;
+    for (qsizetype i = 0; i < renamed; ++i) {
+        if (const QRegularExpressionMatch match = openCopy.match(lines[i]); match.hasMatch())
+            copy = match.captured(2);
+        else if (syncs(lines[i], copy))
+            copySynced = true;
+    }
+    EXPECT_TRUE(copySynced) << run.Trace.toStdString();
     const QRegularExpression openFolder(QStringLiteral("open(at)?\\(.*\"") + QRegularExpression::escape(dir.path()) +
                                         QStringLiteral("\", .*O_DIRECTORY.*\\) = (\\d+)$"));
     QString fd;
@@ -161,8 +176,7 @@ TEST(ReplaceFile, SyncsTheFolderAfterTheRename)
     for (qsizetype i = renamed + 1; i < lines.size() && !synced; ++i) {
         if (const QRegularExpressionMatch match = openFolder.match(lines[i]); match.hasMatch())
             fd = match.captured(2);
-        else if (!fd.isEmpty() &&
-                 lines[i].contains(QRegularExpression(QStringLiteral("fsync\\(%1\\)\\s+= 0$").arg(fd))))
+        else if (syncs(lines[i], fd))
             synced = true;
     }
     EXPECT_TRUE(synced) << run.Trace.toStdString();

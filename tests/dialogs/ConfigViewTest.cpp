@@ -281,4 +281,15 @@ TEST_F(ConfigView, ClosingWhileWritingStopsAfterTheInputInProgress)
     });
     EXPECT_EQ(Writes, (QStringList{"1", "2", "3"}));
     EXPECT_EQ(Messages.Messages, QStringList{"Внимание|Запись настроек входов прервана после входа 3|1"});
+
+    // Closed after the last input of the range: nothing was left undone.
+    Writes.clear();
+    Messages.Messages.clear();
+    OpenView(Folder.Path("DATA/all.txt"), [&](QWidget* w) {
+        form = w;
+        SetRange(w, 1, 3);
+        ClickWrite(w);
+    });
+    EXPECT_EQ(Writes, (QStringList{"1", "2", "3"}));
+    EXPECT_EQ(Messages.Messages, QStringList{kSuccess});
 }

@@ -2,11 +2,13 @@
 #include "common/Cp1251.h"
 #include "device/Vantor.h"
 
+#include "AsNobody.h"
 #include "DialogsSupport.h"
 #include "MessageRecorder.h"
 #include "TestFolder.h"
 
 #include <QFile>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -120,14 +122,35 @@ TEST_F(Passport, FailuresAreShownAndLoseNothing)
     EXPECT_EQ(Save(), TPassportResult::Failed);
     EXPECT_EQ(messages.Messages.size(), 2);
     QDir().rmdir(Folder.Path("ORVELA/PN00042_06_12_2026.ini"));
+}
 
-    // A passport that cannot be read is not rewritten from nothing.
-    Folder.Write("ORVELA/PN00042_06_12_2026.ini", "[OTHER]\r\nKey=1\r\n");
-    QFile::setPermissions(Folder.Path("ORVELA/PN00042_06_12_2026.ini"), QFileDevice::WriteOwner);
-    if (!QFile(Folder.Path("ORVELA/PN00042_06_12_2026.ini")).open(QIODevice::ReadOnly)) {
-        EXPECT_EQ(Save(), TPassportResult::Failed);
-        EXPECT_EQ(messages.Messages.size(), 3);
+// A passport that cannot be read is not rewritten from nothing. Root reads anything: the operator
+// is user nobody, and only the file's own mode stands in the way, not its folders.
+TEST_F(Passport, AnUnreadablePassportIsNotRewrittenFromNothing)
+{
+    std::vector<std::string> command;
+    if (geteuid() == 0) {
+        std::string skip;
+        command = AsNobody(PASSPORT_PROBE, skip);
+        if (command.empty())
+            GTEST_SKIP() << skip;
     }
-    QFile::setPermissions(Folder.Path("ORVELA/PN00042_06_12_2026.ini"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const QString path = Folder.Path("ORVELA/PN00042_06_12_2026.ini");
+    Folder.Write("ORVELA/PN00042_06_12_2026.ini", "[OTHER]\r\nKey=1\r\n");
+    for (const QString& folder : {Folder.Path(), Folder.Path("ORVELA")})
+        ASSERT_EQ(chmod(QFile::encodeName(folder).constData(), 0777), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0), 0);
+    QStringList arguments;
+    for (const std::string& part : command)
+        arguments << QString::fromStdString(part);
+    arguments << PASSPORT_PROBE << "2026-12-06";
+    QProcess probe;
+    probe.start(arguments.takeFirst(), arguments);
+    ASSERT_TRUE(probe.waitForFinished(30000));
+    EXPECT_EQ(probe.exitCode(), 1);
+    EXPECT_EQ(QString::fromUtf8(probe.readAllStandardError()),
+              "Ошибка: Паспорт прибора не сохранен: " + path + ": нет доступа (Permission denied)\n");
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0600), 0);
     EXPECT_EQ(Folder.Read("ORVELA/PN00042_06_12_2026.ini"), "[OTHER]\r\nKey=1\r\n");
+    EXPECT_EQ(QDir(Folder.Path("ORVELA")).entryList(QDir::Files), QStringList{"PN00042_06_12_2026.ini"});
 }

@@ -13,13 +13,17 @@
 
 namespace {
 
-// Readings that move every way a block must keep: small and large temperature moves, sensors
-// dropping to status codes, a set-point not yet read, a clock set back, absurd values.
+// Readings that move every way a block must keep: every small temperature move on both sides of
+// the nibble's escape, large moves, sensors dropping to status codes, a set-point not yet read, a
+// clock set back, absurd values.
 QVector<THistoryReading> VariedReadings()
 {
     QVector<THistoryReading> readings;
+    double walk = 10.0;
     for (int n = 0; n < 300; ++n) {
         THistoryReading r = MakeReading(5, kDay0 + n * 24'000 + (n % 4) * 1000, n);
+        walk += (n % 41 - 20) / 16.0;
+        r.Temper[2] = walk;
         r.Temper[1] = (n % 50 == 7) ? -40.0 : 12.0 + (n * 37 % 300) / 16.0;
         if (n % 9 == 0)
             r.TemperState[3] = 2 + n % 9;

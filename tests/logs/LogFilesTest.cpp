@@ -66,6 +66,20 @@ TEST(LogFiles, DaysKeptComeFromTheSettingsWithThirtyForMissingZeroOrJunk)
     }
 }
 
+TEST(LogFiles, TheFreeSpaceFloorIsSetInMegabytesWithFiveHundredForMissingOrJunk)
+{
+    constexpr qint64 kMB = 1024 * 1024;
+    for (const auto& [setting, floor] : {std::pair{"", 500 * kMB}, {"MinFreeMB=abc", 500 * kMB},
+                                         {"MinFreeMB=-1", 500 * kMB}, {"MinFreeMB=0", qint64(0)}, {"MinFreeMB=3", 3 * kMB}}) {
+        TestFolder folder;
+        folder.Write("INI/VANTOR.ini", QByteArray("[Logs]\r\n") + setting + "\r\n");
+        LogsStartup();
+        const qint64 set = EventLog()->FreeFloor;
+        LogsShutdown();
+        EXPECT_EQ(set, floor) << setting;
+    }
+}
+
 TEST(LogFiles, AFullDiskIsToldOnceAndLeavesNoHalfRecord)
 {
     const SmallDisk disk(64);

@@ -55,10 +55,8 @@ InputSettings Probes::InitialSettings(int input, std::uint16_t plantBase)
 
 void Probes::Drift(Probe& probe)
 {
-    const auto now = std::chrono::steady_clock::now();
-    if (now - probe.Drifted < std::chrono::seconds(1))
+    if (probe.Reads++ % 2 != 0)
         return;
-    probe.Drifted = now;
     for (int i = 0; i < kSensors; ++i) {
         const int step = Random_.Between(-4, 4);  // mostly still, now and then 1/16 degree
         const int next = probe.Temper[i] + (step == -4 ? -1 : step == 4 ? 1 : 0);

@@ -3,7 +3,6 @@
 #include "Random.h"
 
 #include <array>
-#include <chrono>
 #include <cstdint>
 
 // An input's settings as the holding registers keep them.
@@ -32,8 +31,8 @@ public:
     static InputSettings InitialSettings(int input, std::uint16_t plantBase);
 
     // The input's 16 input registers, from its probe and its settings. A live probe's
-    // temperatures take one small random step per read, but not again within a second: a
-    // controller keeps a probe's last radio message, so an answer asked twice in a row is the same.
+    // temperatures take one small random step at every second read: a controller keeps a probe's
+    // last radio message, so of three answers asked in a row two are the same.
     std::array<std::uint16_t, kRegisters> Read(int input, const InputSettings& settings);
 
 private:
@@ -45,7 +44,7 @@ private:
         std::array<std::int16_t, kSensors> Base{};  // 1/16 degree
         std::array<std::int16_t, kSensors> Temper{};
         std::array<std::uint16_t, kSensors> Status{};  // 0 or a sensor status code
-        std::chrono::steady_clock::time_point Drifted{};  // the last step
+        std::uint32_t Reads = 0;
     };
 
     void Drift(Probe& probe);
