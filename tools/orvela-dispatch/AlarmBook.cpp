@@ -26,6 +26,8 @@ QString TAlarmBook::KeyOf(const QString& station, const TAlarmMessage& m, qint64
         kSeparator);
 }
 
+QString TAlarmBook::StationOf(const QString& key) { return key.section(kSeparator, 0, 0); }
+
 void TAlarmBook::Touch(const QString& key)
 {
     Changed_.insert(key);

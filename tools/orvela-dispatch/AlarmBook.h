@@ -56,6 +56,8 @@ public:
     void Purge(qint64 now);
 
     const TAlarm* Find(const QString& key) const;
+    // The station a key names, also of an alarm gone from the book.
+    static QString StationOf(const QString& key);
     const QHash<QString, TAlarm>& All() const { return Alarms_; }
     QVector<const TAlarm*> ActiveOf(const QString& station) const;
     // Bit s - 1 for each sensor s of the input with an active rise alarm.

@@ -236,16 +236,16 @@ void TFleet::Tick(qint64 now)
 TFleet::TChanges TFleet::TakeChanges()
 {
     static const QString rise = QStringLiteral("rise");
+    // An alarm changes its station's tile (the counts) and, a rise, its input's row (the colour).
     for (const QString& key : Alarms_.TakeChanged()) {
         Changes_.Alarms.insert(key);
         const TAlarm* a = Alarms_.Find(key);
-        const QString station = a ? a->Station : key.section(QChar(0x1F), 0, 0);
+        const QString station = a ? a->Station : TAlarmBook::StationOf(key);
         Changes_.Tiles.insert(station);
         if (a && a->Kind == rise && a->Input >= 1 && a->Input <= kInputs)
             Changes_.Rows[station].set(a->Input - 1);
     }
-    // The rows drawn with the rise colour, their tiles with the counts: a station whose alarms
-    // changed and is now gone is still told, as gone.
+    // A station that is gone has no rows to draw.
     for (const QString& name : Changes_.Tiles)
         if (!Stations_.contains(name))
             Changes_.Rows.remove(name);
