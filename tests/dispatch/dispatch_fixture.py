@@ -119,12 +119,20 @@ class Station:
 class Dispatcher:
     """orvela-dispatch in a program folder of its own; restart() keeps the folder."""
 
-    def __init__(self, broker, ini="", listen_port=None, password=None):
+    def __init__(self, broker, ini="", listen_port=None, password=None, tls=False):
         self.dir = tempfile.TemporaryDirectory()
         self.home = self.dir.name
         self.broker = broker
         self.port = listen_port or free_port()
-        self.url = "http://127.0.0.1:%d/" % self.port
+        self.url = "%s://127.0.0.1:%d/" % ("https" if tls else "http", self.port)
+        if tls:
+            # A certificate of its own for 127.0.0.1, as a site makes one for its server.
+            self.certificate = os.path.join(self.home, "page.crt")
+            key = os.path.join(self.home, "page.key")
+            subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                            "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout", key,
+                            "-out", self.certificate], check=True, capture_output=True, timeout=60)
+            ini += "[Web]\nCertFile=%s\nKeyFile=%s\n" % (self.certificate, key)
         write_ini(os.path.join(self.home, "INI/Dispatch.ini"), "[MQTT]\nStation=test%d\n" % self.port + ini)
         self.errors_path = os.path.join(self.home, "dispatch.err")
         self.process = None

@@ -50,11 +50,13 @@ void TAlertRunner::Next()
     Current_ = -1;
     for (qsizetype i = 0; i < Queue_.size() && Current_ < 0; ++i) {
         const TAlert& alert = Queue_[i];
-        if (alert.Due <= now && !waiting.contains(alert.Key))
+        if (waiting.contains(alert.Key))
+            continue;
+        waiting.insert(alert.Key);
+        if (alert.Due <= now)
             Current_ = i;
         else if (soonest == 0 || alert.Due < soonest)
             soonest = alert.Due;
-        waiting.insert(alert.Key);
     }
     if (Current_ < 0) {
         Wake_.start(int(qBound<qint64>(1, soonest - now, qint64(kLongestRetryMs))));
