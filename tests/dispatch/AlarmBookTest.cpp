@@ -138,8 +138,17 @@ TEST(DispatchAlarms, AcknowledgementsAndUnsentAlertsOutliveTheService)
     TAlarmBook again;
     again.Load(store.Load());
     EXPECT_TRUE(again.TakeAlerts().isEmpty());
-    // Yesterday's ended alarms leave the list; active ones stay whatever their age.
+    // Yesterday's ended alarms leave the list, but not before their alerts went; active ones
+    // stay whatever their age.
+    again.WantsAlert = [](const TAlarm& a) { return a.Kind == "sensor"; };
     again.TakeEvent("a", Event("input", 13, 0, false, kT + 2000));
-    again.Purge(kT + 2 * 24 * 3600 * 1000LL);
+    again.TakeEvent("a", Event("sensor", 7, 2, true, kT + 2000));
+    again.TakeEvent("a", Event("sensor", 7, 2, false, kT + 3000));
+    const qint64 later = kT + 2 * 24 * 3600 * 1000LL;
+    again.Purge(later);
+    EXPECT_EQ(States(again), QStringList({"sensor 5.1 active", "sensor 7.2 ended"}));
+    for (const auto& [sent, began] : again.TakeAlerts())
+        again.AlertSent(sent, began);
+    again.Purge(later);
     EXPECT_EQ(States(again), QStringList({"sensor 5.1 active"}));
 }

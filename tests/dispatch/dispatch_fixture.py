@@ -65,10 +65,10 @@ class Broker:
         subprocess.run(command + (["-r"] if retain else []), check=True, timeout=10)
 
     def retained(self, topic):
-        """The payload the broker holds for the topic, as JSON."""
+        """The payload the broker holds for the topic, as JSON; None while it holds none."""
         run = subprocess.run(["mosquitto_sub", "-h", "127.0.0.1", "-p", str(self.port), "-t", topic,
-                              "--retained-only", "-C", "1", "-W", "5"], capture_output=True, timeout=15)
-        return json.loads(run.stdout.decode("utf-8"))
+                              "--retained-only", "-C", "1", "-W", "2"], capture_output=True, timeout=15)
+        return json.loads(run.stdout) if run.stdout.strip() else None
 
     def close(self):
         self.process.terminate()

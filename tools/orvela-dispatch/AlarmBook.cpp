@@ -180,8 +180,10 @@ void TAlarmBook::AlertSent(const QString& key, bool began)
 void TAlarmBook::Purge(qint64 now)
 {
     const qint64 today = QDateTime::fromMSecsSinceEpoch(now).date().startOfDay().toMSecsSinceEpoch();
+    // One whose alert is still to go stays until it went: it may have ended yesterday, told only now.
     for (auto it = Alarms_.begin(); it != Alarms_.end();) {
-        if (!it->Active() && it->End < today) {
+        if (!it->Active() && it->End < today && it->AlertBegin != TAlertState::Pending
+            && it->AlertEnd != TAlertState::Pending) {
             Touch(it.key());
             it = Alarms_.erase(it);
         } else {

@@ -52,7 +52,7 @@ public:
     // False for an alarm not known.
     bool Acknowledge(const QString& key, const QString& name, qint64 now);
     void AlertSent(const QString& key, bool began);
-    // Alarms that ended before today (local time) leave the list.
+    // Alarms that ended before today (local time) leave the list, once their alerts went.
     void Purge(qint64 now);
 
     const TAlarm* Find(const QString& key) const;

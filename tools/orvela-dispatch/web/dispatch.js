@@ -268,7 +268,8 @@ function renderAlarms() {
     if (!a.active) end.append(element('div', 'ended-mark', 'завершена'));
     tr.append(element('td', 'start', a.startText || '—'), end, element('td', 'station', a.station),
               element('td', 'input', a.input || ''), element('td', 'sensor', a.sensor || ''),
-              element('td', a.kind === 'rise' ? 'kind kind-rise' : 'kind', a.kindText), element('td', 'text', a.text));
+              element('td', a.kind === 'rise' ? 'kind kind-rise' : 'kind', a.kindText + (a.severity ? ', ' + a.severity : '')),
+              element('td', 'text', a.text));
     const ack = element('td', 'ack');
     if (a.ack) {
       ack.textContent = a.ack.name + ', ' + a.ack.timeText;
