@@ -13,7 +13,6 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
 #include <QTextStream>
 #include <QTimer>
 

@@ -10,8 +10,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <cstdio>
-
 namespace {
 
 constexpr int kBadCommandLine = 2;
