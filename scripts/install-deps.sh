@@ -6,7 +6,8 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev llvm qt6-base-dev libgt
           libbenchmark-dev libmodbus-dev pkg-config gettext mbpoll xvfb xauth util-linux
           qt6-translations-l10n libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev fonts-dejavu-core
           imagemagick xdotool x11-utils locales dpkg-dev lintian desktop-file-utils python3-pymodbus strace tzdata
-          libmosquitto-dev libssl-dev mosquitto mosquitto-clients openssl systemd ccache)
+          libmosquitto-dev libssl-dev mosquitto mosquitto-clients openssl systemd ccache
+          qt6-httpserver-dev qt6-websockets-dev chromium chromium-driver python3-selenium python3-paho-mqtt)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -13,13 +13,6 @@
 
 namespace {
 
-const QStringList kInputHeaders = {
-    QStringLiteral("N"),   QStringLiteral("Состояние обмена"), QStringLiteral("Батарея"), QStringLiteral("ПО"),
-    QStringLiteral("Зав. N"), QStringLiteral("CRC16"), QStringLiteral("T 1"), QStringLiteral("T 2"),
-    QStringLiteral("T 3"), QStringLiteral("T 4"), QStringLiteral("T 5"), QStringLiteral("T 6"),
-    QStringLiteral("1"),   QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5"),
-    QStringLiteral("6"),   QString(), QStringLiteral("Уставка"), QStringLiteral("Период"), QStringLiteral("Исп."),
-    QString(),             QStringLiteral("Время опроса")};
 const int kInputWidths[cells::kColumnCount] = {30, 147, 55, 30, 45, 65, 38, 38, 38, 38, 38, 38,
                                                23, 23,  23, 23, 23, 23, 8,  53, 50, 31, 8,  106};
 constexpr int kColorRole = Qt::UserRole;
@@ -65,7 +58,7 @@ TInputsGrid::TInputsGrid(QTableWidget* grid, std::function<unsigned(int input)> 
 {
     grid->setColumnCount(cells::kColumnCount);
     grid->setRowCount(vantor::kInputCount);
-    grid->setHorizontalHeaderLabels(kInputHeaders);
+    grid->setHorizontalHeaderLabels(InputColumnHeaders());
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(13);
     grid->setFont(font);

@@ -76,10 +76,11 @@ QString RefusalText(int connackCode)
     }
 }
 
-TMqttConnection::TMqttConnection(const TMqttSettings& settings, const QString& clientId) : Settings_(settings)
+TMqttConnection::TMqttConnection(const TMqttSettings& settings, const QString& clientId, bool cleanSession)
+    : Settings_(settings)
 {
     InitLibrary();
-    Client_ = mosquitto_new(clientId.toUtf8().constData(), true, this);
+    Client_ = mosquitto_new(clientId.toUtf8().constData(), cleanSession, this);
     if (!Client_)
         return;
     mosquitto_int_option(Client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);

@@ -16,7 +16,9 @@ struct mosquitto;
 class TMqttConnection
 {
 public:
-    TMqttConnection(const TMqttSettings& settings, const QString& clientId);
+    // A persistent session (cleanSession false) keeps the subscriptions and the QoS 1 messages that
+    // came while the client was away, for its next connection under the same id.
+    TMqttConnection(const TMqttSettings& settings, const QString& clientId, bool cleanSession = true);
     ~TMqttConnection();
     TMqttConnection(const TMqttConnection&) = delete;
     TMqttConnection& operator=(const TMqttConnection&) = delete;

@@ -29,6 +29,8 @@ constexpr int kInExchange = 0;
 constexpr int kTemperature = 1;  // the sensor's state when it gives a temperature
 const QString kUnit = QStringLiteral("°C");
 
+QJsonValue ThreeState(int value) { return value == tsUnknown ? QJsonValue() : QJsonValue(value == tsTrue); }
+
 QJsonObject Header(qint64 time)
 {
     return {{QStringLiteral("schema"), kPayloadSchema}, {QStringLiteral("time"), IsoTime(time)}};
@@ -74,7 +76,10 @@ TInputSnapshot SnapshotOf(const TVantorInput& input, int number, qint64 time)
     for (int i = 0; i < kSensorCount; ++i) {
         s.Sensors[i] = {OutInteger(input.TemperState[i]), input.TemperState[i].StateCaption()};
         s.Temperatures[i] = input.Temper[i].GetOutValue().ToDouble();
+        s.BoundActive[i] = OutInteger(input.Bound[i]);
     }
+    s.SoftVersion = input.SoftVersion;
+    s.Crc = input.CRC;
     s.SettingsKnown = input.SettingsKnown;
     s.Bound = input.TemperBound.Value();
     s.Period = input.Interval;
@@ -120,6 +125,7 @@ QByteArray InputPayload(const TInputSnapshot& s)
         // no temperature, and an input out of exchange shows old values (or none).
         sensor[QStringLiteral("temperature")] =
             inExchange && s.Sensors[i].Code == kTemperature ? QJsonValue(s.Temperatures[i]) : QJsonValue();
+        sensor[QStringLiteral("boundActive")] = ThreeState(s.BoundActive[i]);
         sensors.append(sensor);
     }
     o[QStringLiteral("sensors")] = sensors;
@@ -127,8 +133,10 @@ QByteArray InputPayload(const TInputSnapshot& s)
     const auto known = [&](QJsonValue value) { return s.SettingsKnown ? value : QJsonValue(); };
     o[QStringLiteral("bound")] = known(s.Bound);
     o[QStringLiteral("periodMinutes")] = known(s.Period);
-    o[QStringLiteral("enabled")] = known(s.Enabled == tsUnknown ? QJsonValue() : QJsonValue(s.Enabled == tsTrue));
+    o[QStringLiteral("enabled")] = known(ThreeState(s.Enabled));
     o[QStringLiteral("plantNumber")] = s.PlantNumber;
+    o[QStringLiteral("softVersion")] = s.SoftVersion;
+    o[QStringLiteral("crc")] = s.Crc.isEmpty() ? QJsonValue() : QJsonValue(s.Crc);
     o[QStringLiteral("unit")] = kUnit;
     return Json(o);
 }

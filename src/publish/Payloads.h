@@ -43,6 +43,9 @@ struct TInputSnapshot {
     int Battery = 0;
     std::array<TCodeText, 6> Sensors;
     std::array<double, 6> Temperatures{};
+    std::array<int, 6> BoundActive{};  // three-state: unknown, no, yes; per sensor
+    int SoftVersion = 0;
+    QString Crc;  // "" until read
     bool SettingsKnown = false;  // the set-point, period and enable flag were read
     double Bound = 0;
     int Period = 0;

@@ -54,6 +54,18 @@ QString BoundText(const TVantorInput& input, int i)
 
 }  // namespace
 
+const QStringList& InputColumnHeaders()
+{
+    static const QStringList headers = {
+        QStringLiteral("N"),   QStringLiteral("Состояние обмена"), QStringLiteral("Батарея"), QStringLiteral("ПО"),
+        QStringLiteral("Зав. N"), QStringLiteral("CRC16"), QStringLiteral("T 1"), QStringLiteral("T 2"),
+        QStringLiteral("T 3"), QStringLiteral("T 4"), QStringLiteral("T 5"), QStringLiteral("T 6"),
+        QStringLiteral("1"),   QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5"),
+        QStringLiteral("6"),   QString(), QStringLiteral("Уставка"), QStringLiteral("Период"), QStringLiteral("Исп."),
+        QString(),             QStringLiteral("Время опроса")};
+    return headers;
+}
+
 QString InputCellText(const TVantorInput& input, int column)
 {
     using namespace cells;

@@ -3,6 +3,7 @@
 #include "values/Descriptions.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -20,6 +21,9 @@ constexpr int kLastBound = 17;
 constexpr int kEnabled = 21;
 constexpr int kTime = 23;
 }  // namespace cells
+
+// The grid's column captions.
+const QStringList& InputColumnHeaders();
 
 // Text of a data column of input's row; empty for the number column, the spacers and anything
 // beyond the grid, and for a setting never read.

@@ -18,8 +18,9 @@ namespace fs = std::filesystem;
 const std::vector<std::string> kLayers = {"common",  "values",  "logs",    "transport", "device", "history",
                                           "files",   "publish", "station", "dialogs",   "trends", "app"};
 // The tools sit on a layer: the simulator shares the register map, the headless companion is a
-// face of the station.
-const std::map<std::string, std::string> kTools = {{"vantor-sim", "device"}, {"orvela-cli", "station"}};
+// face of the station, the dispatcher's page draws the grid by the station's rules.
+const std::map<std::string, std::string> kTools = {
+    {"vantor-sim", "device"}, {"orvela-cli", "station"}, {"orvela-dispatch", "station"}};
 // The first layer that may use Qt Widgets.
 const std::string kFirstWidgetLayer = "dialogs";
 

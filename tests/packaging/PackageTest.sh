@@ -20,16 +20,17 @@ deb=$(ls "$work"/out/orvela_*.deb 2>/dev/null | head -n 1)
 [ -n "$deb" ] || { cat "$work/cpack.log"; echo "FAIL: no package built" >&2; exit 1; }
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
-for path in ./usr/bin/orvela ./usr/bin/orvela-cli ./usr/bin/vantor-sim \
+for path in ./usr/bin/orvela ./usr/bin/orvela-cli ./usr/bin/orvela-dispatch ./usr/bin/vantor-sim \
             ./usr/share/orvela/locale/ru/LC_MESSAGES/default.mo ./usr/share/orvela/locale/ru/LC_MESSAGES/cport.mo \
             ./usr/share/applications/orvela.desktop ./usr/share/icons/hicolor/scalable/apps/orvela.svg \
             ./usr/share/man/man1/orvela-cli.1.gz ./usr/share/man/man1/orvela.1.gz \
-            ./usr/share/man/man1/vantor-sim.1.gz ./usr/share/doc/orvela/copyright ./usr/share/doc/orvela/changelog.gz \
-            ./usr/lib/systemd/system/orvela-station.service; do
+            ./usr/share/man/man1/vantor-sim.1.gz ./usr/share/man/man1/orvela-dispatch.1.gz \
+            ./usr/share/doc/orvela/copyright ./usr/share/doc/orvela/changelog.gz \
+            ./usr/lib/systemd/system/orvela-station.service ./usr/lib/systemd/system/orvela-dispatch.service; do
   grep -qxF "$path" <<< "$contents" || fail "$path is not in the package"
 done
 # Only the programs and their shared files: no test, benchmark or library of the build.
-extra=$(grep -vE '^\./usr/(bin/(orvela|orvela-cli|vantor-sim)|share/(orvela|applications|icons|man|doc)(/.*)?|lib/systemd/system/orvela-station\.service)$|/$' <<< "$contents")
+extra=$(grep -vE '^\./usr/(bin/(orvela|orvela-cli|orvela-dispatch|vantor-sim)|share/(orvela|applications|icons|man|doc)(/.*)?|lib/systemd/system/orvela-(station|dispatch)\.service)$|/$' <<< "$contents")
 [ -z "$extra" ] || fail "unexpected files: $extra"
 
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -53,15 +54,20 @@ grep -q '^Comment=Настройка и опрос контроллера' "$des
 grep -qE '^Categories=.*(Utility|Monitor);' "$desktop" || fail "the menu entry is in no category"
 desktop-file-validate "$desktop" || fail "desktop-file-validate refuses the menu entry"
 
-# The service unit, against the unpacked program (the host has no /usr/bin/orvela-cli); any
+# The service units, against the unpacked programs (the host has no /usr/bin/orvela-cli); any
 # remark of systemd-analyze, even one it only warns about, is a failure.
 unit="$work/root/usr/lib/systemd/system/orvela-station.service"
 grep -qx 'ExecStart=/usr/bin/orvela-cli poll' "$unit" || fail "the unit does not run orvela-cli poll"
 grep -qx 'SupplementaryGroups=dialout' "$unit" || fail "the unit's user cannot open serial ports"
 grep -qx 'Environment=ORVELA_HOME=/var/lib/orvela' "$unit" || fail "the unit's program folder is not /var/lib/orvela"
-sed "s#^ExecStart=/usr/bin/#ExecStart=$work/root/usr/bin/#" "$unit" > "$work/orvela-station.service"
-verify=$(systemd-analyze verify --man=no "$work/orvela-station.service" 2>&1) || fail "systemd-analyze verify failed: $verify"
-[ -z "$verify" ] || fail "systemd-analyze verify remarks: $verify"
+dispatch_unit="$work/root/usr/lib/systemd/system/orvela-dispatch.service"
+grep -qx 'ExecStart=/usr/bin/orvela-dispatch' "$dispatch_unit" || fail "the dispatcher's unit does not run orvela-dispatch"
+grep -qx 'Environment=ORVELA_HOME=/var/lib/orvela-dispatch' "$dispatch_unit" || fail "the dispatcher's program folder is not its own"
+for name in orvela-station orvela-dispatch; do
+  sed "s#^ExecStart=/usr/bin/#ExecStart=$work/root/usr/bin/#" "$work/root/usr/lib/systemd/system/$name.service" > "$work/$name.service"
+  verify=$(systemd-analyze verify --man=no "$work/$name.service" 2>&1) || fail "systemd-analyze verify $name failed: $verify"
+  [ -z "$verify" ] || fail "systemd-analyze verify $name remarks: $verify"
+done
 
 # The unpacked programs, as an ordinary user of a fresh account would start them.
 bin="$work/root/usr/bin"
@@ -76,6 +82,12 @@ grep -qF 'Ошибка активации порта :/nonexistent/ttyUSB0' "$wo
 grep -qF 'Порта /nonexistent/ttyUSB0 нет в системе.' "$work/err.txt" || fail "no reason: $(cat "$work/err.txt")"
 ls "$files"/LOG/log_*.txt > /dev/null 2>&1 || fail "no event log in $files"
 [ ! -e "$bin/INI" ] && [ ! -e "$bin/LOG" ] || fail "files were written beside the installed programs"
+
+# The packaged dispatcher runs, and keeps its page off the network without a password.
+run "$bin/orvela-dispatch" --listen 0.0.0.0:8780 > "$work/out.txt" 2> "$work/err.txt"
+code=$?
+[ "$code" -eq 1 ] || fail "orvela-dispatch on 0.0.0.0 without a password exited $code"
+grep -qF -- '--set-password' "$work/err.txt" || fail "no reason for the refusal: $(cat "$work/err.txt")"
 
 # A round against the packaged simulator.
 mkdir -p "$files/INI"
