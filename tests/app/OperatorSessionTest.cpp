@@ -10,25 +10,39 @@
 
 #include <iostream>
 
-TEST(OperatorSession, RandomSessionsKeepEveryInvariant)
+namespace {
+
+// Three seeds, each a test of its own so that the shards of the binary share them out.
+std::vector<std::uint64_t> Seeds()
 {
-    std::vector<std::uint64_t> seeds = {1, 2, 3};
     if (const QByteArray replay = qgetenv("ORVELA_SESSION_SEED"); !replay.isEmpty())
-        seeds = {static_cast<std::uint64_t>(replay.toULongLong())};
+        return {static_cast<std::uint64_t>(replay.toULongLong())};
+    return {1, 2, 3};
+}
+
+class OperatorSession : public testing::TestWithParam<std::uint64_t>
+{
+};
+
+}  // namespace
+
+TEST_P(OperatorSession, RandomSessionKeepsEveryInvariant)
+{
+    const std::uint64_t seed = GetParam();
     const int steps = qEnvironmentVariableIsSet("ORVELA_SESSION_STEPS") ? qEnvironmentVariableIntValue("ORVELA_SESSION_STEPS")
                                                                         : 100;
-    for (const std::uint64_t seed : seeds) {
-        TSessionSettings settings;
-        settings.Seed = seed;
-        settings.Steps = steps;
-        settings.Trace = qEnvironmentVariableIntValue("ORVELA_SESSION_TRACE") != 0;
-        if (const int hang = qEnvironmentVariableIntValue("ORVELA_SESSION_HANG_MS"); hang > 0)
-            settings.HangMs = hang;
-        const TSessionOutcome outcome = RunOperatorSession(settings);
-        std::cout << "[ session  ] seed " << seed << ": " << steps << " steps, " << outcome.Commands << " commands, "
-                  << outcome.Cycles << " cycles, " << outcome.Exchanges << " exchanges, " << outcome.Readings << " history readings in " << outcome.Ms << " ms\n";
-        for (const auto& [kind, first] : outcome.Violations)
-            ADD_FAILURE() << "seed " << seed << " (replay: ORVELA_SESSION_SEED=" << seed << "), " << kind << ", "
-                          << outcome.Counts.at(kind) << " time(s); the first at " << first;
-    }
+    TSessionSettings settings;
+    settings.Seed = seed;
+    settings.Steps = steps;
+    settings.Trace = qEnvironmentVariableIntValue("ORVELA_SESSION_TRACE") != 0;
+    if (const int hang = qEnvironmentVariableIntValue("ORVELA_SESSION_HANG_MS"); hang > 0)
+        settings.HangMs = hang;
+    const TSessionOutcome outcome = RunOperatorSession(settings);
+    std::cout << "[ session  ] seed " << seed << ": " << steps << " steps, " << outcome.Commands << " commands, "
+              << outcome.Cycles << " cycles, " << outcome.Exchanges << " exchanges, " << outcome.Readings << " history readings in " << outcome.Ms << " ms\n";
+    for (const auto& [kind, first] : outcome.Violations)
+        ADD_FAILURE() << "seed " << seed << " (replay: ORVELA_SESSION_SEED=" << seed << "), " << kind << ", "
+                      << outcome.Counts.at(kind) << " time(s); the first at " << first;
 }
+
+INSTANTIATE_TEST_SUITE_P(Seeds, OperatorSession, testing::ValuesIn(Seeds()));

@@ -223,11 +223,11 @@ TEST_F(HistoryRecorder, ReadingsTakenWhileTheDiskIsFullGoInOnceThereIsRoom)
         recorder.WaitWritten();
         disk.Fill();
         record(3 * 192);
-        ASSERT_TRUE(WaitUntil([&] { return recorder.Failed(); }));
+        ASSERT_TRUE(WaitUntil([&] { return recorder.Failed(); }, 20s));
         record(THistoryRecorder::kHeldLimit);
         recorder.WaitWritten();
         disk.Free();
-        ASSERT_TRUE(WaitUntil([&] { return !recorder.Failed(); }));
+        ASSERT_TRUE(WaitUntil([&] { return !recorder.Failed(); }, 20s));
         record(192);
         recorder.WaitWritten();
         QCoreApplication::processEvents();
