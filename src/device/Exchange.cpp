@@ -85,23 +85,26 @@ QByteArray TransferOnce(TTransmitter& transmitter, const QByteArray& request, in
 // Under lineMutex. A Modbus answer carries no transaction number, so a frame that comes after its
 // exchange gave up would be taken for the next one's answer. After an exchange that did not end
 // in an answer of its own, the line must first fall quiet; then, with prove, the request goes out
-// again until the same answer has come twice: both came to this request after a quiet line.
-TLineExchange Transfer(TTransmitter& transmitter, const QByteArray& request, int expected, bool prove)
+// again until the same answer has come twice: both came to this request after a quiet line. The
+// proof, unlike the exchange itself, ends as soon as stopping() says so.
+TLineExchange Transfer(TTransmitter& transmitter, const QByteArray& request, int expected, bool prove,
+                       const std::function<bool()>& stopping)
 {
+    const auto stopped = [&] { return stopping && stopping(); };
     TLineExchange result;
     const int longest = expected > 0 ? expected : kAnswerLimit;
     // A port opened anew has purged whatever came before.
     const bool sameOpen = transmitter.OpenSerial() == lastOpen;
     const bool doubt = sameOpen && lastTransfer != 0 && !lastClosedItself && acceptedTransfer.load() != lastTransfer;
     bool quiet = true;
-    if (doubt)
+    if (doubt && !stopped())
         quiet = transmitter.AwaitSilence(lastRequestBytes, lastLongest, lastEnded,
                                          Broadcast(request) ? kBroadcastCap : kRecoveryCap);
     result.Mark.Trust = doubt ? atDoubtful : atSettled;
     // A line that would not fall quiet is someone else's talk: nothing heard then proves anything.
     const int attempts = doubt && prove && quiet ? kProofAttempts : 1;
     bool anyComplete = false;
-    for (int i = 0; i < attempts; ++i) {
+    for (int i = 0; i < attempts && (i == 0 || !stopped()); ++i) {
         const QByteArray answer = TransferOnce(transmitter, request, longest);
         const bool repeated = Complete(answer) && result.Answers.contains(answer);
         anyComplete = anyComplete || Complete(answer);
@@ -119,7 +122,7 @@ TLineExchange Transfer(TTransmitter& transmitter, const QByteArray& request, int
 }
 
 // Under the exchange lock.
-TLineExchange Exchange(int command, const QByteArray& request, bool prove)
+TLineExchange Exchange(int command, const QByteArray& request, bool prove, const std::function<bool()>& stopping = {})
 {
     TLineExchange exchange;
     TTransmitter* transmitter = Transmitter();
@@ -130,7 +133,7 @@ TLineExchange Exchange(int command, const QByteArray& request, bool prove)
     const int expected = CommandTable().AnswerLength(command);
     WaitOffUiThread([&] {
         const std::lock_guard line(lineMutex);
-        exchange = Transfer(*transmitter, request, expected, prove);
+        exchange = Transfer(*transmitter, request, expected, prove, stopping);
     });
     return exchange;
 }
@@ -174,7 +177,8 @@ bool DeviceAway()
     return transmitter && transmitter->DeviceAway();
 }
 
-bool PollExchange(int command, int first, QByteArray& request, QByteArray& answer, TExchangeMark& mark)
+bool PollExchange(int command, int first, QByteArray& request, QByteArray& answer, TExchangeMark& mark,
+                  const std::function<bool()>& stopping)
 {
     const std::lock_guard lock(ExchangeLock);
     TVantor* vantor = Vantor();
@@ -184,7 +188,7 @@ bool PollExchange(int command, int first, QByteArray& request, QByteArray& answe
         return false;
     request = vantor->BuildReadRequest(command, first);
     // Reads only: asking again changes nothing on the controller.
-    const TLineExchange exchange = Exchange(command, request, true);
+    const TLineExchange exchange = Exchange(command, request, true, stopping);
     answer = exchange.Answers.back();
     mark = exchange.Mark;
     LogExchange(command, request, exchange.Answers);

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 // Every exchange on the line is made while holding it: building the request, the transfer, the
@@ -37,8 +38,10 @@ struct TExchangeMark
 // the answer has the command's length. Any exchange that did not end in an answer accepted as
 // its own leaves the line in doubt: the next poll exchange then waits for a quiet line and asks
 // until the same answer comes twice (at most three times), and mark says how that went. Each
-// request and answer on the line is logged.
-bool PollExchange(int command, int first, QByteArray& request, QByteArray& answer, TExchangeMark& mark);
+// request and answer on the line is logged. Once stopping() says so the proof gives up: a program
+// that closes does not wait for it.
+bool PollExchange(int command, int first, QByteArray& request, QByteArray& answer, TExchangeMark& mark,
+                  const std::function<bool()>& stopping = {});
 // The parse accepted the answer of the exchange marked so as its request's: unless another
 // exchange has been made since, the line is settled. Any thread.
 void AnswerAccepted(const TExchangeMark& mark);

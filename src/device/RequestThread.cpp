@@ -59,6 +59,12 @@ void TRequestThread::Terminate()
         Worker_.join();
 }
 
+bool TRequestThread::Stopping() const
+{
+    const std::lock_guard lock(Mutex_);
+    return Terminated_;
+}
+
 bool TRequestThread::Busy() const
 {
     const std::lock_guard lock(Mutex_);
@@ -165,7 +171,7 @@ void TRequestThread::PollAndParse(int command, bool& ok)
         QByteArray request, answer;
         Parsed_ = false;
         Refused_ = false;
-        ok = PollExchange(command, Group, request, answer, Mark_);
+        ok = PollExchange(command, Group, request, answer, Mark_, [this] { return Stopping(); });
         // An answer that never came because the device went away says nothing about the controller.
         if (!ok && DeviceAway()) {
             Lost_ = true;
@@ -179,7 +185,7 @@ void TRequestThread::PollAndParse(int command, bool& ok)
             ok = false;
         // Refused on a settled line for the probes it names: asked again in doubt, the group's
         // own answer is proven by coming twice, so that a replaced probe is learned, never frozen.
-        again = Refused_ && Mark_.Trust == atSettled;
+        again = Refused_ && Mark_.Trust == atSettled && !Stopping();
     }
 }
 

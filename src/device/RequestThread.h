@@ -57,6 +57,7 @@ public:
 
 private:
     void Execute();
+    bool Stopping() const;
     // Runs call in the UI thread and waits for it; false when terminated meanwhile. Rethrows what
     // the call threw.
     bool Synchronize(std::function<void()> call);
