@@ -65,8 +65,8 @@ TEST_F(Outbox, AlarmEventsAreKeptUntilAcknowledgedAndPrunedWithTheHistory)
     ASSERT_TRUE(store.Append({MakeReading(1, kDay0), MakeReading(1, kDay0 + 3 * kDayMs)}));
     THistoryOutbox outbox;
     ASSERT_TRUE(outbox.Open(Path()));
-    EXPECT_EQ(outbox.AddAlarm(kDay0, R"({"text":"old"})"), 1);
-    EXPECT_EQ(outbox.AddAlarm(kDay0 + 3 * kDayMs, R"({"text":"new"})"), 2);
+    EXPECT_EQ(outbox.AddAlarm({kDay0, R"({"text":"old"})", {}, false}), 1);
+    EXPECT_EQ(outbox.AddAlarm({kDay0 + 3 * kDayMs, R"({"text":"new"})", {}, false}), 2);
 
     ASSERT_TRUE(store.Prune(kDay0 + 2 * kDayMs)) << store.ErrorText().toStdString();
     const QVector<TOutboxAlarm> alarms = outbox.Alarms(0, 10);
@@ -88,7 +88,7 @@ TEST_F(Outbox, TheEpochStaysWithTheFileAndTheLimitKeepsTheNewestCountingTheRest)
     const QString epoch = outbox.Epoch();
     EXPECT_EQ(epoch.size(), 36);
     for (int i = 0; i < 3; ++i)
-        ASSERT_GT(outbox.AddAlarm(kDay0, R"({"text":"a"})"), 0);
+        ASSERT_GT(outbox.AddAlarm({kDay0, R"({"text":"a"})", {}, false}), 0);
 
     EXPECT_EQ(outbox.Trim(4), 6);
     EXPECT_EQ(Seqs(outbox.Readings(0, 20)), (QVector<qint64>{7, 8, 9, 10}));
