@@ -207,8 +207,11 @@ qint64 THistoryOutbox::AddAlarm(const TOutboxAlarmChange& change)
         keep.prepare(QStringLiteral("DELETE FROM alarm_active WHERE id=?"));
         keep.addBindValue(change.Id);
     }
-    if (Run(add, Error_) && (change.Id.isEmpty() || Run(keep, Error_)) && Run(db, QStringLiteral("COMMIT"), Error_))
-        return add.lastInsertId().toLongLong();
+    // The connection's last row: taken before the list's statement moves it.
+    qint64 seq = 0;
+    if (Run(add, Error_) && (seq = add.lastInsertId().toLongLong()) > 0
+        && (change.Id.isEmpty() || Run(keep, Error_)) && Run(db, QStringLiteral("COMMIT"), Error_))
+        return seq;
     QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
     return 0;
 }
