@@ -29,6 +29,8 @@ const QString kError = QStringLiteral("error");
 const QString kInput = QStringLiteral("input");
 const QString kSensor = QStringLiteral("sensor");
 
+int RiseKey(int input, int sensor) { return kRiseKeys + input * 8 + sensor; }
+
 // Losing the controller or a rising sensor (grain heating) wants someone at once; the rest is a
 // probe or a sensor to be seen to.
 QString Severity(const QString& kind)
@@ -51,7 +53,7 @@ std::optional<int> KeyOf(const TAlarmEvent& e)
     if (e.Kind == kSensor && sensor)
         return e.Input * 8 + e.Sensor;
     if (e.Kind == kRise && sensor)
-        return kRiseKeys + e.Input * 8 + e.Sensor;
+        return RiseKey(e.Input, e.Sensor);
     return std::nullopt;
 }
 
@@ -124,6 +126,16 @@ void TAlarmTracker::Restore(const QVector<QByteArray>& events)
             Active_.insert(*KeyOf(*e), *e);
 }
 
+std::optional<TAlarmEvent> TAlarmTracker::TakeActive(int key)
+{
+    auto found = Active_.find(key);
+    if (found == Active_.end())
+        return std::nullopt;
+    TAlarmEvent was = *found;
+    Active_.erase(found);
+    return was;
+}
+
 void TAlarmTracker::Identify(TAlarmEvent& event, const TAlarmEvent* was) const
 {
     if (was) {
@@ -149,7 +161,7 @@ void TAlarmTracker::Observe(int key, int code, bool alarm, MakeEvent make, QVect
     event.Active = alarm;
     event.State = code;
     // An alarm first read now was kept from before a restart.
-    const std::optional<TAlarmEvent> was = Active_.contains(key) ? std::optional(Active_.take(key)) : std::nullopt;
+    const std::optional<TAlarmEvent> was = TakeActive(key);
     Identify(event, was ? &*was : nullptr);
     if (alarm)
         Active_.insert(key, event);
@@ -176,8 +188,8 @@ std::optional<TAlarmEvent> TAlarmTracker::Rise(int input, int sensor, bool activ
     event.Rate = ratePerHour;
     event.Threshold = thresholdPerHour;
     event.State = state;
-    const int key = kRiseKeys + input * 8 + sensor;
-    const std::optional<TAlarmEvent> was = Active_.contains(key) ? std::optional(Active_.take(key)) : std::nullopt;
+    const int key = RiseKey(input, sensor);
+    const std::optional<TAlarmEvent> was = TakeActive(key);
     Identify(event, was ? &*was : nullptr);
     if (active)
         Active_.insert(key, event);
@@ -191,7 +203,7 @@ QVector<int> TAlarmTracker::RisesBeside(int input, unsigned risingMask) const
 {
     QVector<int> sensors;
     for (int s = 1; s <= kSensorCount; ++s)
-        if (!(risingMask >> (s - 1) & 1u) && Active_.contains(kRiseKeys + input * 8 + s))
+        if (!(risingMask >> (s - 1) & 1u) && Active_.contains(RiseKey(input, s)))
             sensors.append(s);
     return sensors;
 }
@@ -203,8 +215,12 @@ QVector<TAlarmEvent> TAlarmTracker::Update(const TVantor& vantor, int first, int
     if (module != tsUnknown)
         Observe(kControllerKey, module, module == tsTrue,
                 [&] { return Event(time, 0, 0, kController, Texts_.Module(vantor)); }, events);
+    // The error code is the controller's answer: before the first one it is no code, and an alarm
+    // kept from before a restart would seem to end.
     const int error = OutInteger(vantor.Error);
-    Observe(kErrorKey, error, error != 0, [&] { return Event(time, 0, 0, kError, Texts_.Error(vantor)); }, events);
+    if (module == tsFalse)
+        Observe(kErrorKey, error, error != 0, [&] { return Event(time, 0, 0, kError, Texts_.Error(vantor)); },
+                events);
     for (int n = qMax(1, first); n <= last && n <= vantor::kInputCount; ++n) {
         const TVantorInput& input = vantor.Input(n);
         const int state = OutInteger(input.OprosState);

@@ -76,6 +76,7 @@ private:
 
     // Marks the list changed after an alarm began or ended (or at the first update).
     void Changed(qint64 time);
+    std::optional<TAlarmEvent> TakeActive(int key);
     // The identity of an event: the alarm's it goes on or ends (was), or a new one when it begins.
     void Identify(TAlarmEvent& event, const TAlarmEvent* was) const;
 
