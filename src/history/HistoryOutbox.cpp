@@ -64,7 +64,8 @@ bool CreateOutboxTables(QSqlDatabase database, QString& error)
            && Run(database, QStringLiteral("CREATE TABLE IF NOT EXISTS outbox_meta(key TEXT PRIMARY KEY, value NOT NULL)"),
                   error)
            // Added to files made before it: a file without it had no alarm kept active.
-           && Run(database, QStringLiteral("CREATE TABLE IF NOT EXISTS alarm_active(id TEXT PRIMARY KEY, event BLOB NOT NULL)"),
+           && Run(database,
+                  QStringLiteral("CREATE TABLE IF NOT EXISTS alarm_active(id TEXT PRIMARY KEY, event BLOB NOT NULL)"),
                   error)
            // Whoever comes first makes them: the history's writer or the publisher.
            && Run(database,

@@ -411,8 +411,8 @@ TEST_F(Station, AlarmsAcrossARestartBeginOnceAndThoseThatEndedWhileDownEnd)
     ASSERT_TRUE(WaitUntil([&] { return watch.Connected(); }, 30s));
     ASSERT_TRUE(Controlled("--sensor-fault 5.3 --probe-lost 7"));
     StartPoll();
-    ASSERT_TRUE(WaitUntil([&] { return !ActiveOf(watch, "sensor", 5, 3).isEmpty() && !ActiveOf(watch, "input", 7, 0).isEmpty(); },
-                          120s))
+    ASSERT_TRUE(WaitUntil(
+        [&] { return !ActiveOf(watch, "sensor", 5, 3).isEmpty() && !ActiveOf(watch, "input", 7, 0).isEmpty(); }, 120s))
         << Cli.readAllStandardError().toStdString();
     StopPoll();
     Control("--sensor-fault 5.3 --probe-lost 190");
@@ -427,7 +427,10 @@ TEST_F(Station, AlarmsAcrossARestartBeginOnceAndThoseThatEndedWhileDownEnd)
     QMap<QString, int> begins;
     for (const QJsonObject& e : events)
         if (e.value("active").toBool())
-            ++begins[QString("%1 %2.%3").arg(e.value("kind").toString()).arg(e.value("input").toInt()).arg(e.value("sensor").toInt())];
+            ++begins[QString("%1 %2.%3")
+                         .arg(e.value("kind").toString())
+                         .arg(e.value("input").toInt())
+                         .arg(e.value("sensor").toInt())];
     for (auto it = begins.cbegin(); it != begins.cend(); ++it)
         EXPECT_EQ(it.value(), 1) << it.key().toStdString();
     const QJsonObject faulty = EventOf(events, "sensor", 5, 3, true);
@@ -455,7 +458,8 @@ TEST_F(Station, ASilentControllerIsAnAlarmUntilItAnswersAgain)
     ASSERT_TRUE(WaitUntil([&] { return !ActiveOf(watch, "controller", 0, 0).isEmpty(); }, 60s))
         << Cli.readAllStandardError().toStdString();
     const QJsonObject silent = ActiveOf(watch, "controller", 0, 0);
-    EXPECT_TRUE(silent.value("text").toString().endsWith("Нет ответа от устройства")) << silent.value("text").toString().toStdString();
+    EXPECT_TRUE(silent.value("text").toString().endsWith("Нет ответа от устройства"))
+        << silent.value("text").toString().toStdString();
     EXPECT_EQ(silent.value("state"), 2);
     EXPECT_EQ(silent.value("severity"), "critical");
     Control("");

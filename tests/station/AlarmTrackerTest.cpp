@@ -98,7 +98,8 @@ TEST(AlarmTracker, AlarmsKeptFromBeforeARestartGoOnEndOrChangeAsTheyAreRead)
     EXPECT_FALSE(after.Rise(3, 2, true, 2.5, 1.0, "рост", 1, kStart + 70'000));
     EXPECT_TRUE(after.RisesBeside(3, 0b10).isEmpty());
     EXPECT_EQ(after.RisesBeside(3, 0), QVector<int>{2});
-    const std::optional<TAlarmEvent> end = after.Rise(3, 2, false, std::nullopt, 1.0, "прекратился", 1, kStart + 80'000);
+    const std::optional<TAlarmEvent> end =
+        after.Rise(3, 2, false, std::nullopt, 1.0, "прекратился", 1, kStart + 80'000);
     ASSERT_TRUE(end);
     EXPECT_EQ(end->Id, idOf(3));
     EXPECT_EQ(after.ActiveCount(), 3);
