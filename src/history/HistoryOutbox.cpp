@@ -63,6 +63,10 @@ bool CreateOutboxTables(QSqlDatabase database, QString& error)
                   error)
            && Run(database, QStringLiteral("CREATE TABLE IF NOT EXISTS outbox_meta(key TEXT PRIMARY KEY, value NOT NULL)"),
                   error)
+           // Added to files made before it: a file without it had no alarm kept active.
+           && Run(database,
+                  QStringLiteral("CREATE TABLE IF NOT EXISTS alarm_active(id TEXT PRIMARY KEY, event BLOB NOT NULL)"),
+                  error)
            // Whoever comes first makes them: the history's writer or the publisher.
            && Run(database,
                   QStringLiteral("INSERT OR IGNORE INTO outbox_meta(key, value) VALUES('epoch', '%1'), ('dropped', 0)")
@@ -186,15 +190,45 @@ QVector<TOutboxAlarm> THistoryOutbox::Alarms(qint64 after, int limit)
     return rows;
 }
 
-qint64 THistoryOutbox::AddAlarm(qint64 time, const QByteArray& event)
+qint64 THistoryOutbox::AddAlarm(const TOutboxAlarmChange& change)
 {
-    QSqlQuery query(Database());
-    query.prepare(QStringLiteral("INSERT INTO outbox_alarm(time, event) VALUES(?, ?)"));
-    query.addBindValue(time);
-    query.addBindValue(event);
-    if (!Run(query, Error_))
+    QSqlDatabase db = Database();
+    if (!Run(db, QStringLiteral("BEGIN IMMEDIATE"), Error_))
         return 0;
-    return query.lastInsertId().toLongLong();
+    QSqlQuery add(db);
+    add.prepare(QStringLiteral("INSERT INTO outbox_alarm(time, event) VALUES(?, ?)"));
+    add.addBindValue(change.Time);
+    add.addBindValue(change.Event);
+    QSqlQuery keep(db);
+    if (change.Active) {
+        keep.prepare(QStringLiteral("INSERT OR REPLACE INTO alarm_active(id, event) VALUES(?, ?)"));
+        keep.addBindValue(change.Id);
+        keep.addBindValue(change.Event);
+    } else {
+        keep.prepare(QStringLiteral("DELETE FROM alarm_active WHERE id=?"));
+        keep.addBindValue(change.Id);
+    }
+    // The connection's last row: taken before the list's statement moves it.
+    qint64 seq = 0;
+    if (Run(add, Error_) && (seq = add.lastInsertId().toLongLong()) > 0
+        && (change.Id.isEmpty() || Run(keep, Error_)) && Run(db, QStringLiteral("COMMIT"), Error_))
+        return seq;
+    QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+    return 0;
+}
+
+QVector<QByteArray> THistoryOutbox::ActiveAlarms()
+{
+    QVector<QByteArray> events;
+    QSqlQuery query(Database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT event FROM alarm_active ORDER BY rowid"))) {
+        Error_ = query.lastError().text();
+        return events;
+    }
+    while (query.next())
+        events.append(query.value(0).toByteArray());
+    return events;
 }
 
 qint64 THistoryOutbox::Acknowledged(TOutboxStream stream)

@@ -29,6 +29,16 @@ struct TOutboxAlarm {
     QByteArray Event;    // the event as a JSON object, without its sequence number
 };
 
+// An alarm event to keep, and what it does to the alarms kept active beside the outbox (so that
+// a restart knows which alarms it left running): with an Id, an active event keeps the alarm
+// there as this event, an inactive one drops it; without one, the list stays as it is.
+struct TOutboxAlarmChange {
+    qint64 Time = 0;
+    QByteArray Event;
+    QString Id;
+    bool Active = false;
+};
+
 // For THistoryStore: the tables, and the readings of one Append inside its transaction.
 bool CreateOutboxTables(QSqlDatabase database, QString& error);
 bool AppendOutboxReadings(QSqlDatabase database, const QVector<THistoryReading>& readings, QString& error);
@@ -53,8 +63,11 @@ public:
     // The rows after seq, oldest first, at most limit of them.
     QVector<TOutboxReading> Readings(qint64 after, int limit);
     QVector<TOutboxAlarm> Alarms(qint64 after, int limit);
-    // Keeps an alarm event until it is acknowledged; its sequence number, 0 on failure.
-    qint64 AddAlarm(qint64 time, const QByteArray& event);
+    // Keeps an alarm event until it is acknowledged, and changes the active alarms with it, in
+    // one transaction; its sequence number, 0 on failure (then neither changed).
+    qint64 AddAlarm(const TOutboxAlarmChange& change);
+    // The events of the alarms kept active, in the order they were kept.
+    QVector<QByteArray> ActiveAlarms();
 
     qint64 Acknowledged(TOutboxStream stream);
     // Stores the acknowledged sequence and drops the rows up to it, in one transaction.

@@ -55,6 +55,7 @@ TRiseMonitor::~TRiseMonitor()
 {
     OnRise = nullptr;
     OnRiseEnd = nullptr;
+    OnChecked = nullptr;
     TWorker* worker = Worker_;
     QMetaObject::invokeMethod(worker, [worker] { worker->Close(); }, Qt::BlockingQueuedConnection);
     Thread_.quit();
@@ -92,4 +93,6 @@ void TRiseMonitor::Apply(int input, const std::array<std::optional<double>, 6>& 
     for (int i = 0; i < 6; ++i)
         if ((ended >> i & 1u) && OnRiseEnd)
             OnRiseEnd(input, i + 1, rates[i]);
+    if (OnChecked)
+        OnChecked(input);
 }

@@ -36,6 +36,8 @@ public:
 
     TOnRise OnRise;
     TOnRiseEnd OnRiseEnd;
+    // A check of input is over (after its OnRise and OnRiseEnd): RisingMask says what it found.
+    std::function<void(int input)> OnChecked;
     // The readings of a probe change every few minutes: checking an input more often than once a
     // minute is wasted. A window of minutes (a trial) is looked at ten times in its span.
     qint64 CheckIntervalMs = 60'000;

@@ -1,7 +1,6 @@
 #include "publish/Publisher.h"
 
 #include "common/PostedCalls.h"
-#include "history/HistoryOutbox.h"
 #include "common/OperatorMessage.h"
 #include "publish/MqttConnection.h"
 #include "publish/Payloads.h"
@@ -199,11 +198,11 @@ void TPublisher::SetRetained(const QString& subtopic, std::function<QByteArray()
     Dirty_.insert(subtopic, true);
 }
 
-void TPublisher::AddAlarmEvent(qint64 time, const QByteArray& event)
+void TPublisher::AddAlarmEvent(qint64 time, const QByteArray& event, const QString& id, bool active)
 {
     {
         std::lock_guard lock(Mutex_);
-        NewAlarms_.append({time, event});
+        NewAlarms_.append({time, event, id, active});
     }
     Wake_.notify_all();
 }
@@ -300,7 +299,7 @@ void TPublisher::Run()
     };
 
     for (;;) {
-        QVector<std::pair<qint64, QByteArray>> alarms;
+        QVector<TOutboxAlarmChange> alarms;
         bool stop = false;
         {
             std::unique_lock lock(Mutex_);
@@ -316,9 +315,9 @@ void TPublisher::Run()
         }
         // Kept first, so that an alarm survives an outage and a restart alike, also one that
         // came with the stop.
-        for (const auto& [time, event] : alarms)
+        for (const TOutboxAlarmChange& alarm : alarms)
             if (session.HaveOutbox)
-                session.Outbox.AddAlarm(time, event);
+                session.Outbox.AddAlarm(alarm);
         if (stop)
             break;
         if (session.HaveOutbox && TClock::now() >= nextTrim) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/HistoryOutbox.h"
 #include "publish/MqttSettings.h"
 
 #include <QByteArray>
@@ -37,8 +38,10 @@ public:
     // what makes it, called on the publisher's thread, so that the caller only copies values.
     void SetRetained(const QString& subtopic, const QByteArray& payload);
     void SetRetained(const QString& subtopic, std::function<QByteArray()> make);
-    // Kept in the outbox by the publisher's thread, then sent.
-    void AddAlarmEvent(qint64 time, const QByteArray& event);
+    // Kept in the outbox by the publisher's thread, then sent. With the alarm's id, the alarms
+    // kept active beside the outbox change in the same transaction: an active event keeps it
+    // there (its latest event), another drops it.
+    void AddAlarmEvent(qint64 time, const QByteArray& event, const QString& id = {}, bool active = false);
 
     // Called in the creator's thread (through its event loop) when the state or its reason
     // changes; the reason is empty while online.
@@ -70,7 +73,7 @@ private:
     bool Stop_ = false;
     QHash<QString, std::function<QByteArray()>> Retained_;  // every topic's latest payload
     QHash<QString, bool> Dirty_;            // topics changed since they were last sent
-    QVector<std::pair<qint64, QByteArray>> NewAlarms_;
+    QVector<TOutboxAlarmChange> NewAlarms_;
     QString Reason_;
 
     std::atomic<TBrokerState> State_{TBrokerState::Connecting};

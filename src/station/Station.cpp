@@ -9,6 +9,7 @@
 #include "device/RequestThread.h"
 #include "device/Vantor.h"
 #include "device/VantorUnit.h"
+#include "history/HistoryOutbox.h"
 #include "history/HistoryStore.h"
 #include "history/HistoryUnit.h"
 #include "history/RiseMonitor.h"
@@ -46,6 +47,12 @@ const TVantorInput* InputOrNull(int n)
     return vantor && n >= 1 && n <= vantor::kInputCount ? &vantor->Input(n) : nullptr;
 }
 
+// With its identity, so that the outbox keeps the alarms active beside it.
+void Send(TPublisher& publisher, const TAlarmEvent& e)
+{
+    publisher.AddAlarmEvent(e.Time, e.ToJson(), e.Id, e.Active);
+}
+
 }  // namespace
 
 TStation::TStation() : TStation(TOptions{}) {}
@@ -58,6 +65,7 @@ TStation::TStation(TOptions options) : Options_(options)
     RiseMonitor_->OnRiseEnd = [this](int n, int sensor, std::optional<double> rate) {
         RiseChanged(n, sensor, false, rate);
     };
+    RiseMonitor_->OnChecked = [this](int n) { RiseChecked(n); };
     AttachUnits();
 }
 
@@ -158,7 +166,11 @@ void TStation::BindPublisher()
         Tracker_.reset();
         return;
     }
-    Tracker_ = std::make_unique<TAlarmTracker>(kAlarmTexts);
+    Tracker_ = std::make_unique<TAlarmTracker>(kAlarmTexts, publisher->Settings().Station);
+    // The alarms the station left running: each ends, goes on or changes as the poll reads it.
+    THistoryOutbox outbox;
+    if (outbox.Open(HistoryPath()))
+        Tracker_->Restore(outbox.ActiveAlarms());
     publisher->OnState = [this](TBrokerState state, const QString& reason) { BrokerState(state, reason); };
 }
 
@@ -204,7 +216,7 @@ void TStation::PublishAlarms(const TVantor& vantor, int g, bool groupRead, qint6
     // when the cycle read them.
     const int last = groupRead ? std::min(g + vantor::kGroupSize - 1, int(vantor::kInputCount)) : 0;
     for (const TAlarmEvent& e : Tracker_->Update(vantor, g, last, time))
-        publisher->AddAlarmEvent(e.Time, e.ToJson());
+        Send(*publisher, e);
     PublishActive(*publisher);
 }
 
@@ -311,16 +323,34 @@ void TStation::RiseChanged(int n, int sensor, bool rising, std::optional<double>
     const QString line = rising && ratePerDay ? SensorRiseLine(*input, sensor, *ratePerDay)
                                               : SensorRiseEndLine(*input, sensor);
     Write(line);
-    if (TPublisher* publisher = Publisher(); publisher && Tracker_) {
-        const std::optional<double> perHour =
-            ratePerDay ? std::optional<double>(*ratePerDay / kHoursPerDay) : std::nullopt;
-        const TAlarmEvent e = Tracker_->Rise(n, sensor, rising, perHour,
-                                             RiseMonitor_->Settings().RatePerDay / kHoursPerDay, line, Now());
-        publisher->AddAlarmEvent(e.Time, e.ToJson());
-        PublishActive(*publisher);
-    }
+    PublishRise(n, sensor, rising, ratePerDay, line);
     if (OnRise)
         OnRise(n, sensor, rising);
+}
+
+void TStation::RiseChecked(int n)
+{
+    const TVantorInput* input = InputOrNull(n);
+    if (!Tracker_ || !input)
+        return;
+    // Its end was not seen: no slope ends it, and the log said nothing of it in this run.
+    for (int sensor : Tracker_->RisesBeside(n, RiseMonitor_->RisingMask(n)))
+        PublishRise(n, sensor, false, std::nullopt, SensorRiseEndLine(*input, sensor));
+}
+
+void TStation::PublishRise(int n, int sensor, bool rising, std::optional<double> ratePerDay, const QString& line)
+{
+    TPublisher* publisher = Publisher();
+    const TVantorInput* input = InputOrNull(n);
+    if (!publisher || !Tracker_ || !input)
+        return;
+    const std::optional<double> perHour = ratePerDay ? std::optional<double>(*ratePerDay / kHoursPerDay) : std::nullopt;
+    qint32 state = 0;
+    input->TemperState[sensor - 1].GetOutValue().TryToInteger(state);
+    if (const std::optional<TAlarmEvent> e = Tracker_->Rise(
+            n, sensor, rising, perHour, RiseMonitor_->Settings().RatePerDay / kHoursPerDay, line, state, Now()))
+        Send(*publisher, *e);
+    PublishActive(*publisher);
 }
 
 void TStation::Write(const QString& line, bool notice)

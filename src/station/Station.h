@@ -86,6 +86,10 @@ private:
     void BrokerState(TBrokerState state, const QString& reason);
     // A rise begins (with its slope) or ends (with the slope that ended it, if one could be taken).
     void RiseChanged(int input, int sensor, bool rising, std::optional<double> ratePerDay);
+    // The rise watch has looked at input: a rise alarm kept from before a restart that it did not
+    // find again is over.
+    void RiseChecked(int input);
+    void PublishRise(int input, int sensor, bool rising, std::optional<double> ratePerDay, const QString& line);
     // The signature of a station without a screen; again a minute later while unanswered.
     void ReadSignatureOnce();
     // The line in the alarm log, and to the face when it must hear it at once.

@@ -65,8 +65,8 @@ TEST_F(Outbox, AlarmEventsAreKeptUntilAcknowledgedAndPrunedWithTheHistory)
     ASSERT_TRUE(store.Append({MakeReading(1, kDay0), MakeReading(1, kDay0 + 3 * kDayMs)}));
     THistoryOutbox outbox;
     ASSERT_TRUE(outbox.Open(Path()));
-    EXPECT_EQ(outbox.AddAlarm(kDay0, R"({"text":"old"})"), 1);
-    EXPECT_EQ(outbox.AddAlarm(kDay0 + 3 * kDayMs, R"({"text":"new"})"), 2);
+    EXPECT_EQ(outbox.AddAlarm({kDay0, R"({"text":"old"})", {}, false}), 1);
+    EXPECT_EQ(outbox.AddAlarm({kDay0 + 3 * kDayMs, R"({"text":"new"})", {}, false}), 2);
 
     ASSERT_TRUE(store.Prune(kDay0 + 2 * kDayMs)) << store.ErrorText().toStdString();
     const QVector<TOutboxAlarm> alarms = outbox.Alarms(0, 10);
@@ -88,7 +88,7 @@ TEST_F(Outbox, TheEpochStaysWithTheFileAndTheLimitKeepsTheNewestCountingTheRest)
     const QString epoch = outbox.Epoch();
     EXPECT_EQ(epoch.size(), 36);
     for (int i = 0; i < 3; ++i)
-        ASSERT_GT(outbox.AddAlarm(kDay0, R"({"text":"a"})"), 0);
+        ASSERT_GT(outbox.AddAlarm({kDay0, R"({"text":"a"})", {}, false}), 0);
 
     EXPECT_EQ(outbox.Trim(4), 6);
     EXPECT_EQ(Seqs(outbox.Readings(0, 20)), (QVector<qint64>{7, 8, 9, 10}));
@@ -106,6 +106,49 @@ TEST_F(Outbox, TheEpochStaysWithTheFileAndTheLimitKeepsTheNewestCountingTheRest)
     ASSERT_TRUE(again.Open(Folder.Path("DATA/other.sqlite")));
     EXPECT_NE(again.Epoch(), epoch);
     EXPECT_EQ(again.Dropped(), 0);
+}
+
+// A file of the version before kept no active alarms: opened now, it gets the table and keeps
+// everything it held.
+TEST_F(Outbox, AFileWithoutActiveAlarmsGetsThemAndLosesNothing)
+{
+    QString epoch;
+    {
+        THistoryStore store;
+        store.KeepOutbox(true);
+        ASSERT_TRUE(store.Open(Path()));
+        ASSERT_TRUE(store.Append({MakeReading(1, kDay0, 7)}));
+        THistoryOutbox outbox;
+        ASSERT_TRUE(outbox.Open(Path()));
+        ASSERT_EQ(outbox.AddAlarm({kDay0, R"({"text":"a"})", {}, false}), 1);
+        epoch = outbox.Epoch();
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "old-file");
+        db.setDatabaseName(Path());
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(QSqlQuery(db).exec("DROP TABLE alarm_active"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("old-file");
+
+    THistoryOutbox outbox;
+    ASSERT_TRUE(outbox.Open(Path())) << outbox.ErrorText().toStdString();
+    EXPECT_EQ(outbox.Epoch(), epoch);
+    EXPECT_EQ(Seqs(outbox.Readings(0, 10)), (QVector<qint64>{1}));
+    EXPECT_EQ(outbox.Alarms(0, 10).size(), 1);
+    EXPECT_TRUE(outbox.ActiveAlarms().isEmpty());
+    // An alarm is kept as its latest event while active, and goes with its end.
+    ASSERT_EQ(outbox.AddAlarm({kDay0, R"({"begins":1})", "line1/input/3", true}), 2);
+    ASSERT_EQ(outbox.AddAlarm({kDay0, R"({"changes":1})", "line1/input/3", true}), 3);
+    ASSERT_EQ(outbox.AddAlarm({kDay0, R"({"other":1})", "line1/input/4", true}), 4);
+    EXPECT_EQ(outbox.ActiveAlarms().size(), 2);
+    EXPECT_TRUE(outbox.ActiveAlarms().contains(R"({"changes":1})"));
+    ASSERT_EQ(outbox.AddAlarm({kDay0, R"({"ends":1})", "line1/input/3", false}), 5);
+    EXPECT_EQ(outbox.ActiveAlarms(), QVector<QByteArray>{R"({"other":1})"});
+    THistoryStore store;
+    ASSERT_TRUE(store.Open(Path()));
+    EXPECT_EQ(store.Query(1, kDay0, kDay0).size(), 1);
 }
 
 TEST_F(Outbox, WithPublishingOffTheHistoryFileGetsNoOutbox)

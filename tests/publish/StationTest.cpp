@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QDate>
 #include <QProcess>
+#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QRegularExpression>
 
@@ -35,6 +36,21 @@ protected:
         Cli.terminate();
         ASSERT_TRUE(Cli.waitForFinished(30000));
         EXPECT_EQ(Cli.exitCode(), 130) << Cli.readAllStandardError().toStdString();
+    }
+
+    // The simulator again, its faults switched by Control from now on.
+    testing::AssertionResult Controlled(const QByteArray& faults)
+    {
+        Control(faults);
+        Simulator.Stop(SIGTERM);
+        return Simulator.Start({"--control", Folder.Path("control").toStdString()});
+    }
+    void Control(const QByteArray& faults) const
+    {
+        QSaveFile file(Folder.Path("control"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(faults);
+        ASSERT_TRUE(file.commit());
     }
 
     QString History() const { return Folder.Path("DATA/history.sqlite"); }
@@ -101,6 +117,37 @@ public:
     QTemporaryDir Folder;
     QProcess Cli;
 };
+
+// The alarm events a subscriber got, in order.
+QVector<QJsonObject> Events(const Subscriber& s)
+{
+    QVector<QJsonObject> events;
+    for (const Subscriber::Message& m : s.Messages())
+        if (m.Topic == "orvela/line1/alarms/events")
+            events.append(QJsonDocument::fromJson(m.Payload).object());
+    return events;
+}
+
+// The first event of an alarm (kind, input, sensor) that begins (active) or ends.
+QJsonObject EventOf(const QVector<QJsonObject>& events, const QString& kind, int input, int sensor, bool active)
+{
+    for (const QJsonObject& e : events)
+        if (e.value("kind") == kind && e.value("input") == input && e.value("sensor") == sensor
+            && e.value("active") == active)
+            return e;
+    return {};
+}
+
+QJsonObject ActiveOf(const Subscriber& s, const QString& kind, int input, int sensor)
+{
+    const QJsonArray alarms =
+        QJsonDocument::fromJson(s.Last("orvela/line1/alarms/active")).object().value("alarms").toArray();
+    for (const QJsonValue& a : alarms)
+        if (a.toObject().value("kind") == kind && a.toObject().value("input") == input
+            && a.toObject().value("sensor") == sensor)
+            return a.toObject();
+    return {};
+}
 
 QJsonObject Named(const QJsonArray& stations, const QString& name)
 {
@@ -352,6 +399,74 @@ TEST_F(Station, ARisingSensorIsAnAlarmInTheLogOnTheBrokerAndInTheStationsList)
         {CliExecutable(), "stations", "--broker", "127.0.0.1:" + std::to_string(Server.Port()), "--json"}, false, 30s);
     EXPECT_EQ(stations.ExitCode, 3);
     EXPECT_TRUE(QString::fromStdString(stations.Output).contains(rising)) << stations.Output;
+}
+
+// Stopped with a faulty sensor (5.3) and a probe without link (7); while it is down, 7's link
+// returns and 190's goes. The next start tells just that: the alarms that went on began once, under
+// one identity and start.
+TEST_F(Station, AlarmsAcrossARestartBeginOnceAndThoseThatEndedWhileDownEnd)
+{
+    ASSERT_TRUE(Server.Start());
+    Subscriber watch(Server.Port(), "orvela/line1/alarms/#");
+    ASSERT_TRUE(WaitUntil([&] { return watch.Connected(); }, 30s));
+    ASSERT_TRUE(Controlled("--sensor-fault 5.3 --probe-lost 7"));
+    StartPoll();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return !ActiveOf(watch, "sensor", 5, 3).isEmpty() && !ActiveOf(watch, "input", 7, 0).isEmpty(); }, 120s))
+        << Cli.readAllStandardError().toStdString();
+    StopPoll();
+    Control("--sensor-fault 5.3 --probe-lost 190");
+    StartPoll();
+    ASSERT_TRUE(WaitUntil([&] {
+        return !EventOf(Events(watch), "input", 7, 0, false).isEmpty()
+               && !EventOf(Events(watch), "input", 190, 0, true).isEmpty();
+    }, 120s)) << Cli.readAllStandardError().toStdString();
+    StopPoll();
+
+    const QVector<QJsonObject> events = Events(watch);
+    QMap<QString, int> begins;
+    for (const QJsonObject& e : events)
+        if (e.value("active").toBool())
+            ++begins[QString("%1 %2.%3")
+                         .arg(e.value("kind").toString())
+                         .arg(e.value("input").toInt())
+                         .arg(e.value("sensor").toInt())];
+    for (auto it = begins.cbegin(); it != begins.cend(); ++it)
+        EXPECT_EQ(it.value(), 1) << it.key().toStdString();
+    const QJsonObject faulty = EventOf(events, "sensor", 5, 3, true);
+    const QJsonObject kept = ActiveOf(watch, "sensor", 5, 3);
+    EXPECT_EQ(kept.value("id"), faulty.value("id"));
+    EXPECT_EQ(kept.value("since"), faulty.value("start"));
+    EXPECT_EQ(faulty.value("id").toString(), "line1/sensor/5/3/" + faulty.value("start").toString());
+    EXPECT_EQ(faulty.value("state"), 5);  // AAAA
+    EXPECT_EQ(faulty.value("severity"), "warning");
+    EXPECT_EQ(EventOf(events, "input", 7, 0, false).value("id"), EventOf(events, "input", 7, 0, true).value("id"));
+    EXPECT_TRUE(ActiveOf(watch, "input", 7, 0).isEmpty());
+    EXPECT_EQ(ActiveOf(watch, "input", 190, 0).value("state"), 3);
+}
+
+// The controller silent is an alarm of its own, ended by its first answer.
+TEST_F(Station, ASilentControllerIsAnAlarmUntilItAnswersAgain)
+{
+    ASSERT_TRUE(Server.Start());
+    Subscriber watch(Server.Port(), "orvela/line1/alarms/#");
+    ASSERT_TRUE(WaitUntil([&] { return watch.Connected(); }, 30s));
+    ASSERT_TRUE(Controlled(""));
+    StartPoll();
+    ASSERT_TRUE(WaitUntil([&] { return !watch.Last("orvela/line1/alarms/active").isEmpty(); }, 60s));
+    Control("--silent");
+    ASSERT_TRUE(WaitUntil([&] { return !ActiveOf(watch, "controller", 0, 0).isEmpty(); }, 60s))
+        << Cli.readAllStandardError().toStdString();
+    const QJsonObject silent = ActiveOf(watch, "controller", 0, 0);
+    EXPECT_TRUE(silent.value("text").toString().endsWith("Нет ответа от устройства"))
+        << silent.value("text").toString().toStdString();
+    EXPECT_EQ(silent.value("state"), 2);
+    EXPECT_EQ(silent.value("severity"), "critical");
+    Control("");
+    ASSERT_TRUE(WaitUntil([&] { return !EventOf(Events(watch), "controller", 0, 0, false).isEmpty(); }, 60s));
+    EXPECT_EQ(EventOf(Events(watch), "controller", 0, 0, false).value("id"), silent.value("id"));
+    EXPECT_EQ(EventOf(Events(watch), "controller", 0, 0, true).value("id"), silent.value("id"));
+    ASSERT_TRUE(WaitUntil([&] { return ActiveOf(watch, "controller", 0, 0).isEmpty(); }, 30s));
 }
 
 }  // namespace
