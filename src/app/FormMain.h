@@ -73,6 +73,7 @@ public:
     void FormClose();
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -81,8 +82,10 @@ private:
     // Lifecycle.
     void FormCreate();
     void FormShow();
-    // Esc closes the window, Ctrl+F toggles the full layout; from any control of the window.
+    // Esc closes the window, Ctrl+F toggles the full layout, F10 (or Alt alone) opens the menus;
+    // from any control of the window.
     bool FormKeyPress(QKeyEvent* event);
+    void OpenMenus();
     void TimerStartConnectionTimer();
     void RequestCycleDone(const TRequestThread& thread);
     void CreateVisual();
@@ -96,6 +99,9 @@ private:
 
     // Views.
     void SetupParts();
+    // The alarms by kind in the status bar, and the key and button to the next row with one.
+    void SetupAlarms();
+    void ShowAlarms();
     // Labels, boxes and grid columns as wide as the texts they can show need in the font in use.
     void FitTextWidths();
     QStringList InputColumnTexts(int column) const;
@@ -133,6 +139,7 @@ private:
     std::vector<std::unique_ptr<TQLabelView>> LabelViews_;
     QCheckBox* cbOprosConfigs_ = nullptr;
     QTimer TimerStartConnection_;
+    bool AltAlone_ = false;  // Alt is down and no other key came since
     bool Shown_ = false;
     bool Closed_ = false;
 };

@@ -220,14 +220,39 @@ void TFormMain::FormClose()
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this)
+    const bool ours = watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this;
+    if (ours && event->type() == QEvent::KeyPress)
         return FormKeyPress(static_cast<QKeyEvent*>(event));
+    // Alt pressed and let go alone, as F10, leads into the menus; Alt with a letter is a shortcut.
+    if (ours && event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(event)->key() != Qt::Key_Alt)
+        AltAlone_ = false;
+    if (ours && event->type() == QEvent::KeyRelease) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Alt && AltAlone_ && !key->isAutoRepeat()) {
+            AltAlone_ = false;
+            OpenMenus();
+            return true;
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void TFormMain::OpenMenus()
+{
+    for (QAction* menu : Ui_->MainMenu1->actions())
+        if (menu->isVisible() && menu->menu()) {
+            Ui_->MainMenu1->setActiveAction(menu);
+            return;
+        }
 }
 
 bool TFormMain::FormKeyPress(QKeyEvent* event)
 {
+    AltAlone_ = event->key() == Qt::Key_Alt && !event->isAutoRepeat();
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::NoModifier) {
+        OpenMenus();
+        return true;
+    }
     if (event->key() == Qt::Key_Escape) {
         close();
         return true;

@@ -64,6 +64,7 @@ void TFormMain::RefreshGroup(int g)
         const int selected = CurrentInput_->Selected();
         if (selected >= g && selected < g + vantor::kGroupSize)
             CurrentInput_->Refresh();
+        ShowAlarms();
     } catch (...) {
         // The rest of the screen stays as it was.
     }
@@ -81,6 +82,7 @@ void TFormMain::InputsStaleChange()
             Visual_->RefreshAll();
         InputsGrid_->ShowStale();
         CurrentInput_->Refresh();
+        ShowAlarms();
     } catch (...) {
         // The rest of the screen stays as it was.
     }
@@ -91,6 +93,7 @@ void TFormMain::SensorRiseChange(int n)
     try {
         InputsGrid_->ShowRowColors(n);
         CurrentInput_->RiseChanged(n);
+        ShowAlarms();
     } catch (...) {
     }
 }

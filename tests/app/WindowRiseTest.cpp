@@ -93,7 +93,7 @@ TEST_F(Window, TheTrendsWindowOpensFromTheMenuAndThePanelOnTheSelectedInput)
 
     auto* item = Form->findChild<QAction*>(QStringLiteral("miTrends"));
     ASSERT_TRUE(item);
-    EXPECT_EQ(item->text(), QStringLiteral("Графики"));
+    EXPECT_EQ(item->iconText(), QStringLiteral("Графики"));
     EXPECT_TRUE(Control<QMenu>("mmHistory")->actions().contains(item));
     Grid()->setCurrentCell(8, 0);
     item->trigger();
