@@ -99,11 +99,15 @@ private:
 
     // Views.
     void SetupParts();
+    void ScrollTopPanel();
     // The alarms by kind in the status bar, and the key and button to the next row with one.
     void SetupAlarms();
     void ShowAlarms();
     // Labels, boxes and grid columns as wide as the texts they can show need in the font in use.
     void FitTextWidths();
+    // The signature's labels as wide as the texts last read need, the box and window along.
+    void FitSignature();
+    void FitWindowWidth();
     QStringList InputColumnTexts(int column) const;
 
     // Actions.

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusTipEvent>
 
 #include <cmath>
@@ -147,4 +149,25 @@ TEST_F(Window, EveryMenuAndItemHasItsOwnLetterAndF10OpensTheMenus)
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
     EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() == nullptr; }, 5000));
     EXPECT_TRUE(Form->isVisible());
+}
+
+TEST_F(Window, OpensWithinTheDesktopAndTheWritePanelStaysWithinReachAtTheLeastSize)
+{
+    OpenOnSimulator();
+    const QRect desktop = Form->screen()->availableGeometry();
+    EXPECT_LE(Form->height(), desktop.height());
+    EXPECT_GE(Form->y(), desktop.top());
+
+    Form->resize(Form->minimumSize());
+    QApplication::processEvents();
+    auto* scroll = Control<QScrollArea>("sbPanel1");
+    ASSERT_TRUE(scroll);
+    // Scrolled to the right, the write panel shows whole, its controls and all.
+    scroll->horizontalScrollBar()->setValue(scroll->horizontalScrollBar()->maximum());
+    QApplication::processEvents();
+    auto* panel = Control<QWidget>("gbWriteInput");
+    const QRect shown(panel->mapTo(scroll->viewport(), QPoint()), panel->size());
+    EXPECT_TRUE(scroll->viewport()->rect().contains(shown))
+        << shown.x() << "," << shown.y() << " " << shown.width() << "x" << shown.height();
+    EXPECT_TRUE(Control<QWidget>("btWrite")->isVisibleTo(Form.get()));
 }

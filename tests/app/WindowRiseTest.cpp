@@ -61,8 +61,8 @@ TEST_F(Window, ARisingSensorIsWrittenOnceToTheAlarmLogAndDrawnInTheRiseColour)
     const auto cellImage = [&](int column) {
         return Grid()->viewport()->grab(Grid()->visualItemRect(Grid()->item(4, column))).toImage();
     };
-    EXPECT_TRUE(HasPixel(cellImage(cells::kFirstTemper + 2), QColor(255, 140, 0)));
-    EXPECT_FALSE(HasPixel(cellImage(cells::kFirstTemper + 3), QColor(255, 140, 0)));
+    EXPECT_TRUE(HasPixel(cellImage(cells::kFirstTemper + 2), QColor(200, 100, 0)));
+    EXPECT_FALSE(HasPixel(cellImage(cells::kFirstTemper + 3), QColor(200, 100, 0)));
 }
 
 TEST_F(Window, WithoutAHistoryDatabaseNoRiseIsSeenAndNoneIsCreatedByTheWatch)
