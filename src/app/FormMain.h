@@ -82,8 +82,8 @@ private:
     // Lifecycle.
     void FormCreate();
     void FormShow();
-    // Esc closes the window, Ctrl+F toggles the full layout, F10 (or Alt alone) opens the menus;
-    // from any control of the window.
+    // Esc closes the window, Ctrl+F toggles the full layout, F10 opens the menus (as Alt alone
+    // leads into them); from any control of the window.
     bool FormKeyPress(QKeyEvent* event);
     void OpenMenus();
     void TimerStartConnectionTimer();
@@ -143,7 +143,6 @@ private:
     std::vector<std::unique_ptr<TQLabelView>> LabelViews_;
     QCheckBox* cbOprosConfigs_ = nullptr;
     QTimer TimerStartConnection_;
-    bool AltAlone_ = false;  // Alt is down and no other key came since
     bool Shown_ = false;
     bool Closed_ = false;
 };

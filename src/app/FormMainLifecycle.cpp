@@ -230,20 +230,9 @@ void TFormMain::FormClose()
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event)
 {
-    const bool ours = watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this;
-    if (ours && event->type() == QEvent::KeyPress)
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this)
         return FormKeyPress(static_cast<QKeyEvent*>(event));
-    // Alt pressed and let go alone, as F10, leads into the menus; Alt with a letter is a shortcut.
-    if (ours && event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(event)->key() != Qt::Key_Alt)
-        AltAlone_ = false;
-    if (ours && event->type() == QEvent::KeyRelease) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Alt && AltAlone_ && !key->isAutoRepeat()) {
-            AltAlone_ = false;
-            OpenMenus();
-            return true;
-        }
-    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -258,7 +247,6 @@ void TFormMain::OpenMenus()
 
 bool TFormMain::FormKeyPress(QKeyEvent* event)
 {
-    AltAlone_ = event->key() == Qt::Key_Alt && !event->isAutoRepeat();
     if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::NoModifier) {
         OpenMenus();
         return true;

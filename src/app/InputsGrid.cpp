@@ -175,7 +175,7 @@ bool TInputsGrid::SelectNextAlarm()
         const int row = (current + step) % vantor::kInputCount;
         if (InputAlarms(vantor->Input(row + 1), Rising_ ? Rising_(row + 1) : 0).Total() > 0) {
             Grid_->setCurrentCell(row, std::max(Grid_->currentColumn(), 0));
-            Grid_->scrollToItem(Grid_->item(row, 0));
+            Grid_->scrollToItem(Grid_->item(row, 0), QAbstractItemView::PositionAtCenter);
             return true;
         }
     }
