@@ -54,51 +54,27 @@ QString Escaped(const QString& shown)
 
 const char* const kLetterProperty = "acceleratorLetter";
 
-// The letter a text marks, or none.
-QChar MarkedLetter(const QString& text)
+// shown with its letter at i marked; none for i < 0.
+QString Marked(const QString& shown, int i)
 {
-    for (int i = 0; i + 1 < text.size(); ++i)
-        if (text[i] == u'&') {
-            if (text[i + 1] != u'&')
-                return text[i + 1].toLower();
-            ++i;
-        }
-    return {};
+    return i < 0 ? Escaped(shown) : Escaped(shown.left(i)) + u'&' + Escaped(shown.mid(i));
 }
 
-}  // namespace
-
-QStringList WithAccelerators(const QStringList& texts)
-{
-    QSet<QChar> taken;
-    QStringList result;
-    for (const QString& text : texts) {
-        const QString shown = Shown(text);
-        const int i = PickLetter(shown, taken);
-        if (i < 0) {
-            result << Escaped(shown);
-            continue;
-        }
-        taken.insert(shown[i].toLower());
-        result << Escaped(shown.left(i)) + u'&' + Escaped(shown.mid(i));
-    }
-    return result;
-}
-
-namespace {
-
+// Each item a letter of its own among its neighbours.
 void Assign(const QList<QAction*>& actions, const std::function<void(QAction*, const QString&)>& set,
             const std::function<QString(QAction*)>& get)
 {
-    QList<QAction*> items;
-    QStringList texts;
-    for (QAction* action : actions)
-        if (!action->isSeparator() && !get(action).isEmpty())
-            items << action, texts << get(action);
-    const QStringList marked = WithAccelerators(texts);
-    for (int i = 0; i < items.size(); ++i) {
-        items[i]->setProperty(kLetterProperty, MarkedLetter(marked[i]));
-        set(items[i], marked[i]);
+    QSet<QChar> taken;
+    for (QAction* action : actions) {
+        if (action->isSeparator() || get(action).isEmpty())
+            continue;
+        const QString shown = Shown(get(action));
+        const int i = PickLetter(shown, taken);
+        if (i >= 0) {
+            taken.insert(shown[i].toLower());
+            action->setProperty(kLetterProperty, shown[i].toLower());
+        }
+        set(action, Marked(shown, i));
     }
 }
 
@@ -120,6 +96,5 @@ void SetTextKeepingAccelerator(QAction* action, const QString& text)
 {
     const QChar letter = action->property(kLetterProperty).toChar();
     const QString shown = Shown(text);
-    const int i = letter.isNull() ? -1 : shown.indexOf(letter, 0, Qt::CaseInsensitive);
-    action->setText(i < 0 ? Escaped(shown) : Escaped(shown.left(i)) + u'&' + Escaped(shown.mid(i)));
+    action->setText(Marked(shown, letter.isNull() ? -1 : int(shown.indexOf(letter, 0, Qt::CaseInsensitive))));
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 class QAction;
 class QMenuBar;
@@ -9,8 +8,6 @@ class QMenuBar;
 // Accelerator letters: the shown text stays as it is, its letter underlined. A letter that begins
 // a word is taken first, then any other; Russian letters before any other character.
 
-// The texts with an '&' before a letter each, no letter twice (in either case).
-QStringList WithAccelerators(const QStringList& texts);
 // Every menu of bar, and every item of each menu, a letter unique among its neighbours.
 void AssignAccelerators(QMenuBar* bar);
 // A new text for action that keeps its letter where the text still has it.
