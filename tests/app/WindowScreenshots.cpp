@@ -35,6 +35,8 @@
 #include <QFile>
 #include <QLocale>
 #include <QMessageBox>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -154,6 +156,15 @@ int main(int argc, char** argv)
         Save(&form, QStringLiteral("main-window-next-alarm"));
         form.findChild<QAction*>(QStringLiteral("actSignRead"))->trigger();
         Save(&form, QStringLiteral("main-window-signature"));
+        // At its least size, the boxes scrolled to the write panel.
+        const QSize size = form.size();
+        form.resize(form.minimumSize());
+        if (auto* scroll = form.findChild<QScrollArea*>(QStringLiteral("sbPanel1"))) {
+            QApplication::processEvents();
+            scroll->horizontalScrollBar()->setValue(scroll->horizontalScrollBar()->maximum());
+        }
+        Save(&form, QStringLiteral("main-window-least-size"));
+        form.resize(size);
         FullMode = true;
         form.ApplyViewMode();
         grid->setCurrentCell(4, 0);
