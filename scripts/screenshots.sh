@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes pictures of what the operator sees, on a virtual display in the Russian locale: the main
 # window after two rounds on the simulator (a faulty sensor, an input out of link, a rising
-# sensor), in both layouts, each dialog and message box, and the trends window; and the
+# sensor), in both layouts, with the next alarm row selected and after a signature read, each
+# dialog and message box, and the trends window with readings and without; and the
 # dispatcher's page in headless chromium (the overview, a station, the alarm list) over three
 # stations. They go into build/screenshots/, to be opened and compared with the layout the program
 # is meant to have.

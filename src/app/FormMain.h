@@ -73,6 +73,7 @@ public:
     void FormClose();
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -81,8 +82,10 @@ private:
     // Lifecycle.
     void FormCreate();
     void FormShow();
-    // Esc closes the window, Ctrl+F toggles the full layout; from any control of the window.
+    // Esc closes the window, Ctrl+F toggles the full layout, F10 opens the menus (as Alt alone
+    // leads into them); from any control of the window.
     bool FormKeyPress(QKeyEvent* event);
+    void OpenMenus();
     void TimerStartConnectionTimer();
     void RequestCycleDone(const TRequestThread& thread);
     void CreateVisual();
@@ -96,8 +99,15 @@ private:
 
     // Views.
     void SetupParts();
+    void ScrollTopPanel();
+    // The alarms by kind in the status bar, and the key and button to the next row with one.
+    void SetupAlarms();
+    void ShowAlarms();
     // Labels, boxes and grid columns as wide as the texts they can show need in the font in use.
     void FitTextWidths();
+    // The signature's labels as wide as the texts last read need, the box and window along.
+    void FitSignature();
+    void FitWindowWidth();
     QStringList InputColumnTexts(int column) const;
 
     // Actions.

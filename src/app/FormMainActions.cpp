@@ -1,6 +1,7 @@
 #include "app/FormMain.h"
 
 #include "app/MainCommands.h"
+#include "app/MenuAccelerators.h"
 #include "app/ProtocolView.h"
 #include "app/StatusPanels.h"
 #include "device/Exchange.h"
@@ -59,7 +60,10 @@ void TFormMain::SetupActions()
     BindButton(Ui_->btWrite, Ui_->actWriteInputParams);
     SetupHistoryMenu();
     SetupPublishing();
+    SetupAlarms();
     SetupToolBar();
+    // After the tool bar's check box took its caption: it has no letter of its own.
+    AssignAccelerators(Ui_->MainMenu1);
 }
 
 void TFormMain::SetupToolBar()
@@ -188,7 +192,8 @@ void TFormMain::actLogExecute()
 {
     // The action has already turned its mark over.
     const bool on = Ui_->actLog->isChecked();
-    Ui_->actLog->setText(on ? QStringLiteral("Лог событий ведется") : QStringLiteral("Лог событий отключен"));
+    SetTextKeepingAccelerator(Ui_->actLog,
+                              on ? QStringLiteral("Лог событий ведется") : QStringLiteral("Лог событий отключен"));
     const QString hint = on ? QStringLiteral("Лог событий опроса ведется") : QStringLiteral("Лог событий опроса отключен");
     Ui_->actLog->setToolTip(hint);
     Ui_->actLog->setStatusTip(hint);

@@ -136,10 +136,11 @@ void TFormMain::FitTextWidths()
     const auto fit = [](const QList<QLabel*>& labels, const QStringList& texts) {
         int width = 0;
         for (QLabel* label : labels)
-            width = std::max(width, WidthForTexts(label, texts.isEmpty() ? QStringList{label->text()} : texts));
+            width = std::max(width, WidthForTexts(label, texts.isEmpty() ? QStringList{label->text() + u' '} : texts));
         WidenColumn(QList<QWidget*>(labels.begin(), labels.end()), width);
     };
-    // Captions fixed in the form: each column as wide as its widest caption.
+    // Captions fixed in the form: each column as wide as its widest caption, and a space before the
+    // value beside it.
     fit({ui.lbSystemAddressTxt, ui.lbErrorCodeTxt, ui.lbModuleErrorTxt}, {});
     fit({ui.lbSystemAddress}, Numbers(255));
     fit({ui.lbErrorCode}, Numbers(255));
@@ -212,11 +213,38 @@ void TFormMain::FitTextWidths()
     for (QGroupBox* box : ui.Panel1->findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly))
         KeepInsideFrame(box);
 
-    // The window opens as wide as its widest part needs, within the screen.
+    FitWindowWidth();
+}
+
+void TFormMain::FitSignature()
+{
+    Ui::FormMain& ui = *Ui_;
+    // The texts come from the controller: each column as wide as what it shows now needs.
+    const auto fit = [](const QList<QLabel*>& labels) {
+        int width = 0;
+        for (QLabel* label : labels)
+            width = std::max(width, WidthForTexts(label, {label->text()}));
+        WidenColumn(QList<QWidget*>(labels.begin(), labels.end()), width);
+    };
+    fit({ui.lbManufact, ui.lbPlantNumber, ui.lbVerSoft, ui.lbVerHard, ui.lbSite});
+    fit({ui.lbDevice, ui.lbDeviceName, ui.lbDeviceType, ui.lbCRC});
+    KeepInsideFrame(ui.gbSignature);
+    FitWindowWidth();
+}
+
+void TFormMain::FitWindowWidth()
+{
+    Ui::FormMain& ui = *Ui_;
+    QTableWidget* grid = ui.asgInputs;
+    QHeaderView* header = grid->horizontalHeader();
+    // The window is as wide as its widest part needs, within the screen.
     int needed = header->length() + 2 * grid->frameWidth() + grid->verticalScrollBar()->sizeHint().width();
-    // The boxes keep as much room at the right as at the left.
+    // The boxes keep as much room at the right as at the left; a narrower window scrolls them.
+    int boxes = 0;
     for (const QWidget* box : ui.Panel1->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        needed = std::max(needed, box->x() + box->width() + ui.gbModule->x());
+        boxes = std::max(boxes, box->x() + box->width() + ui.gbModule->x());
+    ui.Panel1->setMinimumWidth(boxes);
+    needed = std::max(needed, boxes);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         needed = std::min(needed, screen->availableGeometry().width());
     if (needed > width())

@@ -26,9 +26,12 @@
 #include <QKeyEvent>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kStartConnectionDelay = 200;  // ms after creation: the window is on screen first
+constexpr int kTitleBarAllowance = 32;      // px
 
 }  // namespace
 
@@ -44,9 +47,16 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), Ui_(std::make_uniqu
     // Labels show what the controller and the files say: data, never markup.
     for (QLabel* label : findChildren<QLabel*>())
         label->setTextFormat(Qt::PlainText);
-    // Placed in the middle of the desktop at every start; nothing of it is stored.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    // Placed in the middle of the desktop at every start, no taller than the desktop; nothing of
+    // it is stored. The window manager's title bar is told only once the window is on screen:
+    // room is left for one.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect desktop = screen->availableGeometry();
+        resize(width(), std::max(minimumHeight(), std::min(height(), desktop.height() - kTitleBarAllowance)));
+        move(desktop.center() - rect().center());
+        if (y() < desktop.top())
+            move(x(), desktop.top());
+    }
     qApp->installEventFilter(this);
     TimerStartConnection_.setSingleShot(true);
     TimerStartConnection_.setInterval(kStartConnectionDelay);
@@ -226,8 +236,21 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+void TFormMain::OpenMenus()
+{
+    for (QAction* menu : Ui_->MainMenu1->actions())
+        if (menu->isVisible() && menu->menu()) {
+            Ui_->MainMenu1->setActiveAction(menu);
+            return;
+        }
+}
+
 bool TFormMain::FormKeyPress(QKeyEvent* event)
 {
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::NoModifier) {
+        OpenMenus();
+        return true;
+    }
     if (event->key() == Qt::Key_Escape) {
         close();
         return true;

@@ -15,6 +15,9 @@
 
 #include "ui_FormMain.h"
 
+#include <QScrollArea>
+#include <QScrollBar>
+
 void TFormMain::SetupParts()
 {
     const auto rising = [this](int n) { return RiseMonitor() ? RiseMonitor()->RisingMask(n) : 0u; };
@@ -23,7 +26,30 @@ void TFormMain::SetupParts()
     InputsGrid_->OnSelect = [this](int n) { CurrentInput_->Select(n); };
     Protocol_ = std::make_unique<TProtocolView>(*Ui_);
     StatusPanels_ = std::make_unique<TStatusPanels>(Ui_->StatusBarMain);
+    ScrollTopPanel();
     FitTextWidths();
+}
+
+void TFormMain::ScrollTopPanel()
+{
+    // The boxes are placed by hand: a window narrower than they need scrolls them, so that the
+    // write panel at the right stays within reach.
+    QWidget* panel = Ui_->Panel1;
+    auto* scroll = new QScrollArea(Ui_->centralWidget);
+    scroll->setObjectName(QStringLiteral("sbPanel1"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    scroll->setBackgroundRole(QPalette::Window);
+    scroll->viewport()->setBackgroundRole(QPalette::Window);
+    Ui_->mainLayout->replaceWidget(panel, scroll);
+    scroll->setWidget(panel);
+    const int height = panel->minimumHeight();
+    scroll->setFixedHeight(height);
+    // The scroll bar, while there is one, below the boxes rather than over them.
+    connect(scroll->horizontalScrollBar(), &QScrollBar::rangeChanged, scroll, [scroll, height](int, int max) {
+        scroll->setFixedHeight(height + (max > 0 ? scroll->horizontalScrollBar()->sizeHint().height() : 0));
+    });
 }
 
 TiodIntegerToInteger* TFormMain::SelectedInput() const
@@ -64,6 +90,7 @@ void TFormMain::RefreshGroup(int g)
         const int selected = CurrentInput_->Selected();
         if (selected >= g && selected < g + vantor::kGroupSize)
             CurrentInput_->Refresh();
+        ShowAlarms();
     } catch (...) {
         // The rest of the screen stays as it was.
     }
@@ -81,6 +108,7 @@ void TFormMain::InputsStaleChange()
             Visual_->RefreshAll();
         InputsGrid_->ShowStale();
         CurrentInput_->Refresh();
+        ShowAlarms();
     } catch (...) {
         // The rest of the screen stays as it was.
     }
@@ -91,6 +119,7 @@ void TFormMain::SensorRiseChange(int n)
     try {
         InputsGrid_->ShowRowColors(n);
         CurrentInput_->RiseChanged(n);
+        ShowAlarms();
     } catch (...) {
     }
 }
@@ -132,6 +161,7 @@ void TFormMain::ShowSignature()
         Ui_->lbDeviceName->setText(vantor->DeviceName);
         Ui_->lbDeviceType->setText(QString::number(vantor->DeviceType));
         Ui_->lbCRC->setText(vantor->CRC);
+        FitSignature();
     } catch (...) {
     }
 }

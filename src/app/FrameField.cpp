@@ -49,7 +49,9 @@ void TFrameField::TextSet()
     // The selection on screen goes with the text it was in.
     if (Cursor_ != Anchor_)
         update();
-    Cursor_ = Anchor_ = static_cast<int>(text().size());
+    // A frame longer than the field shows its start: the address and the function.
+    Cursor_ = Anchor_ = 0;
+    HScroll = 0;
     Scroll();
 }
 

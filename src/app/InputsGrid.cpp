@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QTableWidget>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -153,4 +154,30 @@ void TInputsGrid::ShowStale()
             ShowRowColors(n);
         }
     }
+}
+
+TAlarmCounts TInputsGrid::CountAlarms() const
+{
+    TAlarmCounts counts;
+    const TVantor* vantor = Vantor();
+    for (int n = 1; vantor && n <= vantor::kInputCount; ++n)
+        counts += InputAlarms(vantor->Input(n), Rising_ ? Rising_(n) : 0);
+    return counts;
+}
+
+bool TInputsGrid::SelectNextAlarm()
+{
+    const TVantor* vantor = Vantor();
+    if (!vantor)
+        return false;
+    const int current = std::max(Grid_->currentRow(), -1);
+    for (int step = 1; step <= vantor::kInputCount; ++step) {
+        const int row = (current + step) % vantor::kInputCount;
+        if (InputAlarms(vantor->Input(row + 1), Rising_ ? Rising_(row + 1) : 0).Total() > 0) {
+            Grid_->setCurrentCell(row, std::max(Grid_->currentColumn(), 0));
+            Grid_->scrollToItem(Grid_->item(row, 0), QAbstractItemView::PositionAtCenter);
+            return true;
+        }
+    }
+    return false;
 }

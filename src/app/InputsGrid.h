@@ -1,5 +1,7 @@
 #pragma once
 
+#include "station/InputAlarms.h"
+
 #include <QObject>
 
 #include <functional>
@@ -28,6 +30,11 @@ public:
     quint32 ShowRowColors(int n);
     // The inputs were marked as not current, or the mark was lifted: every polled row's state.
     void ShowStale();
+    // The alarms every row shows, by kind.
+    TAlarmCounts CountAlarms() const;
+    // Makes the next row below the current one that shows an alarm current, from the top again
+    // after the last row; false when no row shows one.
+    bool SelectNextAlarm();
 
     // The input whose row became the current one.
     std::function<void(int input)> OnSelect;

@@ -4,12 +4,15 @@
 #include "device/PollTimer.h"
 #include "publish/Publisher.h"
 #include "publish/PublishUnit.h"
+#include "station/InputAlarms.h"
 #include "transport/PortWatch.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QStatusBar>
+#include <QToolButton>
 
 #include <algorithm>
 
@@ -54,6 +57,18 @@ TStatusPanels::TStatusPanels(QStatusBar* bar) : Bar_(bar)
         bar->addWidget(panel);
         Panels_.push_back(panel);
     }
+    AlarmPanel_ = new QLabel(bar);
+    AlarmPanel_->setObjectName(QStringLiteral("StatusPanelAlarms"));
+    AlarmPanel_->setFrameShape(QFrame::Panel);
+    AlarmPanel_->setFrameShadow(QFrame::Sunken);
+    bar->addWidget(AlarmPanel_);
+    HintPanel_ = new QLabel(bar);
+    HintPanel_->setObjectName(QStringLiteral("StatusPanelHint"));
+    HintPanel_->setTextFormat(Qt::PlainText);
+    // A long hint is cut rather than pushing the panels aside.
+    HintPanel_->setMinimumWidth(1);
+    HintIndex_ = Count() + 1;
+    bar->addWidget(HintPanel_, 1);
 }
 
 TStatusPanels::~TStatusPanels() = default;
@@ -73,6 +88,36 @@ void TStatusPanels::Set(int panel, const QString& text)
     // for as long as it is shown.
     if (panel > 0)
         label->setMaximumWidth(std::max(label->minimumWidth(), label->sizeHint().width()));
+}
+
+void TStatusPanels::ShowAlarms(const TAlarmCounts& counts)
+{
+    const QString text = AlarmCountsText(counts);
+    if (text == AlarmPanel_->text())
+        return;
+    AlarmPanel_->setText(text);
+    // Red while any alarm is active, as the cells that show it.
+    AlarmPanel_->setStyleSheet(counts.Total() > 0 ? QStringLiteral("QLabel { color: #ff0000; }") : QString());
+}
+
+QAbstractButton* TStatusPanels::AddNextAlarmButton(QAction* action)
+{
+    auto* button = new QToolButton(Bar_);
+    button->setObjectName(QStringLiteral("btNextAlarm"));
+    button->setDefaultAction(action);
+    button->setAutoRaise(true);
+    Bar_->insertWidget(HintIndex_++, button);
+    return button;
+}
+
+void TStatusPanels::ShowHint(const QString& hint)
+{
+    HintPanel_->setText(hint);
+}
+
+QString TStatusPanels::Hint() const
+{
+    return HintPanel_->text();
 }
 
 void TStatusPanels::ShowPortState()
@@ -104,7 +149,8 @@ void TStatusPanels::BindPublisher()
         BrokerPanel_->setMinimumWidth(130);
         BrokerPanel_->setFrameShape(QFrame::Panel);
         BrokerPanel_->setFrameShadow(QFrame::Sunken);
-        Bar_->addWidget(BrokerPanel_);
+        // Before the hint, which takes the room left.
+        Bar_->insertWidget(HintIndex_++, BrokerPanel_);
     }
     BrokerPanel_->show();
     BrokerPanel_->setText(BrokerPanelText(publisher->State()));

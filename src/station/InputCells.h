@@ -34,8 +34,8 @@ std::optional<TColor> InputCellColor(const TVantorInput& input, int column);
 // The same, with the sensors of the rise alarm (bit i - 1 for sensor i) in the rise colour while
 // they show a temperature; a sensor in a status keeps its status's colour.
 std::optional<TColor> InputCellColor(const TVantorInput& input, int column, unsigned risingSensors);
-// Dark orange: apart from the states' black, grey and red.
-inline constexpr TColor clRise = 0x00008CFF;
+// Dark orange: apart from the states' black, grey and red, and as readable on white as they are.
+inline constexpr TColor clRise = 0x000064C8;
 
 // The current-channel grid shows sensor 6 - row in its row: column 1 as the sensor's grid column,
 // column 2 as its set-point state column. Column 0 is the number.

@@ -120,8 +120,10 @@ void TFormTrends::SetupChart()
     chart->setMargins(QMargins(4, 4, 4, 4));
     TimeAxis_ = new QDateTimeAxis(chart);
     TimeAxis_->setTickCount(7);
+    TimeAxis_->setTitleText(QStringLiteral("Время"));
     ValueAxis_ = new QValueAxis(chart);
     ValueAxis_->setLabelFormat(QStringLiteral("%.1f"));
+    ValueAxis_->setTitleText(QStringLiteral("Температура, °С"));
     // The chart measures the labels of the first range only; later ranges' labels would be cut short.
     ValueAxis_->setTruncateLabels(false);
     chart->addAxis(TimeAxis_, Qt::AlignBottom);
@@ -143,6 +145,16 @@ void TFormTrends::SetupChart()
     HoverLabel_->setMargin(2);
     HoverLabel_->setAttribute(Qt::WA_TransparentForMouseEvents);
     HoverLabel_->hide();
+
+    NoData_ = new QLabel(QStringLiteral("Нет данных за период"), View_);
+    NoData_->setObjectName(QStringLiteral("lbNoData"));
+    NoData_->setAlignment(Qt::AlignCenter);
+    NoData_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QFont large = NoData_->font();
+    large.setPointSizeF(large.pointSizeF() * 1.5);
+    NoData_->setFont(large);
+    NoData_->hide();
+    View_->OnResize = [this] { NoData_->setGeometry(View_->rect()); };
 
     connect(TimeAxis_, &QDateTimeAxis::rangeChanged, this, [this] { ShownChanged(); });
     View_->OnHover = [this](QPointF value, QPoint position) { Hover(value, position); };
@@ -218,8 +230,12 @@ void TFormTrends::SetCompareInput(int input)
 
 void TFormTrends::Reload()
 {
-    if (Span_ != ETrendSpan::Dates)
+    if (Span_ != ETrendSpan::Dates) {
         Range_ = SpanRange(Span_, QDateTime::currentMSecsSinceEpoch());
+        // The date fields show the period chosen, to start a span between dates from.
+        Ui_->deFrom->setDateTime(QDateTime::fromMSecsSinceEpoch(Range_.From));
+        Ui_->deTo->setDateTime(QDateTime::fromMSecsSinceEpoch(Range_.To));
+    }
     setWindowTitle(QStringLiteral("Графики: вход ") + QString::number(Inputs_[0]) +
                    (Inputs_[1] ? QStringLiteral(" и вход ") + QString::number(Inputs_[1]) : QString()));
     for (int set = 0; set < 2; ++set) {
@@ -250,6 +266,8 @@ void TFormTrends::Reload()
                 if (r.TemperState[i] == 1 && std::isfinite(r.Temper[i]))
                     low = std::min(low, r.Temper[i]), high = std::max(high, r.Temper[i]);
         }
+    NoData_->setVisible(Readings_[0].isEmpty() && Readings_[1].isEmpty());
+    NoData_->setGeometry(View_->rect());
     if (!std::isfinite(low))
         low = 0, high = 30;
     const double margin = std::max(1.0, (high - low) * 0.05);
@@ -273,9 +291,10 @@ void TFormTrends::ShownChanged()
 {
     const TTimeRange shown = Shown();
     const qint64 length = shown.To - shown.From;
-    TimeAxis_->setFormat(length <= 2 * 3600'000 ? QStringLiteral("HH:mm:ss")
-                         : length <= 2 * 86400'000 ? QStringLiteral("HH:mm")
-                                                   : QStringLiteral("dd.MM HH:mm"));
+    // The date too when the part shown crosses midnight: both ends could read the same hour.
+    const bool days = QDateTime::fromMSecsSinceEpoch(shown.From).date() != QDateTime::fromMSecsSinceEpoch(shown.To).date();
+    TimeAxis_->setFormat((days ? QStringLiteral("dd.MM ") : QString())
+                         + (length <= 2 * 3600'000 ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm")));
     if (!Drawing_)
         Redraw_.start();
 }
@@ -357,13 +376,21 @@ bool TFormTrends::ExportCsv(const QString& path)
     // Both inputs in time order, as one table.
     std::stable_sort(rows.begin(), rows.end(),
                      [](const THistoryReading& a, const THistoryReading& b) { return a.Time < b.Time; });
+    const QString file = QDir::toNativeSeparators(path);
+    if (rows.isEmpty()) {
+        ShowMessage(kCaptionWarning, QStringLiteral("За показанный период показаний нет: файл ") + file
+                                         + QStringLiteral(" не записан"), TMessageIcon::Information);
+        return false;
+    }
     QString error;
     if (!ReplaceFile(path, HistoryCsv(rows, QLocale::system()), &error)) {
-        ShowMessage(kCaptionError, QStringLiteral("Файл ") + QDir::toNativeSeparators(path) +
-                                       QStringLiteral(" не сохранен: ") + error,
+        ShowMessage(kCaptionError, QStringLiteral("Файл ") + file + QStringLiteral(" не сохранен: ") + error,
                     TMessageIcon::Error);
         return false;
     }
+    ShowMessage(kCaptionWarning,
+                QStringLiteral("Записано показаний: %1\rФайл: %2").arg(QLocale::system().toString(rows.size()), file),
+                TMessageIcon::Information);
     return true;
 }
 
@@ -380,7 +407,7 @@ void TFormTrends::btExportClick()
     dialog.setDirectory(folder);
     dialog.selectFile(QStringLiteral("Вход%1_%2.csv")
                           .arg(Inputs_[0])
-                          .arg(QDate::currentDate().toString(QStringLiteral("yyyy_MM_dd"))));
+                          .arg(QDate::currentDate().toString(QStringLiteral("dd_MM_yyyy"))));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     ExportCsv(dialog.selectedFiles().constFirst());

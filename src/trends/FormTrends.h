@@ -44,8 +44,9 @@ public:
     TTimeRange Range() const { return Range_; }
     TTimeRange Shown() const;
     const QVector<THistoryReading>& Readings() const { return Readings_[0]; }
-    // The readings of both inputs within the part shown, as the CSV export writes them. False,
-    // after a message to the operator, when the file could not be written.
+    // The readings of both inputs within the part shown, as the CSV export writes them; the
+    // operator is told how many and where. False, after a message to the operator, when there
+    // were none or the file could not be written.
     bool ExportCsv(const QString& path);
 
     // Points drawn at most per line; more readings than that are bucketed (lows and highs kept).
@@ -74,6 +75,7 @@ private:
     THistoryStore Store_;
     TTrendsChartView* View_ = nullptr;
     QLabel* HoverLabel_ = nullptr;
+    QLabel* NoData_ = nullptr;  // over the chart while the span has no readings
     QDateTimeAxis* TimeAxis_ = nullptr;
     QValueAxis* ValueAxis_ = nullptr;
     TInputSeries Series_[2];

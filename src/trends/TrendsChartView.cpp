@@ -132,3 +132,10 @@ void TTrendsChartView::leaveEvent(QEvent* event)
         OnLeave();
     QChartView::leaveEvent(event);
 }
+
+void TTrendsChartView::resizeEvent(QResizeEvent* event)
+{
+    QChartView::resizeEvent(event);
+    if (OnResize)
+        OnResize();
+}

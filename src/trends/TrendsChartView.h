@@ -17,6 +17,7 @@ public:
     std::function<void(QPointF value, QPoint position)> OnHover;
     std::function<void()> OnLeave;
     std::function<void()> OnResetZoom;
+    std::function<void()> OnResize;
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
@@ -25,6 +26,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     bool Panning_ = false;

@@ -143,6 +143,13 @@ TEST_F(WindowCommands, SignatureReadShowsTheControllerAndAFailureKeepsTheLabels)
     EXPECT_FALSE(Text("lbManufact").isEmpty());
     EXPECT_FALSE(Text("lbCRC").isEmpty());
     EXPECT_TRUE(Messages.Messages.isEmpty());
+    // Each text whole, within its box.
+    auto* box = Form->findChild<QWidget*>("gbSignature");
+    for (const char* name : {"lbManufact", "lbSite", "lbDevice", "lbDeviceName", "lbCRC"}) {
+        const auto* label = Form->findChild<QLabel*>(name);
+        EXPECT_GE(label->width(), label->sizeHint().width()) << name << " " << label->text().toStdString();
+        EXPECT_LE(label->geometry().right(), box->width()) << name;
+    }
 
     // The controller stops answering: the first part fails, the labels stay.
     const QString manufacturer = Text("lbManufact");

@@ -32,7 +32,7 @@ TEST_F(Window, WhilePollingOnlyTheHarmlessActionsAreUsable)
     EXPECT_EQ(EnabledActions(Form.get()), expected);
     EXPECT_TRUE(Action("actOprosConfigs")->isChecked());
     EXPECT_TRUE(Action("actLog")->isChecked());
-    EXPECT_EQ(Action("actLog")->text(), "Лог событий ведется");
+    EXPECT_EQ(Action("actLog")->iconText(), "Лог событий ведется");
     EXPECT_EQ(Action("actFormAbout")->shortcut(), QKeySequence(Qt::Key_F1));
     EXPECT_NE(Form->findChild<QObject*>("ActionListMain"), nullptr);
 
@@ -49,7 +49,7 @@ TEST_F(Window, WhilePollingOnlyTheHarmlessActionsAreUsable)
     EXPECT_FALSE(PollSettings);
     EXPECT_FALSE(Action("actOprosConfigs")->isChecked());
     Action("actLog")->trigger();
-    EXPECT_EQ(Action("actLog")->text(), "Лог событий отключен");
+    EXPECT_EQ(Action("actLog")->iconText(), "Лог событий отключен");
     EXPECT_EQ(Action("actLog")->toolTip(), "Лог событий опроса отключен");
 
     Action("actPortClose")->trigger();

@@ -53,7 +53,7 @@ TEST_F(WindowPublish, ThePanelFollowsTheBrokerAndTheAlarmLogHasOneLineForTheLoss
     OpenPublishing();
     auto* action = Form->findChild<QAction*>("miPublishing");
     ASSERT_TRUE(action);
-    EXPECT_EQ(action->text(), "Публикация MQTT…");
+    EXPECT_EQ(action->iconText(), "Публикация MQTT…");
     ASSERT_TRUE(QTest::qWaitFor([&] { return Panel() == "MQTT: связь есть"; }, 30000)) << Panel().toStdString();
 
     Server.Kill();

@@ -61,8 +61,8 @@ TEST_F(Window, ARisingSensorIsWrittenOnceToTheAlarmLogAndDrawnInTheRiseColour)
     const auto cellImage = [&](int column) {
         return Grid()->viewport()->grab(Grid()->visualItemRect(Grid()->item(4, column))).toImage();
     };
-    EXPECT_TRUE(HasPixel(cellImage(cells::kFirstTemper + 2), QColor(255, 140, 0)));
-    EXPECT_FALSE(HasPixel(cellImage(cells::kFirstTemper + 3), QColor(255, 140, 0)));
+    EXPECT_TRUE(HasPixel(cellImage(cells::kFirstTemper + 2), QColor(200, 100, 0)));
+    EXPECT_FALSE(HasPixel(cellImage(cells::kFirstTemper + 3), QColor(200, 100, 0)));
 }
 
 TEST_F(Window, WithoutAHistoryDatabaseNoRiseIsSeenAndNoneIsCreatedByTheWatch)
@@ -93,7 +93,7 @@ TEST_F(Window, TheTrendsWindowOpensFromTheMenuAndThePanelOnTheSelectedInput)
 
     auto* item = Form->findChild<QAction*>(QStringLiteral("miTrends"));
     ASSERT_TRUE(item);
-    EXPECT_EQ(item->text(), QStringLiteral("Графики"));
+    EXPECT_EQ(item->iconText(), QStringLiteral("Графики"));
     EXPECT_TRUE(Control<QMenu>("mmHistory")->actions().contains(item));
     Grid()->setCurrentCell(8, 0);
     item->trigger();

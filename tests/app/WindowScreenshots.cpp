@@ -1,8 +1,10 @@
 // Pictures of what the operator sees, for a person to compare with the layout given for the
 // program: the main window after a round on the simulator (a faulty sensor, an input out of link,
-// a rising sensor), in both layouts, every dialog and message box, and the trends window. Run by
+// a rising sensor), in both layouts, with the next alarm row selected and after a signature read,
+// every dialog and message box, and the trends window with readings and without. Run by
 // scripts/screenshots.sh on a virtual display; writes PNG files into the folder it is given.
 #include "app/FormMain.h"
+#include "app/ToolkitTranslations.h"
 #include "common/OperatorMessage.h"
 #include "device/PollTimer.h"
 #include "device/Polling.h"
@@ -20,6 +22,7 @@
 #include "transport/MessageCatalogue.h"
 #include "transport/Transmitter.h"
 #include "transport/TransmitterUnit.h"
+#include "trends/FormTrends.h"
 #include "values/Switches.h"
 
 #include "SimulatorProcess.h"
@@ -32,6 +35,8 @@
 #include <QFile>
 #include <QLocale>
 #include <QMessageBox>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -114,6 +119,8 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "no history: the rising sensor will not show\n");
     }
 
+    // The standard buttons in Russian, as the program has them.
+    InstallToolkitTranslations();
     BindMessageLanguage();
     InstallPortSetupDialog();
     SetShowMessage(ShowMessageBox);
@@ -143,6 +150,21 @@ int main(int argc, char** argv)
         Save(&form, QStringLiteral("main-window"));
         grid->setCurrentCell(12, 0);  // input 13: out of link
         Save(&form, QStringLiteral("main-window-input-13"));
+        // The next alarm after input 5 (F3): its row selected, its alarm cells outlined.
+        grid->setCurrentCell(4, 6);
+        form.findChild<QAction*>(QStringLiteral("miNextAlarm"))->trigger();
+        Save(&form, QStringLiteral("main-window-next-alarm"));
+        form.findChild<QAction*>(QStringLiteral("actSignRead"))->trigger();
+        Save(&form, QStringLiteral("main-window-signature"));
+        // At its least size, the boxes scrolled to the write panel.
+        const QSize size = form.size();
+        form.resize(form.minimumSize());
+        if (auto* scroll = form.findChild<QScrollArea*>(QStringLiteral("sbPanel1"))) {
+            QApplication::processEvents();
+            scroll->horizontalScrollBar()->setValue(scroll->horizontalScrollBar()->maximum());
+        }
+        Save(&form, QStringLiteral("main-window-least-size"));
+        form.resize(size);
         FullMode = true;
         form.ApplyViewMode();
         grid->setCurrentCell(4, 0);
@@ -193,6 +215,10 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "the trends window did not show\n");
             QTest::qWait(1000);  // the chart reads its readings on a thread of its own
             Save(trends, QStringLiteral("trends"));
+            const qint64 now = QDateTime::currentMSecsSinceEpoch();
+            static_cast<TFormTrends*>(trends)->ShowDates(now - 30 * 86400'000LL, now - 20 * 86400'000LL);
+            QTest::qWait(300);
+            Save(trends, QStringLiteral("trends-no-data"));
             trends->close();
         }
         form.close();

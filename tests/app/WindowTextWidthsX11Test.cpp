@@ -162,6 +162,19 @@ TEST_F(WindowTextWidths, EveryTextTheWindowCanShowFitsItsPlace)
         ExpectNothingCut("Modbus link " + std::to_string(baud));
     }
 
+    // The signature as the simulator's controller gives it.
+    vantor.Manufacturer = QStringLiteral("НПП \"Вантор\"");
+    vantor.Site = QStringLiteral("Силосный корпус № 1");
+    vantor.Device = QStringLiteral("Vantor-192");
+    vantor.DeviceName = QStringLiteral("Контроллер термоподвесок");
+    vantor.CRC = QStringLiteral("3F7A0C");
+    Form->ShowSignature();
+    ExpectNothingCut("signature");
+    // A caption and its value are apart by a space at least.
+    const auto* caption = Control<QLabel>("lbFreqChannelTxt");
+    EXPECT_GE(Control<QLabel>("lbFreqChannel")->x() - caption->x() - caption->contentsMargins().left(),
+              caption->fontMetrics().horizontalAdvance(caption->text() + u' '));
+
     // The status bar: the port that does not open, polling on and off.
     Action(QStringLiteral("actPortOpen"))->trigger();
     ExpectNothingCut("port failed");

@@ -120,6 +120,11 @@ TEST_F(ProgramTitles, WindowsBoxesAndDialogsCarryTheirOwnTitlesOnly)
     EXPECT_TRUE(WaitForTitle(QStringLiteral("О программе")));
     Press(QStringLiteral("О программе"), {"Escape"});
     ASSERT_TRUE(WaitUntilGone(QStringLiteral("О программе")));
+    // The same by the menus' letters: Alt+П "Справка", О "О программе".
+    Press(kMainTitle, {"alt+Cyrillic_pe", "Cyrillic_o"});
+    EXPECT_TRUE(WaitForTitle(QStringLiteral("О программе")));
+    Press(QStringLiteral("О программе"), {"Escape"});
+    ASSERT_TRUE(WaitUntilGone(QStringLiteral("О программе")));
 
     // "Настройка", its last item: the publishing settings.
     Press(kMainTitle, {"alt", "Right", "Right", "Down", "Up", "Return"});

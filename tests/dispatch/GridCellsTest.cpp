@@ -57,7 +57,7 @@ TEST(DispatchGrid, StaleRisingAndOutOfExchangeRows)
     // A rise alarm colours a temperature, not a status.
     row = GridRow(5, d, d.Temperature, false, 0b11);
     EXPECT_EQ(row[6].Color, "#808080");
-    EXPECT_EQ(row[7].Color, "#ff8c00");
+    EXPECT_EQ(row[7].Color, "#c86400");
     // Out of exchange the payload gives no temperatures: the last ones given are shown, and one
     // never given stays blank, not 0.
     d.State = 3;

@@ -62,6 +62,14 @@ TEST_F(HistoryCli, PrintsTheReadingsOfOneInputWithinTheSpanAsTheGridShowsThem)
     EXPECT_TRUE(lines[2].contains(QStringLiteral("12.1"))) << lines[2].toStdString();
     // Reading 3 has a sensor in a status code: its caption, not a number.
     EXPECT_FALSE(lines[3].contains(QStringLiteral("13.2"))) << lines[3].toStdString();
+    // In Russian as the window: a decimal comma, its column titles.
+    const CliRun russian = RunHistory({"--input", "5", "--from", Local(first, "yyyy-MM-ddTHH:mm"), "--to",
+                                       Local(first + 90 * kMinute, "yyyy-MM-ddTHH:mm")},
+                                      "ru_RU.UTF-8");
+    const QStringList ru = russian.Out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(ru.size(), 2 + 4) << russian.Out.toStdString();
+    EXPECT_TRUE(ru[1].contains(QStringLiteral("T 1 ")) && ru[1].contains(QStringLiteral("T 6"))) << ru[1].toStdString();
+    EXPECT_TRUE(ru[2].contains(QStringLiteral("30,5")) && ru[2].contains(QStringLiteral("12,1"))) << ru[2].toStdString();
 
     // A date alone: that whole day, from its first reading on.
     const CliRun day = RunHistory({"--input", "6", "--from", Local(kDay0 + kDayMs / 2, "yyyy-MM-dd"), "--to",

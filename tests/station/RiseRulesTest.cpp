@@ -1,5 +1,6 @@
 #include "device/VantorInput.h"
 #include "station/AlarmLines.h"
+#include "station/InputAlarms.h"
 #include "station/InputCells.h"
 
 #include <gtest/gtest.h>
@@ -28,4 +29,22 @@ TEST(RiseRules, RisingSensorsTakeTheRiseColourOnlyWhileTheyShowATemperature)
     EXPECT_EQ(CurChannelCellColor(input, 3, 1, rising), clRise);
     EXPECT_EQ(CurChannelCellColor(input, 3, 2, rising), InputCellColor(input, cells::kFirstBound + 2));
     EXPECT_EQ(CurChannelCellColor(input, 3, 1), clBlack);
+}
+
+TEST(RiseRules, AlarmsAreCountedByKindWithARiseOnlyWhileItsSensorShowsATemperature)
+{
+    TVantorInput input(5);
+    for (int i = 0; i < 6; ++i)
+        input.TemperState[i].SetValue(1);
+    input.TemperState[3].SetValue(5);   // 0xAAAA: a fault
+    input.TemperState[0].SetValue(2);   // 0xAAA7: no sensor, no alarm
+    TAlarmCounts counts = InputAlarms(input, 0b001100);  // sensors 3 and 4 rising
+    EXPECT_EQ(counts, (TAlarmCounts{0, 1, 1}));
+    input.OprosState.SetValue(3);  // "Нет связи"
+    counts += InputAlarms(input, 0);
+    EXPECT_EQ(AlarmCountsText(counts), "Тревоги: нет связи 1, датчики 2, рост 1");
+    // Data that did not update shows no alarm.
+    input.Stale = true;
+    EXPECT_EQ(InputAlarms(input, 0b001100).Total(), 0);
+    EXPECT_EQ(AlarmCountsText({}), "Тревог нет");
 }

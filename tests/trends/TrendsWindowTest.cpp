@@ -11,6 +11,9 @@
 #include <QChart>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTimeEdit>
+#include <QFile>
+#include <QLocale>
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QFileDialog>
@@ -262,7 +265,7 @@ TEST_F(TrendsWindow, ExportWritesTheShownSpanAsCsvInTheDataFolder)
     });
     form->findChild<QPushButton*>(QStringLiteral("btExport"))->click();
     EXPECT_EQ(offeredFolder, QDir(Folder.Path(QStringLiteral("DATA"))).absolutePath());
-    EXPECT_TRUE(offeredName.startsWith(QStringLiteral("Вход5_"))) << offeredName.toStdString();
+    EXPECT_EQ(offeredName, QStringLiteral("Вход5_") + QDate::currentDate().toString("dd_MM_yyyy") + ".csv");
     const QByteArray csv = Folder.Read(QStringLiteral("DATA/week.csv"));
     const QList<QByteArray> lines = csv.split('\n');
     // A header, a line per reading of the shown week, each ended by CR LF.
@@ -271,13 +274,46 @@ TEST_F(TrendsWindow, ExportWritesTheShownSpanAsCsvInTheDataFolder)
     EXPECT_TRUE(lines[1].endsWith('\r'));
     EXPECT_TRUE(lines[1].contains(";5;")) << lines[1].constData();
     EXPECT_TRUE(csv.contains(";AAAA;"));
-    EXPECT_TRUE(Messages.Messages.isEmpty());
+    // The operator is told how many and where.
+    ASSERT_EQ(Messages.Messages.size(), 1);
+    EXPECT_EQ(Messages.Messages[0], QStringLiteral("Внимание|Записано показаний: %1\rФайл: %2")
+                                        .arg(QLocale().toString(Written.size()), Folder.Path("DATA/week.csv")) + "|0");
 
     // Zoomed in, only the part shown is written.
     QRectF plot = form->Chart()->plotArea();
     form->Chart()->zoomIn(QRectF(plot.left(), plot.top(), plot.width() / 7, plot.height()));
     ASSERT_TRUE(form->ExportCsv(Folder.Path(QStringLiteral("DATA/day.csv"))));
     EXPECT_EQ(Folder.Read(QStringLiteral("DATA/day.csv")).count('\n') - 1, CountWithin(form->Shown()));
+
+    // A span without readings writes nothing, and says so.
+    form->ShowDates(Now - 30 * kDay, Now - 20 * kDay);
+    EXPECT_FALSE(form->ExportCsv(Folder.Path(QStringLiteral("DATA/none.csv"))));
+    EXPECT_FALSE(QFile::exists(Folder.Path(QStringLiteral("DATA/none.csv"))));
+    EXPECT_TRUE(Messages.Messages.back().startsWith(QStringLiteral("Внимание|За показанный период показаний нет")));
+}
+
+TEST_F(TrendsWindow, AxesAreTitledDatesFollowThePeriodAndAnEmptySpanIsSaidSo)
+{
+    auto form = Open();
+    const auto* time = qobject_cast<QDateTimeAxis*>(form->Chart()->axes(Qt::Horizontal).constFirst());
+    EXPECT_EQ(time->titleText(), QStringLiteral("Время"));
+    EXPECT_EQ(form->Chart()->axes(Qt::Vertical).constFirst()->titleText(), QStringLiteral("Температура, °С"));
+    auto* noData = form->findChild<QLabel*>(QStringLiteral("lbNoData"));
+    ASSERT_TRUE(noData);
+    EXPECT_FALSE(noData->isVisible());
+
+    // The day: its ends are a day apart and read the same hour, so the labels carry the date.
+    form->ShowSpan(ETrendSpan::Day);
+    EXPECT_TRUE(time->format().startsWith(QStringLiteral("dd.MM "))) << time->format().toStdString();
+    const auto* from = form->findChild<QDateTimeEdit*>(QStringLiteral("deFrom"));
+    const auto* to = form->findChild<QDateTimeEdit*>(QStringLiteral("deTo"));
+    EXPECT_NEAR(double(from->dateTime().toMSecsSinceEpoch()), double(form->Range().From), 60000);
+    EXPECT_NEAR(double(to->dateTime().toMSecsSinceEpoch()), double(form->Range().To), 60000);
+
+    form->ShowDates(Now - 30 * kDay, Now - 20 * kDay);
+    EXPECT_TRUE(noData->isVisible());
+    EXPECT_EQ(noData->text(), QStringLiteral("Нет данных за период"));
+    EXPECT_EQ(noData->geometry(), form->findChild<QWidget*>(QStringLiteral("chvTrends"))->rect());
 }
 
 TEST_F(TrendsWindow, AFileThatCannotBeWrittenIsReportedAndNothingStoredIsLost)

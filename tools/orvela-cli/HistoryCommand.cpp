@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLocale>
 #include <QTextStream>
 
 #include <optional>
@@ -37,7 +38,8 @@ std::optional<qint64> ParseDate(const QString& text, bool end)
 
 QString Field(const QString& text, int width) { return text.leftJustified(width); }
 
-// The readings as the grid shows them: state captions and temperatures at the grid's precision.
+// The readings as the grid shows them: state captions, temperatures at the grid's precision in the
+// locale's form, the grid's column titles.
 void PrintTable(const QVector<THistoryReading>& readings, int input, qint64 from, qint64 to)
 {
     QTextStream out(stdout);
@@ -53,18 +55,19 @@ void PrintTable(const QVector<THistoryReading>& readings, int input, qint64 from
     out << Field(QStringLiteral("Время"), 21) << Field(QStringLiteral("Обмен"), 16) << Field(QStringLiteral("Батарея"), 9)
         << Field(QStringLiteral("Уставка"), 9);
     for (int i = 1; i <= kSensorCount; ++i)
-        out << Field(QStringLiteral("Т%1").arg(i), 10);
+        out << Field(QStringLiteral("T %1").arg(i), 10);
     out << u'\n';
     TVantorInput view(input);
+    const QLocale locale = QLocale::system();
     for (const THistoryReading& r : readings) {
         view.OprosState.SetValue(r.OprosState);
         out << Field(QDateTime::fromMSecsSinceEpoch(r.Time).toString(format), 21)
             << Field(view.OprosState.StateCaption(), 16) << Field(QString::number(r.Battery) + u'%', 9)
-            << Field(QString::number(r.Bound, 'f', 1), 9);
+            << Field(locale.toString(r.Bound, 'f', 1), 9);
         for (int i = 0; i < kSensorCount; ++i) {
             view.TemperState[i].SetValue(r.TemperState[i]);
             const QString text = r.TemperState[i] == 1
-                                     ? QString::number(r.Temper[i], 'f', view.Temper[i].Description().Digits)
+                                     ? locale.toString(r.Temper[i], 'f', view.Temper[i].Description().Digits)
                                      : view.TemperState[i].StateCaption();
             out << (i + 1 < kSensorCount ? Field(text, 10) : text);
         }
