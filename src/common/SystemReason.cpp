@@ -51,12 +51,24 @@ QString RussianReason(int error)
 
 QString RussianReason(const QString& systemText)
 {
-    for (const TReason& reason : kReasons) {
-        // The toolkit words some errors itself, and may translate them.
-        const char* text = std::strerror(reason.Error);
-        if (QString::fromLocal8Bit(text) == systemText || QCoreApplication::translate("QIODevice", text) == systemText)
+    // The toolkit words a few errors itself, in English (or its translation), whatever the
+    // language of the system's own texts.
+    static const struct
+    {
+        int Error;
+        const char* Text;
+    } kToolkitTexts[] = {{EACCES, "Permission denied"},
+                         {EMFILE, "Too many open files"},
+                         {ENOENT, "No such file or directory"},
+                         {ENOSPC, "No space left on device"}};
+    for (const auto& own : kToolkitTexts)
+        if (systemText == QLatin1String(own.Text) || systemText == QCoreApplication::translate("QIODevice", own.Text))
+            for (const TReason& reason : kReasons)
+                if (reason.Error == own.Error)
+                    return WithDetail(QString::fromUtf16(reason.Text), systemText);
+    for (const TReason& reason : kReasons)
+        if (QString::fromLocal8Bit(std::strerror(reason.Error)) == systemText)
             return WithDetail(QString::fromUtf16(reason.Text), systemText);
-    }
     return systemText.isEmpty() ? QStringLiteral("неизвестная ошибка")
                                 : WithDetail(QStringLiteral("ошибка"), systemText);
 }
