@@ -14,6 +14,8 @@
 
 #include <csignal>
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -32,6 +34,21 @@ protected:
         return Folder.Read("LOG/" + kind + "_" + QDate::currentDate().toString("yyyy_MM_dd") + ".txt");
     }
 
+    // Polls through a link to the simulator until that many exchanges went on the line, then puts
+    // another simulator, started with these options, behind the link: an adapter pulled and back.
+    void PollThenSwapSimulator(int exchanges, std::vector<std::string> other)
+    {
+        Link = Folder.Path("tty");
+        Simulator.Stop(SIGTERM);
+        ASSERT_TRUE(Simulator.Start({"--link", Link.toStdString()}));
+        StartCli({"poll", "--interval", "20", "--port", Link});
+        ASSERT_TRUE(WaitWhilePolling([&] { return Log("log").count("] -> [") >= exchanges; }, 20s));
+        Simulator.Stop(SIGKILL);
+        QFile::remove(Link);
+        other.insert(other.begin(), {"--link", Link.toStdString()});
+        ASSERT_TRUE(Other.Start(other));
+    }
+
     // Waits while the poll runs. The simulator answers every request, so two exchanges logged
     // without an answer mean a broken line: the wait gives up then rather than at its limit.
     testing::AssertionResult WaitWhilePolling(const std::function<bool()>& done, std::chrono::milliseconds limit)
@@ -46,6 +63,9 @@ protected:
         }
         return testing::AssertionSuccess();
     }
+
+    QString Link;
+    SimulatorProcess Other;
 };
 
 }  // namespace
@@ -137,15 +157,8 @@ TEST_F(OrvelaCli, AnUnpluggedPortHoldsThePollUntilItIsBackAndSaysSo)
 
 TEST_F(OrvelaCli, AnotherControllerBehindTheReturnedAdapterEndsThePollWithExitOne)
 {
-    const QString link = Folder.Path("tty");
-    Simulator.Stop(SIGTERM);
-    ASSERT_TRUE(Simulator.Start({"--link", link.toStdString()}));
-    StartCli({"poll", "--interval", "20", "--port", link});
-    ASSERT_TRUE(WaitWhilePolling([&] { return Log("log").count("] -> [") >= 6; }, 20s));
-    Simulator.Stop(SIGKILL);
-    QFile::remove(link);
-    SimulatorProcess other;
-    ASSERT_TRUE(other.Start({"--link", link.toStdString(), "--plant", "3108"}));
+    ASSERT_NO_FATAL_FAILURE(PollThenSwapSimulator(6, {"--plant", "3108"}));
+    const QString& link = Link;
     ASSERT_TRUE(Cli.waitForFinished(60000));
     EXPECT_EQ(Cli.exitCode(), 1);
     const QString line = "Vantor: отвечает другой прибор (зав. № 3108 вместо 3107), опрос остановлен";
@@ -161,16 +174,8 @@ TEST_F(OrvelaCli, AnotherControllerBehindTheReturnedAdapterEndsThePollWithExitOn
 // numbers are learned, each with one alarm line, and their readings go on under their inputs.
 TEST_F(OrvelaCli, ProbesReplacedBehindTheReturnedAdapterAreLearnedWithALine)
 {
-    const QString link = Folder.Path("tty");
-    Simulator.Stop(SIGTERM);
-    ASSERT_TRUE(Simulator.Start({"--link", link.toStdString()}));
-    StartCli({"poll", "--interval", "20", "--port", link});
-    // The first two groups' settings, with their plant numbers, known.
-    ASSERT_TRUE(WaitWhilePolling([&] { return Log("log").count("] -> [") >= 8; }, 20s));
-    Simulator.Stop(SIGKILL);
-    QFile::remove(link);
-    SimulatorProcess replaced;
-    ASSERT_TRUE(replaced.Start({"--link", link.toStdString(), "--plant-base", "30000"}));
+    // The first two groups' settings, with their plant numbers, known first.
+    ASSERT_NO_FATAL_FAILURE(PollThenSwapSimulator(8, {"--plant-base", "30000"}));
     const auto line = [](int n) {
         return QString("Вход %1 (№ %2) Заводской номер термоподвески изменился, был № %3").arg(n).arg(30000 + n).arg(20000 + n);
     };
