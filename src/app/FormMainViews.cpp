@@ -42,7 +42,8 @@ void TFormMain::ScrollTopPanel()
     scroll->setWidgetResizable(true);
     scroll->setBackgroundRole(QPalette::Window);
     scroll->viewport()->setBackgroundRole(QPalette::Window);
-    Ui_->mainLayout->replaceWidget(panel, scroll);
+    // The layout's item of the panel is handed back to be deleted.
+    delete Ui_->mainLayout->replaceWidget(panel, scroll);
     scroll->setWidget(panel);
     const int height = panel->minimumHeight();
     scroll->setFixedHeight(height);
