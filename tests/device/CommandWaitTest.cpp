@@ -70,6 +70,9 @@ TEST_F(CommandWait, TheUiThreadAnswersWhileAWriteWaitsBehindAPollExchangeForALat
     // Answers 2 s late, past the 640 ms read limit: the poll exchange fails, and the write waits
     // for it, then for its late answer to pass, then for its own read limit.
     Start({"--late-ms", "2000"});
+    // The cycle of the second group: its exchanges are all long ones (the first group's begins with
+    // the short controller read, whose end may come before the write is even asked for).
+    Vantor()->CurrentInput = 1;
     RequestThread()->Resume();
     ASSERT_TRUE(QTest::qWaitFor(ExchangeInFlight, 10000));
 
